@@ -1,0 +1,26 @@
+// The one error type of the engine: it carries the exact text that the front ends show.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+// An operation failed in a way the user is told about. `what()` is the finished message text
+// (code page 1251 bytes), e.g. `Cannot open file "UA.txt". No such file or directory`.
+class KorvaneError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// `Cannot open file "<path>". <reason>`
+[[nodiscard]] KorvaneError CannotOpenFile(std::string_view path, std::string_view reason);
+// `Cannot create file "<path>". <reason>`
+[[nodiscard]] KorvaneError CannotCreateFile(std::string_view path, std::string_view reason);
+// `'<text>' is not a valid integer value`
+[[nodiscard]] KorvaneError NotAnInteger(std::string_view text);
+// `List index out of bounds (<index>)`
+[[nodiscard]] KorvaneError IndexOutOfBounds(long long index);
+
+}  // namespace korvane

@@ -1,0 +1,74 @@
+// Byte-string helpers.
+#include "base/strings.h"
+
+#include "base/error.h"
+
+namespace korvane {
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  for (size_t hit; (hit = text.find(from, pos)) != std::string_view::npos;
+       pos = hit + from.size()) {
+    out.append(text, pos, hit - pos);
+    out += to;
+  }
+  out.append(text, pos);
+  return out;
+}
+
+std::string ReplaceFirst(std::string_view text, std::string_view from, std::string_view to) {
+  const size_t hit = from.empty() ? std::string_view::npos : text.find(from);
+  if (hit == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size() + to.size());
+  out.append(text, 0, hit);
+  out += to;
+  out.append(text, hit + from.size());
+  return out;
+}
+
+std::string DeleteFirst(std::string_view text, std::string_view what) {
+  return ReplaceFirst(text, what, {});
+}
+
+std::optional<int32_t> ParseInt32(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return std::nullopt;
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > int64_t{INT32_MAX} + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+int32_t StrToInt(std::string_view text) {
+  if (auto value = ParseInt32(text)) return *value;
+  throw NotAnInteger(text);
+}
+
+int32_t StrToIntDef(std::string_view text, int32_t fallback) {
+  return ParseInt32(text).value_or(fallback);
+}
+
+std::optional<uint32_t> ParseUint32(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+    if (value > UINT32_MAX) return std::nullopt;
+  }
+  return static_cast<uint32_t>(value);
+}
+
+}  // namespace korvane

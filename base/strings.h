@@ -1,0 +1,41 @@
+// Byte-string helpers shared by every layer: replacement, deletion and integer reading.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+[[nodiscard]] inline bool Contains(std::string_view text, std::string_view what) {
+  return !what.empty() && text.find(what) != std::string_view::npos;
+}
+
+// Replaces every occurrence of `from`, scanning left to right; inserted text is never rescanned.
+//   ReplaceAll("aaa", "aa", "a") -> "aa";  ReplaceAll("ab", "", "x") -> "ab"
+[[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
+                                     std::string_view to);
+
+// Replaces the first occurrence of `from` only; the text is unchanged when there is none.
+[[nodiscard]] std::string ReplaceFirst(std::string_view text, std::string_view from,
+                                       std::string_view to);
+
+// Deletes the first occurrence of `what`. DeleteFirst("a:b:c", ":") -> "ab:c"
+[[nodiscard]] std::string DeleteFirst(std::string_view text, std::string_view what);
+
+// Reads a whole decimal number the way the window's number fields do: optional leading
+// blanks, an optional sign, then digits and nothing else, within 32 bits.
+//   " 12" -> 12;  "-3" -> -3;  "12 " -> nullopt;  "" -> nullopt;  "99999999999" -> nullopt
+[[nodiscard]] std::optional<int32_t> ParseInt32(std::string_view text);
+
+// ParseInt32, raising NotAnInteger for a text that is not a whole number.
+[[nodiscard]] int32_t StrToInt(std::string_view text);
+
+// ParseInt32 with `fallback` for a text that is not a whole number.
+[[nodiscard]] int32_t StrToIntDef(std::string_view text, int32_t fallback);
+
+// Decimal digits only, within 32 unsigned bits: the tick stamps of the thread registry.
+[[nodiscard]] std::optional<uint32_t> ParseUint32(std::string_view text);
+
+}  // namespace korvane

@@ -1,0 +1,79 @@
+// One HTTP/1.0 GET over a fresh TCP connection, direct or through a proxy.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+// Result codes of FetchDirect and FetchViaProxy; 0 or more is the length of the answer.
+inline constexpr int32_t kFetchNoSocket = -10;      // the socket could not be created
+inline constexpr int32_t kFetchNoConnection = -20;  // the connection could not be made
+
+// Bounds on one exchange, so that no peer can hold a worker for ever. What arrived before a
+// bound was hit is the answer.
+struct FetchLimits {
+  int connect_timeout_ms = 30'000;  // to establish the connection
+  int idle_timeout_ms = 30'000;     // between two reads that bring data
+  int total_timeout_ms = 120'000;   // for the whole exchange, however the peer drips
+  size_t max_bytes = size_t{64} << 20;
+};
+
+// Lets another thread end a fetch early (a cooperative forced end): Cancel() shuts the
+// socket down, so a waiting connect or receive returns at once and the fetch returns what
+// it has. Any thread may call Cancel(); once cancelled it stays cancelled.
+class FetchCancel {
+ public:
+  void Cancel();
+  [[nodiscard]] bool cancelled() const { return cancelled_.load(); }
+
+  // Used by the fetcher: the descriptor of the exchange in progress, or -1.
+  void Attach(int fd);
+  void Detach();
+
+ private:
+  std::atomic<bool> cancelled_{false};
+  std::atomic<int> fd_{-1};
+};
+
+// The host part of a URL: the first "http://" removed, then up to the first "/"; "" when no
+// "/" follows. UrlHost("http://a.b/c/d") -> "a.b";  UrlHost("http://a.b") -> ""
+[[nodiscard]] std::string UrlHost(std::string_view url);
+
+// The URL after its first "http://" with the first occurrence of the host removed.
+// UrlPath("http://a.b/c?d") -> "/c?d";  UrlPath("http://a.b") -> "a.b"
+[[nodiscard]] std::string UrlPath(std::string_view url);
+
+// The first IPv4 address of `host` in dotted form, or `host` itself when it does not resolve.
+[[nodiscard]] std::string ResolveHost(const std::string& host);
+
+// "GET <path> HTTP/1.0\r\nHost: <host>\r\nUser-agent: <agent>\r\n\r\n"
+[[nodiscard]] std::string DirectRequest(std::string_view path, std::string_view host,
+                                        std::string_view user_agent);
+// "GET <url> HTTP/1.0\r\nUser-agent: <agent>\r\n\r\n"
+[[nodiscard]] std::string ProxyRequest(std::string_view url, std::string_view user_agent);
+
+// Connects to ResolveHost(host):port, sends `request` and reads the answer into `received`
+// (emptied first) until the peer closes, an error, a bound of `limits`, or the answer holds
+// "</body>" or "</BODY>". Returns the answer's length, kFetchNoSocket or kFetchNoConnection
+// (then `received` is left untouched).
+int32_t FetchDirect(const std::string& host, uint16_t port, std::string_view request,
+                    std::string& received, const FetchLimits& limits = {},
+                    FetchCancel* cancel = nullptr);
+
+// The same through a proxy given as a dotted IPv4 address (never looked up); "]}" also ends
+// the answer.
+int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_view request,
+                      std::string& received, const FetchLimits& limits = {},
+                      FetchCancel* cancel = nullptr);
+
+// The receive loop on a connected socket `fd`, shared by both entry points: reads of up to
+// 1024 bytes, each cut at its first NUL byte, appended to `received` until the peer closes,
+// an error, a bound, or an end text. Exposed for tests.
+void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                   FetchCancel* cancel);
+
+}  // namespace korvane

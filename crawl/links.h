@@ -1,0 +1,41 @@
+// Links of a fetched page: anchor normalisation, the link rules and the blacklist.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "base/text_lines.h"
+
+namespace korvane {
+
+// The options the link rules read, taken by the caller at the moment of use.
+struct LinkOptions {
+  bool apostrophes = false;         // every "'" of the page counts as a double quote
+  bool exclude_subdomains = false;  // a link holding the host must hold "http://" host "/"
+  bool relative = false;            // other relative links resolve against the page's folder
+  std::string site;                 // the start address: the base of links holding "./"
+  const Lines* blacklist = nullptr;  // a link holding any non-empty line is dropped
+};
+
+// The anchor-tag normalisation run on every crawled page before its links and text are
+// taken: every "<A" becomes "<a"; then, unless the text between the first "<a" and the next
+// "href=" is a single space, every "<a" + that text + "href=" becomes "<a href=".
+//   "<a class=\"m\" href=\"/p\">" -> "<a href=\"/p\">"
+[[nodiscard]] std::string NormalizeAnchors(std::string_view page);
+
+// Calls `on_link` for every link of `page` that the rules build and the blacklist lets
+// through, in page order. `url` is the page's own address, `host` is UrlHost(url).
+// Anchors are found only in the exact form <a href="...">. Linear in the page size.
+void ExtractLinks(std::string_view page, std::string_view url, std::string_view host,
+                  const LinkOptions& options,
+                  const std::function<void(const std::string& link)>& on_link);
+
+// Yes when `link` contains a non-empty line of `blacklist` (case-sensitive).
+[[nodiscard]] bool IsBlacklisted(std::string_view link, const Lines& blacklist);
+
+// The folder of a page's address, with a final "/":
+//   "http://H/a/b.html" -> "http://H/a/";  "http://H/" -> "http://H/";  "http://H" -> "http:///"
+[[nodiscard]] std::string UrlDirectory(std::string_view url);
+
+}  // namespace korvane

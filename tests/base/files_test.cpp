@@ -1,0 +1,77 @@
+// Whole-file load and atomic save.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "support/temp_dir.h"
+
+namespace korvane {
+namespace {
+
+using testing::TempDir;
+
+TEST(Files, SaveReplacesWholeAndLeavesNoTemporaryBehind) {
+  TempDir dir;
+  const std::string path = dir.File("a.txt");
+  SaveFileAtomic(path, std::string(100000, 'x'));
+  SaveFileAtomic(path, "short");
+  EXPECT_EQ(LoadFile(path), "short");
+  int entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(Files, ErrorsCarryTheFixedTextsWithTheSystemReason) {
+  TempDir dir;
+  try {
+    (void)LoadFile(dir.File("missing.txt"));
+    FAIL();
+  } catch (const KorvaneError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + dir.File("missing.txt") + "\". No such file or directory");
+  }
+  try {
+    SaveFileAtomic(dir.File("nofolder/x.txt"), "x");
+    FAIL();
+  } catch (const KorvaneError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create file \"" + dir.File("nofolder/x.txt") + "\". No such file or directory");
+  }
+}
+
+TEST(Files, RefusesToReplaceAFolderOrAReadOnlyFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("held"));
+  EXPECT_THROW(SaveFileAtomic(dir.File("held"), "x"), KorvaneError);
+  EXPECT_TRUE(DirectoryExists(dir.File("held")));
+  EXPECT_THROW((void)LoadFile(dir.File("held")), KorvaneError);
+
+  dir.Write("ro.txt", "old");
+  ::chmod(dir.File("ro.txt").c_str(), 0444);
+  EXPECT_THROW(SaveFileAtomic(dir.File("ro.txt"), "new"), KorvaneError);
+  EXPECT_EQ(dir.Read("ro.txt"), "old");
+}
+
+TEST(Files, SaveKeepsTheModeOfTheFileItReplaces) {
+  TempDir dir;
+  dir.Write("m.txt", "old");
+  ::chmod(dir.File("m.txt").c_str(), 0640);
+  SaveFileAtomic(dir.File("m.txt"), "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.File("m.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(Files, EnsureDirectoryCreatesOnceAndFailsOverAFile) {
+  TempDir dir;
+  EXPECT_TRUE(EnsureDirectory(dir.File("parse")));
+  EXPECT_TRUE(EnsureDirectory(dir.File("parse")));
+  dir.Write("file", "x");
+  EXPECT_FALSE(EnsureDirectory(dir.File("file")));
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,68 @@
+// Line splitting, joining and the string helpers every layer shares.
+#include <gtest/gtest.h>
+
+#include "base/strings.h"
+#include "base/text_lines.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(TextLines, SplitsAtEveryKindOfBreakAndStopsAtNul) {
+  struct Case {
+    std::string text;
+    Lines lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\r\n", {"a"}},
+      {"a\nb\rc", {"a", "b", "c"}},
+      {"\n\r\n", {"", ""}},
+      {"\r\r", {"", ""}},
+      {"a\r\n\r\n", {"a", ""}},
+      {"a\0b\r\nc"s, {"a"}},
+      {"\0abc"s, {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitLines(c.text), c.lines) << testing::PrintToString(c.text);
+    EXPECT_EQ(NormalizeLines(c.text), JoinLines(c.lines)) << testing::PrintToString(c.text);
+  }
+}
+
+TEST(TextLines, JoinEndsEveryLineWithCrLf) {
+  EXPECT_EQ(JoinLines({}), "");
+  EXPECT_EQ(JoinLines({""}), "\r\n");
+  EXPECT_EQ(JoinLines({"a", "b"}), "a\r\nb\r\n");
+}
+
+TEST(Replace, ScansLeftToRightWithoutRescanningInsertedText) {
+  EXPECT_EQ(ReplaceAll("aaa", "aa", "a"), "aa");
+  EXPECT_EQ(ReplaceAll("abab", "ab", "aab"), "aabaab");
+  EXPECT_EQ(ReplaceAll("xyz", "", "q"), "xyz");
+  EXPECT_EQ(ReplaceAll("<A><A", "<A", "<a"), "<a><a");
+  EXPECT_EQ(ReplaceFirst("a:b:c", ":", "-"), "a-b:c");
+  EXPECT_EQ(DeleteFirst("a:b:c", ":"), "ab:c");
+  EXPECT_EQ(DeleteFirst("abc", "x"), "abc");
+}
+
+TEST(IntegerText, ReadsOnlyWholeNumbersWithin32Bits) {
+  EXPECT_EQ(ParseInt32("10"), 10);
+  EXPECT_EQ(ParseInt32("  -7"), -7);
+  EXPECT_EQ(ParseInt32("+3"), 3);
+  EXPECT_EQ(ParseInt32("2147483647"), 2147483647);
+  EXPECT_EQ(ParseInt32("-2147483648"), INT32_MIN);
+  for (const char* bad : {"", " ", "-", "1 ", "1.5", "abc", "2147483648", "99999999999999999999"}) {
+    EXPECT_EQ(ParseInt32(bad), std::nullopt) << bad;
+  }
+  EXPECT_EQ(StrToIntDef("x", 0), 0);
+  EXPECT_THROW((void)StrToInt("x"), std::exception);
+  EXPECT_EQ(ParseUint32("4294967295"), 4294967295u);
+  EXPECT_EQ(ParseUint32("4294967296"), std::nullopt);
+  EXPECT_EQ(ParseUint32("-1"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace korvane
