@@ -1,7 +1,83 @@
 // korvane-cli: the headless front end over the crawl engine.
-#include <cstdio>
+#include <CLI/CLI.hpp>
 
-int main() {
-  std::puts("korvane-cli " KORVANE_VERSION);
+#include <iostream>
+
+#include "base/cp1251.h"
+#include "base/error.h"
+#include "cli/commands.h"
+#include "crawl/option_table.h"
+
+namespace {
+
+using korvane::CrawlOptions;
+
+// Adds the flags of `names` from the option table; each flag sets its option after parsing.
+void AddCheckFlags(CLI::App& command, CrawlOptions& options,
+                   std::initializer_list<std::string_view> names) {
+  for (const auto& check : korvane::kCheckOptions) {
+    for (std::string_view name : names) {
+      if (name != check.flag) continue;
+      command.add_flag_callback(
+          std::string(check.flag),
+          [&options, &check] { (options.*check.member).store(check.flag_sets_to); },
+          std::string(check.help) + " (" + std::string(check.control) + ")");
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Korvane: crawls one web site and saves the readable text of its pages"};
+  app.set_version_flag("--version", "korvane-cli " KORVANE_VERSION);
+  app.require_subcommand(1);
+
+  CrawlOptions options;
+  std::string site, threads = "10", file, url;
+  bool site_given = false;
+
+  auto* crawl = app.add_subcommand("crawl", "crawl the site in the current folder, as START does");
+  crawl->add_option("--site", site, "start address (overrides settings/settings.txt)");
+  crawl->add_option("--threads", threads, "most workers running at once (default 10)");
+  AddCheckFlags(*crawl, options,
+                {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes",
+                 "--template-pages", "--exclude-subdomains", "--relative", "--proxy", "--markup",
+                 "--keep-br", "--no-clean"});
+
+  auto* text = app.add_subcommand("text", "print the plain text a worker would save for FILE");
+  text->add_option("FILE", file, "a saved HTTP response")->required();
+
+  auto* templates =
+      app.add_subcommand("templates", "print the template text a worker would save for FILE");
+  templates->add_option("FILE", file, "a saved HTTP response")->required();
+  AddCheckFlags(*templates, options, {"--markup", "--keep-br", "--no-clean"});
+
+  auto* links = app.add_subcommand("links", "print the links a worker for URL would queue");
+  links->add_option("FILE", file, "a saved HTTP response")->required();
+  links->add_option("--url", url, "the address the response came from")->required();
+  links->add_option("--site", site, "start address (overrides settings/settings.txt)");
+  AddCheckFlags(*links, options, {"--apostrophes", "--exclude-subdomains", "--relative"});
+
+  auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
+  test->add_option("URL", url, "the address to fetch")->required();
+  AddCheckFlags(*test, options, {"--markup", "--keep-br", "--no-clean"});
+
+  CLI11_PARSE(app, argc, argv);
+  site_given = crawl->count("--site") > 0 || links->count("--site") > 0;
+
+  try {
+    korvane::cli::LoadSettingsInto(options);
+    if (site_given) options.site.Set(korvane::Utf8ToCp1251(site));
+    options.thread_count.Set(threads);
+    if (*crawl) return korvane::cli::RunCrawl(options);
+    if (*text) return korvane::cli::PrintPlainText(file, options);
+    if (*templates) return korvane::cli::PrintTemplateText(file, options);
+    if (*links) return korvane::cli::PrintLinks(file, korvane::Utf8ToCp1251(url), options);
+    if (*test) return korvane::cli::RunTestFetch(korvane::Utf8ToCp1251(url), options);
+  } catch (const korvane::KorvaneError& error) {
+    std::cerr << "korvane-cli: " << korvane::Cp1251ToUtf8(error.what()) << std::endl;
+    return 1;
+  }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -24,19 +25,23 @@ struct FetchLimits {
 
 // Lets another thread end a fetch early (a cooperative forced end): Cancel() shuts the
 // socket down, so a waiting connect or receive returns at once and the fetch returns what
-// it has. Any thread may call Cancel(); once cancelled it stays cancelled.
+// it has (kFetchNoConnection when it was still connecting). Any thread may call Cancel();
+// once cancelled it stays cancelled, and a fetch started with it connects to nothing.
 class FetchCancel {
  public:
   void Cancel();
   [[nodiscard]] bool cancelled() const { return cancelled_.load(); }
 
-  // Used by the fetcher: the descriptor of the exchange in progress, or -1.
+  // Used by the fetcher: the descriptor of the exchange in progress. Detach() comes before
+  // the descriptor is closed; the lock keeps Cancel() from shutting down a descriptor number
+  // that has been closed and handed out again in between.
   void Attach(int fd);
   void Detach();
 
  private:
   std::atomic<bool> cancelled_{false};
-  std::atomic<int> fd_{-1};
+  std::mutex mutex_;
+  int fd_ = -1;  // guarded by mutex_
 };
 
 // The host part of a URL: the first "http://" removed, then up to the first "/"; "" when no
@@ -70,9 +75,12 @@ int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_
                       std::string& received, const FetchLimits& limits = {},
                       FetchCancel* cancel = nullptr);
 
-// The receive loop on a connected socket `fd`, shared by both entry points: reads of up to
-// 1024 bytes, each cut at its first NUL byte, appended to `received` until the peer closes,
-// an error, a bound, or an end text. Exposed for tests.
+// The receive loop on a connected socket `fd`, shared by both entry points: empties
+// `received`, then appends reads of up to 1024 bytes, each cut at its first NUL byte, until
+// the peer closes, an error or reset, a bound of `limits` (idle and total time measured from
+// this call; at most `max_bytes` kept), a cancel, or an end text anywhere in what was kept,
+// even one split over two reads. Works on blocking and non-blocking descriptors and never
+// closes `fd`. Exposed for tests.
 void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
                    FetchCancel* cancel);
 

@@ -1,0 +1,199 @@
+// The commands of korvane-cli over the crawl engine.
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "base/cp1251.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "crawl/controller.h"
+#include "crawl/fetcher.h"
+#include "crawl/links.h"
+#include "crawl/settings_file.h"
+#include "crawl/texts.h"
+#include "text/plain_text.h"
+#include "text/templates.h"
+
+namespace korvane::cli {
+
+namespace {
+
+std::atomic<int> signals_received{0};
+
+extern "C" void OnSignal(int) { signals_received.fetch_add(1); }
+
+void InstallSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void PrintError(const std::string& cp1251_text) {
+  std::cerr << "korvane-cli: " << Cp1251ToUtf8(cp1251_text) << std::endl;
+}
+
+// The front end of a headless crawl: counters on stderr, messages as errors, signals as
+// STOP and HALT. The settings file is never written.
+class CliFrontEnd final : public FrontEnd {
+ public:
+  explicit CliFrontEnd(const CrawlOptions& options) : options_(options) {}
+  void Attach(CrawlController* controller) { controller_ = controller; }
+
+  void WriteLabel(CounterLabel label, const std::string& text) override {
+    labels_[static_cast<size_t>(label)] = text;
+  }
+
+  void ProcessMessages() override {
+    const int seen = signals_received.load();
+    if (seen >= 2) Halt();
+    if (seen == 1 && !stop_sent_) {
+      stop_sent_ = true;
+      std::cerr << "korvane-cli: stopping; waiting for the running workers" << std::endl;
+      controller_->Button3Click();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_print_ >= std::chrono::seconds(1)) {
+      last_print_ = now;
+      std::cerr << CounterLine() << std::endl;
+    }
+  }
+
+  void ShowMessage(const std::string& text) override { PrintError(text); }
+
+  bool PrepareTemplates() override { return !options_.templates.Get()->lines.empty(); }
+
+  void SaveSettings() override {}
+
+  [[noreturn]] void Halt() override {
+    std::cerr << "korvane-cli: halted" << std::endl;
+    std::_Exit(130);
+  }
+
+  [[nodiscard]] std::string CounterLine() const {
+    return Cp1251ToUtf8(Label(CounterLabel::kLabel18) + " | " + Label(CounterLabel::kLabel27) +
+                        " | " + Label(CounterLabel::kLabel3)) +
+           " | active: " + Label(CounterLabel::kLabel6) +
+           " | parsed: " + Label(CounterLabel::kLabel9);
+  }
+
+ private:
+  [[nodiscard]] std::string Label(CounterLabel label) const {
+    const std::string& text = labels_[static_cast<size_t>(label)];
+    return text.empty() ? "0" : text;
+  }
+
+  const CrawlOptions& options_;
+  CrawlController* controller_ = nullptr;
+  std::string labels_[7];
+  bool stop_sent_ = false;
+  std::chrono::steady_clock::time_point last_print_{};
+};
+
+// A front end for commands that run no crawl.
+class QuietFrontEnd final : public FrontEnd {
+ public:
+  void WriteLabel(CounterLabel, const std::string&) override {}
+  void ProcessMessages() override {}
+  void ShowMessage(const std::string& text) override { PrintError(text); }
+  bool PrepareTemplates() override { return true; }
+  void SaveSettings() override {}
+  [[noreturn]] void Halt() override { std::_Exit(130); }
+};
+
+TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
+  return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
+}
+
+// The page as a crawl worker sees it after its fetch.
+std::string LoadPage(const std::string& file, const CrawlOptions& options) {
+  std::string page = LoadFile(file);
+  if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
+  return page;
+}
+
+void WriteBytes(const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void LoadSettingsInto(CrawlOptions& options) {
+  const auto settings = LoadSettings(std::string(texts::kSettingsFile));
+  if (!settings) {
+    options.blacklist.Set(MemoText(std::string(texts::kDefaultBlacklist)));
+    return;
+  }
+  options.site.Set(settings->site);
+  options.blacklist.Set(MemoText(settings->blacklist));
+  options.whitelist.Set(MemoText(settings->whitelist));
+  options.templates.Set(MemoText(settings->templates));
+}
+
+int RunCrawl(CrawlOptions& options) {
+  InstallSignalHandlers();
+  CliFrontEnd front_end(options);
+  CrawlController controller(options, front_end);
+  front_end.Attach(&controller);
+  const StartResult result = controller.Button1Click();
+  const CrawlState& state = controller.State();
+  std::cerr << front_end.CounterLine() << std::endl;
+  if (result != StartResult::kFinished) return 1;
+  std::cerr << "korvane-cli: run ended: " << state.parsed_count << " pages parsed, "
+            << state.seen_urls.Count() << " addresses in " << texts::kSeenUrlsFile << std::endl;
+  return 0;
+}
+
+int PrintPlainText(const std::string& file, CrawlOptions& options) {
+  WriteBytes(NormalizeLines(ExtractPlainText(LoadPage(file, options))));
+  return 0;
+}
+
+int PrintTemplateText(const std::string& file, CrawlOptions& options) {
+  const auto templates = options.templates.Get();
+  WriteBytes(NormalizeLines(
+      ApplyTemplates(LoadPage(file, options), templates->lines, ReadTemplateOptions(options))));
+  return 0;
+}
+
+int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& options) {
+  const std::string page = LoadPage(file, options);
+  const auto blacklist = options.blacklist.Get();
+  const LinkOptions link_options{options.apostrophes.load(), options.exclude_subdomains.load(),
+                                 options.relative_links.load(), *options.site.Get(),
+                                 &blacklist->lines};
+  std::string out;
+  ExtractLinks(page, url, UrlHost(url), link_options, [&](const std::string& link) {
+    out += link;
+    out += '\n';
+  });
+  WriteBytes(out);
+  return 0;
+}
+
+int RunTestFetch(const std::string& url, CrawlOptions& options) {
+  QuietFrontEnd front_end;
+  CrawlController controller(options, front_end);
+  RemoveFile(std::string(texts::kTestResultFile));
+  controller.StartTestWorker(url);
+  while (controller.HasLiveWorkers()) {
+    controller.ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!FileExists(std::string(texts::kTestResultFile))) {
+    PrintError("the test fetch wrote no result file");
+    return 1;
+  }
+  std::cout << texts::kTestResultFile << std::endl;
+  return 0;
+}
+
+}  // namespace korvane::cli

@@ -1,0 +1,27 @@
+// The commands of korvane-cli, each returning the process exit status.
+#pragma once
+
+#include <string>
+
+#include "crawl/options.h"
+
+namespace korvane::cli {
+
+// Runs one crawl in the current folder exactly as START does. 0 when the run ended.
+int RunCrawl(CrawlOptions& options);
+
+// Prints what a crawl worker would write for a response equal to the file's bytes.
+int PrintPlainText(const std::string& file, CrawlOptions& options);
+int PrintTemplateText(const std::string& file, CrawlOptions& options);
+
+// Prints every link a worker for `url` would hand on for a response equal to the file's bytes.
+int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& options);
+
+// The template window's test fetch of `url`; prints the path of the result file.
+int RunTestFetch(const std::string& url, CrawlOptions& options);
+
+// Fills the mirror's site, blacklist, whitelist and templates from "settings/settings.txt",
+// or with the defaults of a first start when the file is missing.
+void LoadSettingsInto(CrawlOptions& options);
+
+}  // namespace korvane::cli

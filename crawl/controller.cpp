@@ -1,0 +1,309 @@
+// The crawl controller.
+#include "crawl/controller.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#include "base/clock.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/strings.h"
+#include "crawl/texts.h"
+#include "text/extract_between.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr auto kPassSleep = std::chrono::milliseconds(20);
+constexpr auto kDrainSleep = std::chrono::milliseconds(1000);
+
+// Clears a flag when the scope ends, however it ends.
+class FlagGuard {
+ public:
+  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+  FlagGuard(const FlagGuard&) = delete;
+  FlagGuard& operator=(const FlagGuard&) = delete;
+  ~FlagGuard() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+CrawlController::CrawlController(CrawlOptions& options, FrontEnd& front_end)
+    : options_(options), front_end_(front_end) {}
+
+CrawlController::~CrawlController() {
+  // Workers may still be fetching (a failed START, a test fetch): end them and wait, so no
+  // thread outlives the state it points at.
+  for (auto& [slot, entry] : workers_) entry.worker->Cancel();
+  queue_.Wake();
+  ReapWorkers(true);
+}
+
+StartResult CrawlController::Button1Click() {
+  if (running_) return StartResult::kBusy;
+  FlagGuard running(running_);
+  SeedRandomFromClock();
+  state_.first_request_pending = true;
+  try {
+    const bool templates_ready = front_end_.PrepareTemplates();
+    if (options_.selective.load() && !templates_ready) {
+      front_end_.ShowMessage(texts::kNoTemplates);
+      return StartResult::kRefused;
+    }
+    RunCrawl();
+    return StartResult::kFinished;
+  } catch (const KorvaneError& error) {
+    // Workers already started must still drain before the state they use goes away.
+    if (state_.active_threads > 0) FinalWait();
+    front_end_.ShowMessage(error.what());
+    return StartResult::kFailed;
+  }
+}
+
+void CrawlController::RunCrawl() {
+  state_.parsed_count = 0;
+  state_.killed_threads = 0;
+  state_.thread_registry.clear();
+  state_.seen_urls.Clear();
+
+  state_.user_agents = SplitLines(LoadFile(std::string(texts::kUserAgentsFile)));
+
+  SortedList proxies;
+  if (options_.use_proxies.load()) {
+    proxies.AddAll(SplitLines(LoadFile(std::string(texts::kProxiesFile))));
+  }
+  state_.proxy_count = proxies.Count();
+  state_.proxy_list.store(std::make_shared<const Lines>(proxies.ToLines()));
+  WriteLabel(CounterLabel::kLabel27, texts::kProxiesLabel + std::to_string(state_.proxy_count));
+
+  state_.url_queue.Clear();
+  const std::string site = *options_.site.Get();
+  state_.url_queue.Add(site);
+  state_.seen_urls.Add(site);
+  WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+
+  state_.active_threads = 0;
+  SeedRandomFromClock();
+  ProcessMessages();
+  state_.stop_requested = false;
+
+  DispatchLoop();
+  FinalWait();
+
+  WriteCount(CounterLabel::kLabel6, state_.active_threads);
+  WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+  ProcessMessages();
+  front_end_.SetWatchdogEnabled(false);
+  SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.Text());
+  ReapWorkers(false);
+}
+
+void CrawlController::DispatchLoop() {
+  int32_t worker_number = 0;
+  while (!state_.stop_requested && !(state_.url_queue.Empty() && state_.active_threads == 0)) {
+    const int32_t limit = StrToIntDef(*options_.thread_count.Get(), 0);
+    if (limit > state_.active_threads && !state_.url_queue.Empty()) DispatchOne(worker_number);
+    std::this_thread::sleep_for(kPassSleep);
+    WriteCount(CounterLabel::kLabel14, static_cast<int64_t>(state_.thread_registry.size()));
+    WriteLabel(CounterLabel::kLabel18,
+               texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+    WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+    WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
+    WriteCount(CounterLabel::kLabel6, state_.active_threads);
+    WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
+    ProcessMessages();
+  }
+}
+
+void CrawlController::DispatchOne(int32_t& worker_number) {
+  const std::string url = state_.url_queue.First();
+  const auto agents = static_cast<int32_t>(std::min<size_t>(state_.user_agents.size(), INT32_MAX));
+  const int32_t pick = RandomBelow(agents);
+  if (pick >= agents) throw IndexOutOfBounds(pick);
+  StartWorker(url, worker_number, state_.user_agents[static_cast<size_t>(pick)],
+              WorkerMode::kCrawl);
+  state_.url_queue.TakeFirst();
+  WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
+  ++worker_number;
+  ++state_.active_threads;
+  WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+  WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
+  WriteCount(CounterLabel::kLabel6, state_.active_threads);
+}
+
+void CrawlController::FinalWait() {
+  while (state_.active_threads != 0) {
+    std::this_thread::sleep_for(kDrainSleep);
+    WriteCount(CounterLabel::kLabel6, state_.active_threads);
+    WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+    ProcessMessages();
+  }
+}
+
+void CrawlController::ProcessMessages() {
+  queue_.Drain();
+  ReapWorkers(false);
+  front_end_.ProcessMessages();
+}
+
+void CrawlController::Button3Click() {
+  try {
+    front_end_.SaveSettings();
+  } catch (const KorvaneError& error) {
+    front_end_.ShowMessage(error.what());
+    return;
+  }
+  state_.stop_requested = true;
+}
+
+void CrawlController::Button8Click() { front_end_.Halt(); }
+
+void CrawlController::StartTestWorker(const std::string& url) {
+  StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest);
+}
+
+void CrawlController::StartWorker(const std::string& url, int32_t id,
+                                  const std::string& user_agent, WorkerMode mode) {
+  auto worker = std::make_shared<TmyThread>(*this, url, id, user_agent, mode);
+  auto ended = std::make_shared<std::atomic<bool>>(false);
+  std::thread thread([worker, ended] {
+    worker->Execute();
+    ended->store(true);
+  });
+  workers_.emplace(next_slot_++, WorkerThread{std::move(worker), std::move(ended),
+                                              std::move(thread)});
+}
+
+void CrawlController::ReapWorkers(bool all) {
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if (all || it->second.ended->load()) {
+      if (all) {
+        // A worker still inside a hook call needs the main thread; keep serving it.
+        while (!it->second.ended->load()) {
+          queue_.Drain();
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      }
+      it->second.thread.join();
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool CrawlController::HasLiveWorkers() {
+  ReapWorkers(false);
+  return !workers_.empty();
+}
+
+bool CrawlController::KillWorker(int32_t handle) {
+  const auto it = registered_.find(handle);
+  if (it == registered_.end()) return false;
+  const auto worker = it->second.lock();
+  registered_.erase(it);
+  if (!worker) return false;
+  worker->Cancel();
+  queue_.Wake();
+  return true;
+}
+
+bool CrawlController::Synchronize(TmyThread& worker, Hook hook) {
+  return queue_.RunAndWait([this, &worker, hook] { (this->*hook)(worker); },
+                           &worker.CancelFlag());
+}
+
+std::shared_ptr<const Lines> CrawlController::ProxyList() const {
+  return state_.proxy_list.load();
+}
+
+bool CrawlController::FirstRequestPending() const { return state_.first_request_pending.load(); }
+
+void CrawlController::ClearFirstRequestPending() { state_.first_request_pending = false; }
+
+void CrawlController::WriteLabel(CounterLabel label, const std::string& text) {
+  front_end_.WriteLabel(label, text);
+}
+
+void CrawlController::WriteCount(CounterLabel label, int64_t value) {
+  front_end_.WriteLabel(label, std::to_string(value));
+}
+
+// ---- Hooks: main thread, while the calling worker waits. ----
+
+void CrawlController::RegisterThread(TmyThread& worker) {
+  worker.WorkTime = 0;
+  state_.thread_registry.push_back(RegistryLine(worker.WorkerId, worker.ThreadHandle, TickCount()));
+  for (auto& [slot, entry] : workers_) {
+    if (entry.worker.get() == &worker) registered_[worker.ThreadHandle] = entry.worker;
+  }
+}
+
+void CrawlController::ShowState(TmyThread& worker) {
+  grid_.ShowState(worker.WorkerId, worker.ThreadState, worker.WorkTime);
+}
+
+void CrawlController::RefreshWorkTime(TmyThread& worker) {
+  const auto index = FindRegistryLine(state_.thread_registry, worker.WorkerId);
+  if (!index) return;
+  std::string& line = state_.thread_registry[*index];
+  const uint32_t now = TickCount();
+  const std::string old_text = ExtractBetween("[tic=", "]", line);
+  const uint32_t old = ParseUint32(old_text).value_or(now);
+  // Unsigned subtraction gives the elapsed time across a wrap of the tick counter too.
+  worker.WorkTime = static_cast<double>(static_cast<uint32_t>(now - old)) / 1000.0;
+  line = ReplaceFirst(line, "[tic=" + old_text + "]",
+                      "[tic=" + std::to_string(TickCount()) + "]");
+}
+
+void CrawlController::UnregisterThread(TmyThread& worker) {
+  registered_.erase(worker.ThreadHandle);
+  if (const auto index = FindRegistryLine(state_.thread_registry, worker.WorkerId)) {
+    state_.thread_registry.erase(state_.thread_registry.begin() +
+                                 static_cast<std::ptrdiff_t>(*index));
+  }
+}
+
+void CrawlController::ThreadFinished(TmyThread& worker) {
+  if (worker.ThreadStatus == texts::kStatusSuccess) ++state_.parsed_count;
+  RemoveMonitorRow(worker.WorkerId);
+}
+
+void CrawlController::DecActiveThreads(TmyThread& /*worker*/) { --state_.active_threads; }
+
+void CrawlController::AddFoundLink(TmyThread& worker) {
+  if (state_.seen_urls.Add(worker.FoundLink)) state_.url_queue.Add(worker.FoundLink);
+}
+
+void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
+  SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.Text());
+}
+
+void CrawlController::RemoveMonitorRow(int32_t id) { grid_.RemoveRow(id); }
+
+void CrawlController::Timer1Timer() {
+  if (state_.thread_registry.empty()) return;
+  const int64_t limit = int64_t{StrToInt(*options_.watchdog_timeout.Get())} * 1000;
+  Lines keep;
+  const uint32_t now = TickCount();
+  for (const std::string& line : state_.thread_registry) {
+    const uint32_t tic = ParseUint32(ExtractBetween("[tic=", "]", line)).value_or(now);
+    if (static_cast<int32_t>(now - tic) > limit) {
+      const auto handle = ParseInt32(ExtractBetween("[handle=", "]", line));
+      if (handle && KillWorker(*handle)) {
+        if (const auto id = ParseInt32(ExtractBetween("[id=", "]", line))) RemoveMonitorRow(*id);
+        --state_.active_threads;
+        ++state_.killed_threads;
+      }
+    } else {
+      keep.push_back(line);
+    }
+  }
+  state_.thread_registry = std::move(keep);
+}
+
+}  // namespace korvane

@@ -1,0 +1,124 @@
+// The crawl controller: START, STOP, HALT, the dispatch loop, the hooks and the watchdog.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "base/sorted_list.h"
+#include "base/text_lines.h"
+#include "crawl/call_queue.h"
+#include "crawl/front_end.h"
+#include "crawl/monitor.h"
+#include "crawl/options.h"
+#include "crawl/worker.h"
+
+namespace korvane {
+
+// The shared state of one run. Main thread only, except the two values workers read
+// directly: `proxy_list` (replaced only at START, before any worker of the run starts) and
+// `first_request_pending`.
+struct CrawlState {
+  SortedList url_queue;  // addresses waiting, handed out alphabetically
+  SortedList seen_urls;  // every address admitted, saved to "parsed_urls.txt"
+  Lines thread_registry;
+  Lines user_agents;
+  std::atomic<std::shared_ptr<const Lines>> proxy_list{std::make_shared<const Lines>()};
+  size_t proxy_count = 0;
+  int32_t active_threads = 0;
+  int32_t killed_threads = 0;
+  int32_t parsed_count = 0;
+  bool stop_requested = false;
+  std::atomic<bool> first_request_pending{false};
+};
+
+// How START ended.
+enum class StartResult {
+  kFinished,  // the run ended (queue drained or STOP) and the address list was saved
+  kRefused,   // selective parsing without templates: a message, nothing started
+  kFailed,    // an error message was shown (a file that cannot be read or written, ...)
+  kBusy,      // a run was already in progress; nothing happened
+};
+
+class CrawlController final : public WorkerHost {
+ public:
+  CrawlController(CrawlOptions& options, FrontEnd& front_end);
+  ~CrawlController() override;
+
+  // START: runs a whole crawl on the calling (main) thread and returns when it has ended.
+  StartResult Button1Click();
+  // STOP: saves the settings, then asks the running crawl to stop. A failed save shows its
+  // error and leaves the crawl running.
+  void Button3Click();
+  // HALT: ends the process at once.
+  void Button8Click();
+  // The watchdog tick: ends workers whose registry stamp is older than the time-out.
+  void Timer1Timer();
+
+  // The template window's test fetch: one test worker for `url`, outside any crawl.
+  void StartTestWorker(const std::string& url);
+
+  [[nodiscard]] bool Running() const { return running_; }
+  // Main thread: whether any worker thread (crawl or test) has not ended yet.
+  [[nodiscard]] bool HasLiveWorkers();
+  [[nodiscard]] const CrawlState& State() const { return state_; }
+  [[nodiscard]] const MonitorGrid& Grid() const { return grid_; }
+  // Test hook: bounds the fetches of later workers.
+  void SetFetchLimits(const FetchLimits& limits) { limits_ = limits; }
+  // Main thread: runs the workers' queued hooks and lets the front end handle its events.
+  void ProcessMessages();
+
+  // WorkerHost.
+  bool Synchronize(TmyThread& worker, Hook hook) override;
+  [[nodiscard]] const CrawlOptions& Options() const override { return options_; }
+  [[nodiscard]] std::shared_ptr<const Lines> ProxyList() const override;
+  [[nodiscard]] bool FirstRequestPending() const override;
+  void ClearFirstRequestPending() override;
+  [[nodiscard]] FetchLimits Limits() const override { return limits_; }
+  void RegisterThread(TmyThread& worker) override;
+  void ShowState(TmyThread& worker) override;
+  void RefreshWorkTime(TmyThread& worker) override;
+  void UnregisterThread(TmyThread& worker) override;
+  void ThreadFinished(TmyThread& worker) override;
+  void DecActiveThreads(TmyThread& worker) override;
+  void AddFoundLink(TmyThread& worker) override;
+  void SaveSeenUrls(TmyThread& worker) override;
+
+  void RemoveMonitorRow(int32_t id);
+
+ private:
+  void RunCrawl();
+  void DispatchLoop();
+  void DispatchOne(int32_t& worker_number);
+  void FinalWait();
+  void WriteLabel(CounterLabel label, const std::string& text);
+  void WriteCount(CounterLabel label, int64_t value);
+  void StartWorker(const std::string& url, int32_t id, const std::string& user_agent,
+                   WorkerMode mode);
+  // Joins the threads of workers whose body has returned; with `all`, waits for every one.
+  void ReapWorkers(bool all);
+  // Ends the worker whose thread id is `handle`; false when no such worker runs.
+  bool KillWorker(int32_t handle);
+
+  struct WorkerThread {
+    std::shared_ptr<TmyThread> worker;
+    std::shared_ptr<std::atomic<bool>> ended;  // set by the thread as its last act
+    std::thread thread;
+  };
+
+  CrawlOptions& options_;
+  FrontEnd& front_end_;
+  MainThreadQueue queue_;
+  CrawlState state_;
+  MonitorGrid grid_;
+  FetchLimits limits_;
+  bool running_ = false;
+  uint64_t next_slot_ = 0;
+  std::map<uint64_t, WorkerThread> workers_;         // main thread only
+  std::map<int32_t, std::weak_ptr<TmyThread>> registered_;  // by thread id; main thread only
+};
+
+}  // namespace korvane

@@ -1,0 +1,49 @@
+// The small interface through which the crawl controller reaches its front end.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// The counter labels the controller writes during a run.
+enum class CounterLabel {
+  kLabel27,  // "прокси: " + proxies loaded
+  kLabel18,  // "Урлов: " + addresses waiting
+  kLabel3,   // "Убито потоков: " + workers ended by the watchdog
+  kLabel6,   // active workers
+  kLabel9,   // pages parsed
+  kLabel14,  // (hidden) registered workers
+  kLabel28,  // (hidden) registered workers
+};
+
+// Every method is called on the main thread only, from inside the controller's handlers.
+class FrontEnd {
+ public:
+  virtual ~FrontEnd() = default;
+
+  // Shows `text` (code page 1251) in `label`.
+  virtual void WriteLabel(CounterLabel label, const std::string& text) = 0;
+
+  // Lets the front end handle what is pending for it (window events, signals); the
+  // controller has already run the workers' queued hooks. May call Stop() or Halt().
+  virtual void ProcessMessages() = 0;
+
+  // A message box (or its equivalent) with `text` (code page 1251).
+  virtual void ShowMessage(const std::string& text) = 0;
+
+  // START's template step: when saved templates are waiting, hands them to the template
+  // window and saves them there (which may raise KorvaneError when the settings file cannot
+  // be written). Returns whether templates are ready for selective parsing.
+  virtual bool PrepareTemplates() = 0;
+
+  // STOP's settings save; may raise KorvaneError.
+  virtual void SaveSettings() = 0;
+
+  // Turns the watchdog timer on or off.
+  virtual void SetWatchdogEnabled(bool /*enabled*/) {}
+
+  // Ends the process at once.
+  [[noreturn]] virtual void Halt() = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,69 @@
+// CrawlOptions: the thread-safe mirror of the option controls that crawl code reads.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "base/text_lines.h"
+
+namespace korvane {
+
+// A value that one thread replaces and others read, each read seeing a whole value. Reads
+// return a shared snapshot, so a reader never copies a long list.
+template <class T>
+class Guarded {
+ public:
+  Guarded() : value_(std::make_shared<const T>()) {}
+  explicit Guarded(T value) : value_(std::make_shared<const T>(std::move(value))) {}
+
+  [[nodiscard]] std::shared_ptr<const T> Get() const {
+    std::lock_guard lock(mutex_);
+    return value_;
+  }
+  void Set(T value) {
+    auto fresh = std::make_shared<const T>(std::move(value));
+    std::lock_guard lock(mutex_);
+    value_ = std::move(fresh);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const T> value_;  // guarded by mutex_
+};
+
+// A multi-line text field: its whole text and its lines (SplitLines of the text).
+struct MemoText {
+  MemoText() = default;
+  explicit MemoText(std::string whole) : text(std::move(whole)), lines(SplitLines(text)) {}
+  std::string text;
+  Lines lines;
+};
+
+// Each member mirrors one control; the front end writes a member whenever its control changes
+// (main thread), and workers read members at the moment of use (any thread), so a change made
+// during a run takes effect at the next read. Members are independent: there is no snapshot of
+// several at once, exactly as reading several controls one after the other.
+struct CrawlOptions {
+  Guarded<std::string> site;                     // Edit1: the start address
+  Guarded<std::string> thread_count{"10"};       // SpinEdit1 text: most workers at once
+  Guarded<std::string> watchdog_timeout{"40"};   // Edit2: seconds before the watchdog ends a worker
+  std::atomic<bool> ignore_whitelist{false};     // CheckBox1
+  std::atomic<bool> links_only{false};           // CheckBox2
+  std::atomic<bool> selective{false};            // CheckBox3
+  std::atomic<bool> apostrophes{false};          // CheckBox4: ' counts as "
+  std::atomic<bool> template_pages_only{false};  // CheckBox6
+  std::atomic<bool> exclude_subdomains{false};   // CheckBox7
+  std::atomic<bool> relative_links{false};       // CheckBox8
+  std::atomic<bool> use_proxies{false};          // CheckBox10
+  std::atomic<bool> normalize_anchors{true};     // CheckBox11's enabled state
+  Guarded<MemoText> blacklist;                   // Memo1
+  Guarded<MemoText> whitelist;                   // Memo2
+  Guarded<MemoText> templates;                   // the template window's Memo1
+  std::atomic<bool> markup{false};               // template window CheckBox1
+  std::atomic<bool> keep_br{false};              // template window CheckBox2
+  std::atomic<bool> elementary_clean{true};      // template window CheckBox3
+};
+
+}  // namespace korvane

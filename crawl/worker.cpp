@@ -1,0 +1,190 @@
+// The crawl worker's pipelines.
+#include "crawl/worker.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "base/clock.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "base/strings.h"
+#include "crawl/links.h"
+#include "crawl/texts.h"
+#include "text/admission.h"
+#include "text/plain_text.h"
+#include "text/templates.h"
+
+namespace korvane {
+
+namespace {
+
+// Thrown inside the pipeline when the worker has been ended from outside.
+struct WorkerCancelled {};
+
+TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
+  return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
+}
+
+void SaveTextLines(std::string_view path, std::string_view text) {
+  SaveFileAtomic(std::string(path), NormalizeLines(text));
+}
+
+}  // namespace
+
+std::string ResultFilePath(int32_t id) {
+  return std::string(texts::kResultFolder) + "/" + std::to_string(id) + ".txt";
+}
+
+TmyThread::TmyThread(WorkerHost& host, std::string url, int32_t worker_id,
+                     std::string user_agent, WorkerMode mode)
+    : Url(std::move(url)),
+      UserAgent(std::move(user_agent)),
+      WorkerId(worker_id),
+      host_(host),
+      mode_(mode) {}
+
+void TmyThread::Cancel() {
+  cancelled_.store(true);
+  fetch_cancel_.Cancel();
+}
+
+void TmyThread::Execute() {
+  if (mode_ == WorkerMode::kTest) {
+    try {
+      RunTestPipeline();
+    } catch (...) {
+      // A test fetch that cannot write its files simply ends; the window's wait is bounded.
+    }
+    return;
+  }
+  try {
+    RunCrawlPipeline();
+  } catch (...) {
+    // Any error ends the pipeline early with ThreadStatus still "[FAIL]".
+  }
+  RunFinishingHooks();
+}
+
+void TmyThread::RunFinishingHooks() {
+  for (WorkerHost::Hook hook : {&WorkerHost::UnregisterThread, &WorkerHost::ThreadFinished,
+                                &WorkerHost::DecActiveThreads}) {
+    if (Cancelled()) return;
+    try {
+      host_.Synchronize(*this, hook);
+    } catch (...) {
+      // A failing hook must not keep the next one from running: the run waits for the last.
+    }
+  }
+}
+
+void TmyThread::Sync(WorkerHost::Hook hook) {
+  if (!host_.Synchronize(*this, hook)) throw WorkerCancelled{};
+}
+
+void TmyThread::SetState(std::string_view prefix) { ThreadState = std::string(prefix) + Url; }
+
+bool TmyThread::Fetch(std::string& page) {
+  const CrawlOptions& options = host_.Options();
+  const FetchLimits limits = host_.Limits();
+  int32_t code;
+  if (!options.use_proxies.load() || host_.FirstRequestPending()) {
+    const std::string request = DirectRequest(UrlPath(Url), UrlHost(Url), UserAgent);
+    code = FetchDirect(UrlHost(Url), 80, request, page, limits, &fetch_cancel_);
+    host_.ClearFirstRequestPending();
+  } else {
+    const std::string request = ProxyRequest(Url, UserAgent);
+    const auto proxies = host_.ProxyList();
+    if (!proxies || proxies->empty()) throw KorvaneError("no proxy to send the request through");
+    const std::string& line = (*proxies)[static_cast<size_t>(
+        RandomBelow(static_cast<int32_t>(std::min<size_t>(proxies->size(), INT32_MAX))))];
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) throw NotAnInteger(line);
+    ProxyPort = line.substr(colon + 1);
+    ProxyHost = DeleteFirst(line, ":" + ProxyPort);
+    // The port field is 16 bits wide; a larger number keeps its low bits.
+    const auto port = static_cast<uint16_t>(StrToInt(ProxyPort));
+    code = FetchViaProxy(ProxyHost, port, request, page, limits, &fetch_cancel_);
+  }
+  if (Cancelled()) throw WorkerCancelled{};
+  return code >= 0;
+}
+
+void TmyThread::RunCrawlPipeline() {
+  const CrawlOptions& options = host_.Options();
+  ThreadHandle = static_cast<int32_t>(::syscall(SYS_gettid));
+  Sync(&WorkerHost::RegisterThread);
+  SetState(texts::kStateGet);
+  Sync(&WorkerHost::ShowState);
+  Host = UrlHost(Url);
+
+  std::string page;
+  const bool fetched = Fetch(page);
+
+  SetState(texts::kStateParseLinks);
+  Sync(&WorkerHost::RefreshWorkTime);
+  Sync(&WorkerHost::ShowState);
+
+  if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
+
+  const auto blacklist = options.blacklist.Get();
+  LinkOptions link_options{options.apostrophes.load(), options.exclude_subdomains.load(),
+                           options.relative_links.load(), *options.site.Get(),
+                           &blacklist->lines};
+  ExtractLinks(page, Url, Host, link_options, [&](const std::string& link) {
+    FoundLink = link;
+    Sync(&WorkerHost::AddFoundLink);
+  });
+  Sync(&WorkerHost::SaveSeenUrls);
+  Sync(&WorkerHost::RefreshWorkTime);
+
+  if (!options.links_only.load()) {
+    const auto whitelist = options.whitelist.Get();
+    const auto templates = options.templates.Get();
+    const AdmissionOptions admission{options.template_pages_only.load(),
+                                     options.ignore_whitelist.load(), &whitelist->lines,
+                                     &templates->lines};
+    if (AdmitPage(Url, page, admission)) {
+      std::string text;
+      if (options.selective.load()) {
+        SetState(texts::kStateSelectiveText);
+        Sync(&WorkerHost::ShowState);
+        text = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
+      } else {
+        SetState(texts::kStateParseText);
+        Sync(&WorkerHost::ShowState);
+        text = ExtractPlainText(page);
+      }
+      WriteResultFile(text);
+    }
+  }
+
+  SetState(texts::kStateDone);
+  Sync(&WorkerHost::ShowState);
+  // A fetch that failed is reported as a failure, never as a success.
+  if (fetched) ThreadStatus = texts::kStatusSuccess;
+}
+
+void TmyThread::WriteResultFile(const std::string& text) {
+  if (Cancelled()) throw WorkerCancelled{};
+  EnsureDirectory(std::string(texts::kResultFolder));
+  std::string content;
+  if (host_.Options().markup.load()) content = "<URL>" + Url + "</URL>\r\n";
+  content += text;
+  SaveTextLines(ResultFilePath(WorkerId), content);
+}
+
+void TmyThread::RunTestPipeline() {
+  const CrawlOptions& options = host_.Options();
+  Host = UrlHost(Url);
+  const std::string request = DirectRequest(UrlPath(Url), UrlHost(Url), UserAgent);
+  std::string page;
+  FetchDirect(UrlHost(Url), 80, request, page, host_.Limits(), &fetch_cancel_);
+  if (Cancelled()) return;
+  EnsureDirectory(std::string(texts::kTestFolder));
+  SaveTextLines(texts::kTestRawFile, page);
+  page = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
+  if (Cancelled()) return;
+  SaveTextLines(texts::kTestResultFile, page);
+}
+
+}  // namespace korvane

@@ -1,0 +1,110 @@
+// TmyThread: the crawl worker, one thread per fetched address.
+//
+// Contract:
+// - Execute() runs on the worker's own thread with no lock held. The worker changes shared
+//   state only through hooks that WorkerHost::Synchronize runs on the main thread while the
+//   worker waits; it reads options from CrawlOptions at the moment of use.
+// - A crawl worker runs UnregisterThread, ThreadFinished and DecActiveThreads exactly once,
+//   whatever happens in its pipeline, unless it was ended from outside (Cancel); an error
+//   ends the pipeline early and leaves ThreadStatus at "[FAIL]". Errors never leave Execute.
+// - A cancelled worker runs no further hook and writes no file.
+// - The test worker (WorkerMode::kTest) runs no hook at all.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/text_lines.h"
+#include "crawl/fetcher.h"
+#include "crawl/options.h"
+
+namespace korvane {
+
+class TmyThread;
+
+// Which pipeline a worker runs. Chosen by the caller, never by the user-agent text, so no line
+// of "UA.txt" can send a crawl worker down the test pipeline.
+enum class WorkerMode { kCrawl, kTest };
+
+// What a worker needs from the run it belongs to. Hooks are called only through Synchronize,
+// on the main thread; the rest on the worker's thread.
+class WorkerHost {
+ public:
+  using Hook = void (WorkerHost::*)(TmyThread&);
+
+  virtual ~WorkerHost() = default;
+
+  // Worker thread. Runs `hook` on the main thread while the worker waits and rethrows what it
+  // throws. Returns false, without running it, when the worker has been cancelled.
+  virtual bool Synchronize(TmyThread& worker, Hook hook) = 0;
+
+  // Worker thread: options and the few shared values a worker reads directly.
+  [[nodiscard]] virtual const CrawlOptions& Options() const = 0;
+  [[nodiscard]] virtual std::shared_ptr<const Lines> ProxyList() const = 0;
+  [[nodiscard]] virtual bool FirstRequestPending() const = 0;
+  virtual void ClearFirstRequestPending() = 0;
+  [[nodiscard]] virtual FetchLimits Limits() const { return {}; }
+
+  // Hooks, main thread only.
+  virtual void RegisterThread(TmyThread&) {}
+  virtual void ShowState(TmyThread&) {}
+  virtual void RefreshWorkTime(TmyThread&) {}
+  virtual void UnregisterThread(TmyThread&) {}
+  virtual void ThreadFinished(TmyThread&) {}
+  virtual void DecActiveThreads(TmyThread&) {}
+  virtual void AddFoundLink(TmyThread&) {}
+  virtual void SaveSeenUrls(TmyThread&) {}
+};
+
+class TmyThread {
+ public:
+  TmyThread(WorkerHost& host, std::string url, int32_t worker_id, std::string user_agent,
+            WorkerMode mode);
+  TmyThread(const TmyThread&) = delete;
+  TmyThread& operator=(const TmyThread&) = delete;
+
+  // The thread body. Never throws.
+  void Execute();
+
+  // Any thread: ends the worker cooperatively. Its fetch returns at once, it runs no further
+  // hook and writes no file.
+  void Cancel();
+  [[nodiscard]] bool Cancelled() const { return cancelled_.load(); }
+  [[nodiscard]] const std::atomic<bool>& CancelFlag() const { return cancelled_; }
+
+  // Fields read by the hooks (written by the worker before it synchronises a hook).
+  std::string ThreadStatus{"[FAIL]"};  // "[SUCCESS]" once the pipeline has run to its end
+  std::string ThreadState;             // state prefix + Url, shown in the monitor
+  std::string Host;                    // UrlHost(Url)
+  std::string FoundLink;               // the link handed to AddFoundLink
+  const std::string Url;
+  std::string ProxyHost;
+  std::string ProxyPort;
+  const std::string UserAgent;
+  double WorkTime = 0;  // seconds of the last stage
+  const int32_t WorkerId;
+  int32_t ThreadHandle = 0;  // the thread's system id
+
+ private:
+  void RunCrawlPipeline();
+  void RunTestPipeline();
+  // The page as fetched; false when the fetch failed (no socket or no connection).
+  bool Fetch(std::string& page);
+  void WriteResultFile(const std::string& text);
+  void SetState(std::string_view prefix);
+  // Runs a hook on the main thread; unwinds the pipeline when the worker was cancelled.
+  void Sync(WorkerHost::Hook hook);
+  void RunFinishingHooks();
+
+  WorkerHost& host_;
+  const WorkerMode mode_;
+  std::atomic<bool> cancelled_{false};
+  FetchCancel fetch_cancel_;
+};
+
+// The result file of worker `id`: "parse/<id>.txt".
+[[nodiscard]] std::string ResultFilePath(int32_t id);
+
+}  // namespace korvane
