@@ -1,0 +1,208 @@
+// Whole runs of the controller against an in-process site, observed through a fake front end.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "base/error.h"
+#include "crawl/controller.h"
+#include "crawl/texts.h"
+#include "support/site_server.h"
+#include "support/temp_dir.h"
+
+namespace korvane {
+namespace {
+
+using testing::SiteServer;
+using testing::TempDir;
+
+class FakeFrontEnd : public FrontEnd {
+ public:
+  void WriteLabel(CounterLabel label, const std::string& text) override {
+    labels.emplace_back(label, text);
+  }
+  void ProcessMessages() override {
+    ++passes;
+    if (on_pass) on_pass();
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool PrepareTemplates() override { return templates_ready; }
+  void SaveSettings() override {
+    if (fail_save) throw KorvaneError("Cannot create file \"settings/settings.txt\". x");
+    ++settings_saves;
+  }
+  [[noreturn]] void Halt() override { throw std::runtime_error("halt"); }
+
+  std::vector<std::pair<CounterLabel, std::string>> labels;
+  std::vector<std::string> messages;
+  std::function<void()> on_pass;
+  int passes = 0;
+  int settings_saves = 0;
+  bool templates_ready = false;
+  bool fail_save = false;
+};
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  ControllerTest() {
+    dir.Write("UA.txt", "UA-1\r\n");
+    options.site.Set("http://127.0.0.31/");
+    options.thread_count.Set("1");
+    options.ignore_whitelist = true;
+    controller.SetFetchLimits({2000, 2000, 5000, 1 << 20});
+  }
+
+  TempDir dir{true};
+  CrawlOptions options;
+  FakeFrontEnd front;
+  CrawlController controller{options, front};
+};
+
+std::string Page(const std::string& links) {
+  return "<html><body><p>Some words that are long enough to be kept as prose here.</p>" + links +
+         "</body></html>";
+}
+
+TEST_F(ControllerTest, CrawlsEveryReachablePageInAlphabeticalOrder) {
+  SiteServer site("127.0.0.31",
+                  {{"/", Page("<a href=\"/b.html\">b</a><a href=\"/a.html\">a</a>")},
+                   {"/a.html", Page("<a href=\"/C.html\">c</a><a href=\"/B.HTML\">dup</a>")},
+                   {"/b.html", Page("")},
+                   {"/C.html", Page("<a href=\"/\">home</a>")}});
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(site.RequestLines(),
+            (std::vector<std::string>{"GET / HTTP/1.0", "GET /a.html HTTP/1.0",
+                                      "GET /b.html HTTP/1.0", "GET /C.html HTTP/1.0"}));
+  EXPECT_EQ(dir.Read("parsed_urls.txt"),
+            "http://127.0.0.31/\r\nhttp://127.0.0.31/a.html\r\nhttp://127.0.0.31/b.html\r\n"
+            "http://127.0.0.31/C.html\r\n");
+  const CrawlState& state = controller.State();
+  EXPECT_EQ(state.parsed_count, 4);
+  EXPECT_EQ(state.active_threads, 0);
+  EXPECT_TRUE(state.thread_registry.empty());
+  EXPECT_EQ(controller.Grid().RowCount(), 2);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(dir.Exists("parse/" + std::to_string(i) + ".txt"));
+  EXPECT_FALSE(dir.Exists("parse/4.txt"));
+  ASSERT_GE(front.labels.size(), 2u);
+  EXPECT_EQ(front.labels[0], std::make_pair(CounterLabel::kLabel27, texts::kProxiesLabel + "0"));
+  EXPECT_EQ(front.labels[1], std::make_pair(CounterLabel::kLabel18, texts::kUrlsLabel + "1"));
+  EXPECT_EQ(front.labels.back(), std::make_pair(CounterLabel::kLabel9, std::string("4")));
+}
+
+TEST_F(ControllerTest, AThreadCountOfZeroOrNotANumberDispatchesNothingUntilStop) {
+  for (const char* count : {"0", "-3", "ten"}) {
+    SCOPED_TRACE(count);
+    options.thread_count.Set(count);
+    front.passes = 0;
+    front.on_pass = [&] {
+      if (front.passes == 5) controller.Button3Click();
+    };
+    EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+    EXPECT_EQ(dir.Read("parsed_urls.txt"), "http://127.0.0.31/\r\n");
+    EXPECT_EQ(controller.State().parsed_count, 0);
+  }
+  EXPECT_EQ(front.settings_saves, 3);
+}
+
+TEST_F(ControllerTest, StopWhoseSettingsSaveFailsDoesNotStop) {
+  options.thread_count.Set("0");
+  front.fail_save = true;
+  front.on_pass = [&] {
+    if (front.passes == 3) controller.Button3Click();
+    if (front.passes == 6) {
+      front.fail_save = false;
+      controller.Button3Click();
+    }
+  };
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_GE(front.passes, 6);
+  ASSERT_EQ(front.messages.size(), 1u);
+}
+
+TEST_F(ControllerTest, SelectiveParsingWithoutTemplatesIsRefused) {
+  options.selective = true;
+  EXPECT_EQ(controller.Button1Click(), StartResult::kRefused);
+  EXPECT_EQ(front.messages, (std::vector<std::string>{texts::kNoTemplates}));
+  EXPECT_FALSE(dir.Exists("parsed_urls.txt"));
+  EXPECT_TRUE(controller.State().first_request_pending.load());
+}
+
+TEST_F(ControllerTest, MissingOrEmptyUserAgentFileEndsStartWithItsError) {
+  std::filesystem::remove(dir.File("UA.txt"));
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
+  dir.Write("UA.txt", "");
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
+  EXPECT_EQ(front.messages,
+            (std::vector<std::string>{
+                "Cannot open file \"UA.txt\". No such file or directory",
+                "List index out of bounds (0)"}));
+  EXPECT_FALSE(dir.Exists("parsed_urls.txt"));
+}
+
+TEST_F(ControllerTest, MissingProxyFileFailsOnlyWithProxiesOn) {
+  options.use_proxies = true;
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
+  EXPECT_EQ(front.messages.at(0), "Cannot open file \"proxy.txt\". No such file or directory");
+}
+
+TEST_F(ControllerTest, ProxyListIsSortedWithoutCaseDuplicatesAndCounted) {
+  options.use_proxies = true;
+  options.thread_count.Set("0");
+  dir.Write("proxy.txt", "127.0.0.9:8080\r\nabc:1\r\nABC:1\r\n");
+  front.on_pass = [&] { controller.Button3Click(); };
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(front.labels.at(0), std::make_pair(CounterLabel::kLabel27, texts::kProxiesLabel + "2"));
+}
+
+TEST_F(ControllerTest, AFailedFetchEndsTheRunWithoutCountingThePage) {
+  options.site.Set("http://127.0.0.33/");  // nobody listens there
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.State().parsed_count, 0);
+  EXPECT_EQ(controller.State().active_threads, 0);
+  EXPECT_EQ(dir.Read("parsed_urls.txt"), "http://127.0.0.33/\r\n");
+}
+
+TEST_F(ControllerTest, ASecondStartDuringARunDoesNothing) {
+  options.thread_count.Set("0");
+  StartResult nested = StartResult::kFinished;
+  front.on_pass = [&] {
+    nested = controller.Button1Click();
+    controller.Button3Click();
+  };
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(nested, StartResult::kBusy);
+}
+
+TEST_F(ControllerTest, WatchdogEndsAWorkerThatOutlivesTheTimeOut) {
+  // A listener that never accepts: the worker's fetch hangs until it is ended.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(80);
+  ::inet_pton(AF_INET, "127.0.0.34", &addr.sin_addr);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 8), 0);
+  options.site.Set("http://127.0.0.34/");
+  options.watchdog_timeout.Set("0");
+  front.on_pass = [&] {
+    if (controller.State().thread_registry.size() == 1 && controller.Grid().RowCount() == 3) {
+      usleep(5000);
+      controller.Timer1Timer();
+    }
+  };
+  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  ::close(listener);
+  EXPECT_EQ(controller.State().killed_threads, 1);
+  EXPECT_EQ(controller.State().active_threads, 0);
+  EXPECT_EQ(controller.State().parsed_count, 0);
+  EXPECT_TRUE(controller.State().thread_registry.empty());
+  EXPECT_EQ(controller.Grid().RowCount(), 2);
+  EXPECT_FALSE(dir.Exists("parse/0.txt"));
+}
+
+}  // namespace
+}  // namespace korvane
