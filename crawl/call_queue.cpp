@@ -8,6 +8,7 @@ void MainThreadQueue::Post(std::function<void()> fn) {
   call->fn = std::move(fn);
   std::lock_guard lock(mutex_);
   calls_.push_back(std::move(call));
+  posted_.notify_one();
 }
 
 bool MainThreadQueue::RunAndWait(std::function<void()> fn, const std::atomic<bool>* abandon) {
@@ -17,6 +18,7 @@ bool MainThreadQueue::RunAndWait(std::function<void()> fn, const std::atomic<boo
   call->abandon = abandon;
   std::unique_lock lock(mutex_);
   calls_.push_back(call);
+  posted_.notify_one();
   finished_.wait(lock, [&] { return call->done || (abandon && abandon->load()); });
   if (!call->done) return false;  // abandoned: Drain skips it
   if (call->error) std::rethrow_exception(call->error);
@@ -46,6 +48,19 @@ int MainThreadQueue::Drain() {
     finished_.notify_all();
   }
   return ran;
+}
+
+void MainThreadQueue::ServeFor(std::chrono::milliseconds duration,
+                               const std::function<bool()>& until) {
+  const auto deadline = std::chrono::steady_clock::now() + duration;
+  for (;;) {
+    {
+      std::unique_lock lock(mutex_);
+      if (!posted_.wait_until(lock, deadline, [&] { return !calls_.empty(); })) return;
+    }
+    Drain();
+    if (until && until()) return;
+  }
 }
 
 void MainThreadQueue::Wake() {

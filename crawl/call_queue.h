@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -26,6 +27,12 @@ class MainThreadQueue {
   // Main thread. Runs every closure queued before the call, in order; returns how many ran.
   int Drain();
 
+  // Main thread. Spends `duration` serving calls as they arrive, then returns: the main
+  // thread's pauses (between dispatch passes, while draining a run) are spent running hooks,
+  // so a worker's consecutive hooks do not each wait for the next pass.
+  // With `until`, returns early once it holds after a call has run.
+  void ServeFor(std::chrono::milliseconds duration, const std::function<bool()>& until = {});
+
   // Any thread. Wakes the waiters of RunAndWait so that those whose abandon flag was set
   // return; call it after setting such a flag.
   void Wake();
@@ -43,6 +50,8 @@ class MainThreadQueue {
   mutable std::mutex mutex_;
   // Signalled when a waited-for call has run, and by Wake().
   std::condition_variable finished_;
+  // Signalled when a call is queued.
+  std::condition_variable posted_;
   std::deque<std::shared_ptr<Call>> calls_;  // guarded by mutex_
 };
 

@@ -107,7 +107,7 @@ void CrawlController::DispatchLoop() {
   while (!state_.stop_requested && !(state_.url_queue.Empty() && state_.active_threads == 0)) {
     const int32_t limit = StrToIntDef(*options_.thread_count.Get(), 0);
     if (limit > state_.active_threads && !state_.url_queue.Empty()) DispatchOne(worker_number);
-    std::this_thread::sleep_for(kPassSleep);
+    queue_.ServeFor(kPassSleep);
     WriteCount(CounterLabel::kLabel14, static_cast<int64_t>(state_.thread_registry.size()));
     WriteLabel(CounterLabel::kLabel18,
                texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
@@ -137,7 +137,7 @@ void CrawlController::DispatchOne(int32_t& worker_number) {
 
 void CrawlController::FinalWait() {
   while (state_.active_threads != 0) {
-    std::this_thread::sleep_for(kDrainSleep);
+    queue_.ServeFor(kDrainSleep, [this] { return state_.active_threads == 0; });
     WriteCount(CounterLabel::kLabel6, state_.active_threads);
     WriteCount(CounterLabel::kLabel9, state_.parsed_count);
     ProcessMessages();

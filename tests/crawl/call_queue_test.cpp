@@ -82,5 +82,19 @@ TEST(CallQueue, DrainRunsOnlyWhatWasQueuedBeforeIt) {
   EXPECT_EQ(second, 1);
 }
 
+TEST(CallQueue, ServingAPauseRunsAWorkersConsecutiveCallsAsTheyCome) {
+  MainThreadQueue queue;
+  int ran = 0;
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i) queue.RunAndWait([&] { ++ran; });
+    finished = true;
+  });
+  queue.ServeFor(std::chrono::seconds(5), [&] { return ran == 100; });
+  worker.join();
+  EXPECT_EQ(ran, 100);
+  EXPECT_TRUE(finished.load());
+}
+
 }  // namespace
 }  // namespace korvane
