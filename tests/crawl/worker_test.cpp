@@ -62,8 +62,8 @@ class RecordingHost : public WorkerHost {
 };
 
 constexpr const char* kPage =
-    "<html><body><p>This paragraph has more than enough words to count as prose.</p>"
-    "<a href=\"/b.html\">b</a><A class=\"x\" href=\"/c.html\">c</A></body></html>";
+    "<html><body><p>This paragraph has more than enough words to count as prose.</p>\r\n"
+    "<A class=\"x\" href=\"/c.html\">c</A> <a href=\"/b.html\">b</a></body></html>";
 
 class WorkerTest : public ::testing::Test {
  public:
@@ -90,8 +90,8 @@ TEST_F(WorkerTest, AdmittedPageRunsEveryHookInOrderAndWritesItsText) {
   const std::string u = "http://127.0.0.21/a.html";
   EXPECT_EQ(host.log, (std::vector<std::string>{
                           "RegisterThread", "ShowState [get] " + u, "RefreshWorkTime",
-                          "ShowState [parse] links " + u, "AddFoundLink http://127.0.0.21/b.html",
-                          "AddFoundLink http://127.0.0.21/c.html", "SaveSeenUrls",
+                          "ShowState [parse] links " + u, "AddFoundLink http://127.0.0.21/c.html",
+                          "AddFoundLink http://127.0.0.21/b.html", "SaveSeenUrls",
                           "RefreshWorkTime", "ShowState [parse] text " + u, "ShowState [done] " + u,
                           "UnregisterThread [SUCCESS]", "ThreadFinished", "DecActiveThreads"}));
   EXPECT_EQ(status, "[SUCCESS]");

@@ -1,0 +1,275 @@
+// The HTTP fetcher: URL splitting, name lookup and one bounded GET exchange over IPv4 TCP.
+#include "crawl/fetcher.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <limits>
+#include <memory>
+
+#include "base/strings.h"
+
+namespace korvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kReadSize = 1024;
+// Longest wait in one poll, so that a cancel or a deadline is noticed promptly.
+constexpr int kPollSliceMs = 100;
+// The longest end text, "</body>": a new chunk can complete one that began at most this
+// many bytes minus one before it.
+constexpr size_t kLongestEndText = 7;
+
+// Owns one socket descriptor; closes it on destruction.
+class Socket {
+ public:
+  explicit Socket(int fd) : fd_(fd) {}
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  ~Socket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  [[nodiscard]] int fd() const { return fd_; }
+  [[nodiscard]] bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Attaches a descriptor to a cancel for the life of this object. Declared after the Socket
+// it refers to, so it detaches before the descriptor is closed.
+class CancelLink {
+ public:
+  CancelLink(FetchCancel* cancel, int fd) : cancel_(cancel) {
+    if (cancel_ != nullptr) cancel_->Attach(fd);
+  }
+  CancelLink(const CancelLink&) = delete;
+  CancelLink& operator=(const CancelLink&) = delete;
+  ~CancelLink() {
+    if (cancel_ != nullptr) cancel_->Detach();
+  }
+
+ private:
+  FetchCancel* cancel_;
+};
+
+Clock::time_point After(Clock::time_point from, int ms) {
+  return from + std::chrono::milliseconds(std::max(ms, 0));
+}
+
+// Whole milliseconds left until `deadline`, 0 once it has passed.
+int MsUntil(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return 0;
+  return static_cast<int>(std::min<int64_t>(left, std::numeric_limits<int>::max()));
+}
+
+bool Cancelled(const FetchCancel* cancel) {
+  return cancel != nullptr && cancel->cancelled();
+}
+
+enum class Wait { kReady, kExpired, kCancelled, kFailed };
+
+// Waits until `fd` reports `events` (or an error or hang-up, which the next socket call then
+// reports), the deadline passes or the fetch is cancelled.
+Wait WaitFor(int fd, short events, Clock::time_point deadline, const FetchCancel* cancel) {
+  for (;;) {
+    if (Cancelled(cancel)) return Wait::kCancelled;
+    const int left = MsUntil(deadline);
+    if (left == 0) return Wait::kExpired;
+    pollfd entry{fd, events, 0};
+    const int ready = ::poll(&entry, 1, std::min(left, kPollSliceMs));
+    if (ready > 0) return Wait::kReady;
+    if (ready < 0 && errno != EINTR) return Wait::kFailed;
+  }
+}
+
+// Connects the non-blocking socket `fd`; false when refused, failed, timed out or cancelled.
+bool Connect(int fd, in_addr address, uint16_t port, Clock::time_point deadline,
+             const FetchCancel* cancel) {
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr = address;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
+  // After EINTR a non-blocking connect goes on in the background, like EINPROGRESS.
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (WaitFor(fd, POLLOUT, deadline, cancel) != Wait::kReady) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 &&
+         !Cancelled(cancel);
+}
+
+// Sends all of `bytes` as far as the peer takes them. A failure is not reported: the
+// receive loop that follows ends at once on a broken connection.
+void SendAll(int fd, std::string_view bytes, Clock::time_point deadline,
+             const FetchCancel* cancel) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent > 0) {
+      bytes.remove_prefix(static_cast<size_t>(sent));
+    } else if (sent < 0 && errno == EINTR) {
+      continue;
+    } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+               WaitFor(fd, POLLOUT, deadline, cancel) == Wait::kReady) {
+      continue;
+    } else {
+      return;
+    }
+  }
+}
+
+// The end texts in the order they are tested; "]}" ends only an answer through a proxy.
+bool HoldsEndText(std::string_view text, bool via_proxy) {
+  return text.find("</body>") != std::string_view::npos ||
+         (via_proxy && text.find("]}") != std::string_view::npos) ||
+         text.find("</BODY>") != std::string_view::npos;
+}
+
+void ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                  Clock::time_point total_deadline, const FetchCancel* cancel) {
+  received.clear();
+  std::array<char, kReadSize> buffer;
+  auto idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
+  while (received.size() < limits.max_bytes) {
+    if (WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel) != Wait::kReady) {
+      return;
+    }
+    const ssize_t count = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (count <= 0) return;  // closed, failed or reset
+    idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
+
+    std::string_view chunk(buffer.data(), static_cast<size_t>(count));
+    chunk = chunk.substr(0, chunk.find('\0'));
+    chunk = chunk.substr(0, limits.max_bytes - received.size());
+    // Only the new chunk and the bytes just before it can hold an end text not seen before.
+    const size_t window = received.size() - std::min(received.size(), kLongestEndText - 1);
+    received.append(chunk);
+    if (!chunk.empty() && HoldsEndText(std::string_view(received).substr(window), via_proxy)) {
+      return;
+    }
+  }
+}
+
+// Connects to `host`, looked up through a direct connection and taken as a dotted IPv4
+// address through a proxy, sends `request` and receives the answer.
+int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, bool via_proxy,
+              std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
+  Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!socket.valid()) return kFetchNoSocket;
+  CancelLink link(cancel, socket.fd());
+
+  // The any-address would reach this machine itself; like a text that is no address at all,
+  // it names no peer.
+  const std::string dotted = via_proxy ? host : ResolveHost(host);
+  in_addr address{};
+  if (::inet_aton(dotted.c_str(), &address) == 0 || address.s_addr == htonl(INADDR_ANY)) {
+    return kFetchNoConnection;
+  }
+  // The bounds run from here: the blocking name lookup above cannot be bounded anyway.
+  const auto start = Clock::now();
+  const auto total_deadline = After(start, limits.total_timeout_ms);
+  const auto connect_deadline = std::min(total_deadline, After(start, limits.connect_timeout_ms));
+  if (Cancelled(cancel) || !Connect(socket.fd(), address, port, connect_deadline, cancel)) {
+    return kFetchNoConnection;
+  }
+  SendAll(socket.fd(), request, total_deadline, cancel);
+  ReceiveUntil(socket.fd(), via_proxy, received, limits, total_deadline, cancel);
+  return static_cast<int32_t>(
+      std::min<size_t>(received.size(), std::numeric_limits<int32_t>::max()));
+}
+
+// The URL after its first "http://", wherever that stands.
+std::string AfterScheme(std::string_view url) {
+  return DeleteFirst(url, "http://");
+}
+
+}  // namespace
+
+void FetchCancel::Cancel() {
+  std::lock_guard lock(mutex_);
+  cancelled_.store(true);
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void FetchCancel::Attach(int fd) {
+  std::lock_guard lock(mutex_);
+  fd_ = fd;
+  if (cancelled_.load()) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void FetchCancel::Detach() {
+  std::lock_guard lock(mutex_);
+  fd_ = -1;
+}
+
+std::string UrlHost(std::string_view url) {
+  const std::string rest = AfterScheme(url);
+  const size_t slash = rest.find('/');
+  return slash == std::string::npos ? std::string() : rest.substr(0, slash);
+}
+
+std::string UrlPath(std::string_view url) {
+  return DeleteFirst(AfterScheme(url), UrlHost(url));
+}
+
+std::string ResolveHost(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return host;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, ::freeaddrinfo);
+  const auto* peer = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  std::array<char, INET_ADDRSTRLEN> dotted{};
+  if (::inet_ntop(AF_INET, &peer->sin_addr, dotted.data(), dotted.size()) == nullptr) return host;
+  return dotted.data();
+}
+
+std::string DirectRequest(std::string_view path, std::string_view host,
+                          std::string_view user_agent) {
+  std::string request;
+  request.reserve(path.size() + host.size() + user_agent.size() + 48);
+  request.append("GET ").append(path).append(" HTTP/1.0\r\n");
+  request.append("Host: ").append(host).append("\r\n");
+  request.append("User-agent: ").append(user_agent).append("\r\n\r\n");
+  return request;
+}
+
+std::string ProxyRequest(std::string_view url, std::string_view user_agent) {
+  std::string request;
+  request.reserve(url.size() + user_agent.size() + 40);
+  request.append("GET ").append(url).append(" HTTP/1.0\r\n");
+  request.append("User-agent: ").append(user_agent).append("\r\n\r\n");
+  return request;
+}
+
+int32_t FetchDirect(const std::string& host, uint16_t port, std::string_view request,
+                    std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
+  return Fetch(host, port, request, false, received, limits, cancel);
+}
+
+int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_view request,
+                      std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
+  return Fetch(proxy_host, port, request, true, received, limits, cancel);
+}
+
+void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                   FetchCancel* cancel) {
+  ReceiveUntil(fd, via_proxy, received, limits, After(Clock::now(), limits.total_timeout_ms),
+               cancel);
+}
+
+}  // namespace korvane
