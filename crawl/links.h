@@ -11,10 +11,10 @@ namespace korvane {
 
 // The options the link rules read, taken by the caller at the moment of use.
 struct LinkOptions {
-  bool apostrophes = false;         // every "'" of the page counts as a double quote
-  bool exclude_subdomains = false;  // a link holding the host must hold "http://" host "/"
-  bool relative = false;            // other relative links resolve against the page's folder
-  std::string site;                 // the start address: the base of links holding "./"
+  bool apostrophes = false;          // every "'" of the page counts as a double quote
+  bool exclude_subdomains = false;   // a link holding the host must hold "http://" host "/"
+  bool relative = false;             // other relative links resolve against the page's folder
+  std::string site;                  // the start address: the base of links holding "./"
   const Lines* blacklist = nullptr;  // a link holding any non-empty line is dropped
 };
 
@@ -26,7 +26,17 @@ struct LinkOptions {
 
 // Calls `on_link` for every link of `page` that the rules build and the blacklist lets
 // through, in page order. `url` is the page's own address, `host` is UrlHost(url).
-// Anchors are found only in the exact form <a href="...">. Linear in the page size.
+// Anchors are found only in the exact form <a href="..."> (with `apostrophes`, every "'"
+// counts as a double quote first). The page is read as if each anchor's <a href=" were deleted
+// once its link is taken, so text joined by such a deletion forms a further anchor. A link is
+// the text up to the next double quote (the whole rest of the page when there is none),
+// "Zero" when that is empty, then without TAB, LF and CR. With host "H" and site "http://H/":
+//   href="/x" -> "http://H/x";  href="x" -> "http://H/x" (relative: UrlDirectory(url) + "x")
+//   href="../x" -> "http://H/.x";  href="http://sub.H/" -> itself (dropped with
+//   exclude_subdomains);  href="a#b", href="help.html" -> dropped;  href="" -> "http://H/Zero"
+//   href="\r\n" (nothing left after the breaks) -> dropped
+//   <a <a href="href="x"> -> "http://H/x" (the inner anchor reads "href=" and is dropped)
+// "&amp;" in a built link becomes "&". Linear in the page size.
 void ExtractLinks(std::string_view page, std::string_view url, std::string_view host,
                   const LinkOptions& options,
                   const std::function<void(const std::string& link)>& on_link);
