@@ -44,7 +44,12 @@ void PrintError(const std::string& cp1251_text) {
 // STOP and HALT. The settings file is never written.
 class CliFrontEnd final : public FrontEnd {
  public:
-  explicit CliFrontEnd(const CrawlOptions& options) : options_(options) {}
+  explicit CliFrontEnd(const CrawlOptions& options) : options_(options) {
+    // The window's design captions, until the run writes its own texts.
+    labels_[static_cast<size_t>(CounterLabel::kLabel18)] = Utf8ToCp1251("урлов: 0");
+    labels_[static_cast<size_t>(CounterLabel::kLabel3)] = Utf8ToCp1251("убито потоков: 0");
+    labels_[static_cast<size_t>(CounterLabel::kLabel27)] = Utf8ToCp1251("прокси: 0");
+  }
   void Attach(CrawlController* controller) { controller_ = controller; }
 
   void WriteLabel(CounterLabel label, const std::string& text) override {
