@@ -11,40 +11,16 @@
 #include "base/error.h"
 #include "crawl/controller.h"
 #include "crawl/texts.h"
+#include "support/fake_front_end.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
 
 namespace korvane {
 namespace {
 
+using testing::FakeFrontEnd;
 using testing::SiteServer;
 using testing::TempDir;
-
-class FakeFrontEnd : public FrontEnd {
- public:
-  void WriteLabel(CounterLabel label, const std::string& text) override {
-    labels.emplace_back(label, text);
-  }
-  void ProcessMessages() override {
-    ++passes;
-    if (on_pass) on_pass();
-  }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  bool PrepareTemplates() override { return templates_ready; }
-  void SaveSettings() override {
-    if (fail_save) throw KorvaneError("Cannot create file \"settings/settings.txt\". x");
-    ++settings_saves;
-  }
-  [[noreturn]] void Halt() override { throw std::runtime_error("halt"); }
-
-  std::vector<std::pair<CounterLabel, std::string>> labels;
-  std::vector<std::string> messages;
-  std::function<void()> on_pass;
-  int passes = 0;
-  int settings_saves = 0;
-  bool templates_ready = false;
-  bool fail_save = false;
-};
 
 class ControllerTest : public ::testing::Test {
  protected:

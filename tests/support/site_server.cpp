@@ -13,19 +13,24 @@
 namespace korvane::testing {
 
 SiteServer::SiteServer(std::string address, std::map<std::string, std::string> pages,
-                       int time_limit_ms)
-    : address_(std::move(address)), pages_(std::move(pages)) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int one = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+                       int time_limit_ms, int answer_delay_ms)
+    : address_(std::move(address)), pages_(std::move(pages)), answer_delay_ms_(answer_delay_ms) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(80);
   ::inet_pton(AF_INET, address_.c_str(), &addr.sin_addr);
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listener_, 128) != 0) {
+  // Tests of several programs may run at once; one that wants the same address waits for it.
+  for (int attempt = 0;; ++attempt) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::listen(listener_, 256) == 0) {
+      break;
+    }
     ::close(listener_);
-    throw std::runtime_error("cannot listen on " + address_ + ":80");
+    if (attempt == 600) throw std::runtime_error("cannot listen on " + address_ + ":80");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(time_limit_ms);
   acceptor_ = std::thread([this, deadline] {
@@ -71,6 +76,9 @@ void SiteServer::Serve(int fd) {
   if (const size_t scheme = path.find("://"); scheme != std::string::npos) {
     const size_t slash = path.find('/', scheme + 3);
     path = slash == std::string::npos ? "/" : path.substr(slash);
+  }
+  for (int waited = 0; waited < answer_delay_ms_ && !stop_; waited += 10) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   const auto page = pages_.find(path);
   const std::string answer =

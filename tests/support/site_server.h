@@ -15,8 +15,9 @@ namespace korvane::testing {
 // Records every request line in arrival order.
 class SiteServer {
  public:
+  // Each answer waits `answer_delay_ms` after its request has arrived.
   SiteServer(std::string address, std::map<std::string, std::string> pages,
-             int time_limit_ms = 60000);
+             int time_limit_ms = 60000, int answer_delay_ms = 0);
   SiteServer(const SiteServer&) = delete;
   SiteServer& operator=(const SiteServer&) = delete;
   ~SiteServer();
@@ -32,6 +33,7 @@ class SiteServer {
 
   std::string address_;
   std::map<std::string, std::string> pages_;
+  int answer_delay_ms_;
   int listener_ = -1;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;

@@ -17,12 +17,16 @@ namespace {
 constexpr int kSliceMs = 50;
 constexpr int kRequestWaitMs = 2000;
 
-// A TCP socket bound to `address` at an ephemeral port; returns the descriptor and the port.
+// A TCP socket bound to `address` at `port` (0: an ephemeral one); returns the descriptor and
+// sets the port.
 int BoundSocket(const std::string& address, uint16_t& port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::runtime_error("test socket: no socket");
+  const int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in local{};
   local.sin_family = AF_INET;
+  local.sin_port = htons(port);
   if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1) {
     ::close(fd);
     throw std::runtime_error("test socket: not an IPv4 address: " + address);
@@ -62,11 +66,12 @@ Step Hold() {
 }
 
 TestServer::TestServer(std::vector<Step> script, std::string address, int connections,
-                       int time_limit_ms)
+                       int time_limit_ms, uint16_t port)
     : script_(std::move(script)),
       address_(std::move(address)),
       connections_(connections),
-      deadline_(Clock::now() + std::chrono::milliseconds(time_limit_ms)) {
+      deadline_(Clock::now() + std::chrono::milliseconds(time_limit_ms)),
+      port_(port) {
   listener_ = BoundSocket(address_, port_);
   if (::listen(listener_, connections_) != 0) {
     ::close(listener_);

@@ -28,7 +28,7 @@ struct Step {
 // Keeps the connection open without sending until the server stops.
 [[nodiscard]] Step Hold();
 
-// Listens on `address` at an ephemeral port and, on its own thread, serves up to
+// Listens on `address` at `port` (0: an ephemeral port) and, on its own thread, serves up to
 // `connections` connections one after another. For each it reads the request (up to the
 // empty line that ends it, or until the peer stops sending) and records it, then plays the
 // script; a script that does not end the connection is followed by a close. Everything ends
@@ -36,7 +36,7 @@ struct Step {
 class TestServer {
  public:
   explicit TestServer(std::vector<Step> script, std::string address = "127.0.0.1",
-                      int connections = 1, int time_limit_ms = 5000);
+                      int connections = 1, int time_limit_ms = 5000, uint16_t port = 0);
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
   ~TestServer();
