@@ -3,10 +3,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <utility>
 
 #include "base/error.h"
@@ -30,14 +32,36 @@ class Descriptor {
   int fd_;
 };
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+// Writes every piece in order, many pieces per system call.
+bool WriteAll(int fd, const std::vector<std::string_view>& pieces) {
+  constexpr size_t kBatch = 512;
+  size_t index = 0;   // the piece holding the first byte not yet written
+  size_t offset = 0;  // and that byte's place in it
+  std::vector<iovec> batch;
+  while (index < pieces.size()) {
+    batch.clear();
+    for (size_t i = index; i < pieces.size() && batch.size() < kBatch; ++i) {
+      const size_t skip = i == index ? offset : 0;
+      if (pieces[i].size() > skip) {
+        batch.push_back({const_cast<char*>(pieces[i].data()) + skip, pieces[i].size() - skip});
+      }
+    }
+    if (batch.empty()) return true;
+    const ssize_t n = ::writev(fd, batch.data(), static_cast<int>(batch.size()));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    bytes.remove_prefix(static_cast<size_t>(n));
+    for (size_t left = static_cast<size_t>(n); index < pieces.size();) {
+      const size_t rest = pieces[index].size() - offset;
+      if (left < rest) {
+        offset += left;
+        break;
+      }
+      left -= rest;
+      ++index;
+      offset = 0;
+    }
   }
   return true;
 }
@@ -88,6 +112,10 @@ std::string LoadFile(const std::string& path) {
 }
 
 void SaveFileAtomic(const std::string& path, std::string_view bytes) {
+  SaveFileAtomic(path, std::vector<std::string_view>{bytes});
+}
+
+void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) throw CannotCreateFile(path, SystemReason(EISDIR));
@@ -97,7 +125,7 @@ void SaveFileAtomic(const std::string& path, std::string_view bytes) {
   Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) throw CannotCreateFile(path, SystemReason(errno));
   const mode_t mode = S_ISREG(st.st_mode) ? (st.st_mode & 07777) : kCreationMode;
-  if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), bytes)) {
+  if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), pieces)) {
     const int error = errno;
     ::unlink(temp.c_str());
     throw CannotCreateFile(path, SystemReason(error));

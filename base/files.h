@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvane {
 
@@ -15,6 +16,8 @@ namespace korvane {
 // renamed over `path`. Raises CannotCreateFile when the file cannot be written; a file whose
 // write permission bits are all cleared counts as read-only and is refused, even for root.
 void SaveFileAtomic(const std::string& path, std::string_view bytes);
+// The same for a text given in consecutive pieces, written without joining them first.
+void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces);
 
 [[nodiscard]] bool FileExists(const std::string& path);       // a regular file
 [[nodiscard]] bool DirectoryExists(const std::string& path);

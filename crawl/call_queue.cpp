@@ -52,7 +52,11 @@ int MainThreadQueue::Drain() {
 
 void MainThreadQueue::ServeFor(std::chrono::milliseconds duration,
                                const std::function<bool()>& until) {
-  const auto deadline = std::chrono::steady_clock::now() + duration;
+  ServeUntil(std::chrono::steady_clock::now() + duration, until);
+}
+
+void MainThreadQueue::ServeUntil(std::chrono::steady_clock::time_point deadline,
+                                 const std::function<bool()>& until) {
   for (;;) {
     {
       std::unique_lock lock(mutex_);

@@ -32,6 +32,9 @@ class MainThreadQueue {
   // so a worker's consecutive hooks do not each wait for the next pass.
   // With `until`, returns early once it holds after a call has run.
   void ServeFor(std::chrono::milliseconds duration, const std::function<bool()>& until = {});
+  // The same up to a point in time.
+  void ServeUntil(std::chrono::steady_clock::time_point deadline,
+                  const std::function<bool()>& until = {});
 
   // Any thread. Wakes the waiters of RunAndWait so that those whose abandon flag was set
   // return; call it after setting such a flag.

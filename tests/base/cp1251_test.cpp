@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <random>
+#include <set>
+
 #include "base/cp1251.h"
 #include "base/sorted_list.h"
 
@@ -63,6 +66,40 @@ TEST(SortedList, KeepsAscendingCaseInsensitiveOrderAndTheFirstSpelling) {
   EXPECT_EQ(list.Text(), "http://h/b\r\nhttp://h/C\r\n");
   list.Clear();
   EXPECT_EQ(list.Text(), "");
+}
+
+TEST(SortedList, AgreesWithAnOrderedSetOverManyAddsAndRemovals) {
+  // A model: a set ordered by folded text, holding the first spelling seen.
+  auto folded = [](const std::string& s) {
+    std::string f = s;
+    for (char& c : f) c = static_cast<char>(FoldCase1251(static_cast<unsigned char>(c)));
+    return f;
+  };
+  std::map<std::string, std::string> model;
+  SortedList list;
+  std::mt19937 random(7);
+  for (int step = 0; step < 60000; ++step) {
+    if (random() % 5 == 0 && !model.empty()) {
+      ASSERT_EQ(list.First(), model.begin()->second);
+      ASSERT_EQ(list.TakeFirst(), model.begin()->second);
+      model.erase(model.begin());
+      continue;
+    }
+    std::string line = "http://h/";
+    for (int k = random() % 4; k >= 0; --k) line += "aBz\xC0\xE0"[random() % 5];
+    line += std::to_string(random() % 3000);
+    const bool added = model.emplace(folded(line), line).second;
+    ASSERT_EQ(list.Add(line), added) << line;
+  }
+  ASSERT_EQ(list.Count(), model.size());
+  Lines expected;
+  for (const auto& [key, line] : model) expected.push_back(line);
+  EXPECT_EQ(list.ToLines(), expected);
+  EXPECT_EQ(list.Text(), JoinLines(expected));
+  std::string joined;
+  for (auto piece : list.TextPieces()) joined += piece;
+  EXPECT_EQ(joined, JoinLines(expected));
+  for (const auto& line : expected) ASSERT_TRUE(list.Contains(folded(line)));
 }
 
 }  // namespace

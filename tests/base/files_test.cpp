@@ -24,6 +24,18 @@ TEST(Files, SaveReplacesWholeAndLeavesNoTemporaryBehind) {
   EXPECT_EQ(entries, 1);
 }
 
+TEST(Files, PiecewiseSaveWritesEveryPieceInOrder) {
+  TempDir dir;
+  std::vector<std::string> owned;
+  for (int i = 0; i < 3000; ++i) owned.push_back(std::string(static_cast<size_t>(i % 7), 'a' + i % 26));
+  owned.push_back(std::string(1 << 20, 'z'));
+  std::vector<std::string_view> pieces(owned.begin(), owned.end());
+  std::string expected;
+  for (auto piece : pieces) expected += piece;
+  SaveFileAtomic(dir.File("p.txt"), pieces);
+  EXPECT_EQ(dir.Read("p.txt"), expected);
+}
+
 TEST(Files, ErrorsCarryTheFixedTextsWithTheSystemReason) {
   TempDir dir;
   try {
