@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Crawl benchmark: korvane-cli crawls a generated site of 2,000 pages served by nginx on
+# 127.0.0.3:80, and the run is reported as pages per second (against the dispatcher's ceiling
+# of 50 dispatches a second), CPU seconds per 1,000 pages and peak resident memory.
+#
+# usage: bench/crawl_bench.sh [BUILD_DIR]     (default: $KORVANE_BUILD_DIR or build/)
+#   PAGES=2000 THREADS=10 override the site size and the thread count.
+# Needs the targets korvane-cli and korvane-fixture-site, nginx and /usr/bin/time; run as root
+# (nginx listens on port 80).
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-${KORVANE_BUILD_DIR:-$repo/build}}" && pwd)
+pages=${PAGES:-2000}
+threads=${THREADS:-10}
+address=127.0.0.3
+server_limit=900 # seconds; nginx ends on its own after this even if this script is killed
+crawl_limit=600  # seconds for the crawl itself
+ceiling=50       # the dispatch loop starts at most one worker per 20 ms pass
+
+cli=$build/cli/korvane-cli
+generator=$build/tests/korvane-fixture-site
+for tool in "$cli" "$generator"; do
+  if [ ! -x "$tool" ]; then
+    echo "missing $tool: cmake --build $build --target korvane-cli korvane-fixture-site" >&2
+    exit 2
+  fi
+done
+if [ ! -x /usr/bin/time ]; then
+  echo "missing /usr/bin/time (Debian package 'time'; scripts/install-deps.sh installs it)" >&2
+  exit 2
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-crawl-bench-XXXXXX")
+server_pid=""
+
+stop_server() {
+  [ -n "$server_pid" ] || return 0
+  # server_pid is the `timeout` that runs nginx: TERM is passed on to nginx.
+  kill -TERM "$server_pid" 2>/dev/null || true
+  for _ in $(seq 50); do
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$server_pid" 2>/dev/null; then
+    if [ -s "$work/nginx.pid" ]; then
+      kill -KILL "$(cat "$work/nginx.pid")" 2>/dev/null || true
+    fi
+    kill -KILL "$server_pid" 2>/dev/null || true
+  fi
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=""
+}
+cleanup() {
+  stop_server
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if timeout 1 bash -c "exec 3<>/dev/tcp/$address/80" 2>/dev/null; then
+  echo "something already listens on $address:80" >&2
+  exit 1
+fi
+
+mkdir -p "$work/site" "$work/run"
+"$generator" "$work/site" --pages "$pages" --host "$address" >/dev/null
+
+cat >"$work/nginx.conf" <<EOF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/error.log;
+events { worker_connections 1024; }
+http {
+  log_format korvane '\$request|\$http_host|\$http_via|\$http_user_agent';
+  access_log $work/access.log korvane;
+  client_body_temp_path $work/body;
+  proxy_temp_path $work/proxy;
+  fastcgi_temp_path $work/fastcgi;
+  uwsgi_temp_path $work/uwsgi;
+  scgi_temp_path $work/scgi;
+  types { text/html html; }
+  default_type text/html;
+  server {
+    listen $address:80;
+    root $work/site;
+  }
+}
+EOF
+timeout -k 5 "$server_limit" /usr/sbin/nginx -e "$work/error.log" -p "$work/" \
+  -c "$work/nginx.conf" </dev/null >"$work/nginx.out" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do
+  timeout 1 bash -c "exec 3<>/dev/tcp/$address/80" 2>/dev/null && break
+  if ! kill -0 "$server_pid" 2>/dev/null; then
+    echo "nginx did not start:" >&2
+    cat "$work/error.log" "$work/nginx.out" >&2
+    exit 1
+  fi
+  sleep 0.05
+done
+
+printf 'KorvaneBench/1.0\r\n' >"$work/run/UA.txt"
+echo "crawling $pages pages of http://$address/ with $threads threads..." >&2
+start_ns=$(date +%s%N)
+status=0
+(cd "$work/run" && timeout -k 5 "$crawl_limit" /usr/bin/time -v -o "$work/time.txt" \
+  "$cli" crawl --site "http://$address/" --threads "$threads" --ignore-whitelist \
+  2>"$work/crawl.err") || status=$?
+end_ns=$(date +%s%N)
+stop_server
+
+if [ "$status" -ne 0 ]; then
+  echo "the crawl failed with status $status:" >&2
+  tail -20 "$work/crawl.err" >&2
+  exit 1
+fi
+
+fetched=$(wc -l <"$work/access.log")
+seen=$(wc -l <"$work/run/parsed_urls.txt")
+results=$(find "$work/run/parse" -name '*.txt' | wc -l)
+user_s=$(awk -F': ' '/User time \(seconds\)/ {print $2}' "$work/time.txt")
+sys_s=$(awk -F': ' '/System time \(seconds\)/ {print $2}' "$work/time.txt")
+max_rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+
+awk -v pages="$pages" -v fetched="$fetched" -v seen="$seen" -v results="$results" \
+  -v ns="$((end_ns - start_ns))" -v user="$user_s" -v sys="$sys_s" -v rss="$max_rss_kb" \
+  -v ceiling="$ceiling" -v threads="$threads" 'BEGIN {
+  wall = ns / 1e9
+  rate = fetched / wall
+  printf "site:              %d pages generated, %d fetched, %d addresses listed, %d result files\n",
+         pages, fetched, seen, results
+  printf "threads:           %d\n", threads
+  printf "wall time:         %.2f s\n", wall
+  printf "throughput:        %.1f pages/s = %.1f%% of the %d dispatches/s ceiling\n",
+         rate, 100 * rate / ceiling, ceiling
+  printf "CPU (user+sys):    %.2f s = %.3f s per 1,000 pages\n", user + sys,
+         1000 * (user + sys) / fetched
+  printf "peak memory:       %.1f MiB max RSS\n", rss / 1024
+}'
+if [ "$fetched" -ne "$pages" ]; then
+  echo "warning: $fetched pages fetched, $pages expected" >&2
+fi
