@@ -15,9 +15,11 @@ struct AdmissionOptions {
   const Lines* template_lines = nullptr;
 };
 
-// Template mode: PageMatchesTemplates. Otherwise, ignoring the whitelist: yes. Otherwise yes
-// when `url` contains a non-empty whitelist line (case-sensitive); an empty whitelist admits
-// nothing.
+// Template mode: PageMatchesTemplates (the whitelist options are not looked at). Otherwise,
+// ignoring the whitelist: yes. Otherwise yes when `url` contains a non-empty whitelist line
+// (case-sensitive, untrimmed); an empty or missing whitelist admits nothing, and missing
+// template lines count as none.
+//   whitelist {"/news/"}: "http://a.ru/news/1" -> yes;  "http://a.ru/NEWS/1" -> no
 [[nodiscard]] bool AdmitPage(std::string_view url, std::string_view page,
                              const AdmissionOptions& options);
 

@@ -1,6 +1,7 @@
-// The marker primitive every parser of the program rests on.
+// The marker primitive every parser of the program rests on, and the marker searches it uses.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,11 +17,29 @@ inline constexpr std::string_view kZero = "Zero";
 // - when `stop` occurs only before (or overlapping) the first `start`, the whole tail after
 //   the first `start`;
 // - "Zero" when the result would be empty.
+// Matching is byte-by-byte and case-sensitive; line breaks are ordinary bytes.
 //   ExtractBetween("[", "]", "a[bc]d[e]") -> "bc"
 //   ExtractBetween("[", "]", "a]b[cd")    -> "cd"
 //   ExtractBetween("[", "]", "a[]")       -> "Zero"
 //   ExtractBetween("[", "]", "abc")       -> "Error"
 [[nodiscard]] std::string ExtractBetween(std::string_view start, std::string_view stop,
                                          std::string_view text);
+
+// ExtractBetween without the copy: a view into `text`, or kError, or kZero.
+[[nodiscard]] std::string_view ExtractBetweenView(std::string_view start, std::string_view stop,
+                                                  std::string_view text);
+
+// The index of the first occurrence of `marker` in `text` that starts at or after `from`;
+// npos when there is none. An empty marker never occurs.
+//   FindMarker("a<b<c", "<", 2) -> 3;  FindMarker("abc", "", 0) -> npos
+[[nodiscard]] size_t FindMarker(std::string_view text, std::string_view marker, size_t from = 0);
+
+// For a text that is `kept` followed by `rest`, where `kept` holds no whole `marker`: the
+// index in `kept` of the first occurrence of `marker` that starts in `kept` and ends in
+// `rest`; npos when there is none. This is how a loop that deletes text finds the marker that
+// a deletion has just joined together.
+//   FindMarkerAcrossJoin("ab<scr", "ipt>", "<script") -> 2
+[[nodiscard]] size_t FindMarkerAcrossJoin(std::string_view kept, std::string_view rest,
+                                          std::string_view marker);
 
 }  // namespace korvane

@@ -1,0 +1,195 @@
+// Process and load drills: a crawl killed at random moments never leaves a half-written file;
+// signals stop and halt the headless front end; a crawl with 200 workers leaves no descriptor
+// open and gives its memory back.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "base/cp1251.h"
+#include "base/text_lines.h"
+#include "crawl/controller.h"
+#include "crawl/texts.h"
+#include "e2e/fixture_site.h"
+#include "e2e/servers.h"
+#include "support/fake_front_end.h"
+#include "support/site_server.h"
+#include "support/temp_dir.h"
+
+namespace korvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+int OpenDescriptors() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+// The files a run wrote, by name relative to `folder`: parsed_urls.txt and parse/*.txt.
+std::map<std::string, std::string> Written(const TempDir& folder) {
+  std::map<std::string, std::string> files;
+  if (folder.Exists("parsed_urls.txt")) files["parsed_urls.txt"] = folder.Read("parsed_urls.txt");
+  if (folder.Exists("parse")) {
+    for (const auto& entry : fs::directory_iterator(folder.File("parse"))) {
+      const std::string name = entry.path().filename().string();
+      if (name[0] != '.') files["parse/" + name] = folder.Read("parse/" + name);
+    }
+  }
+  return files;
+}
+
+TEST(KillDrill, AKilledCrawlLeavesOnlyWholeFiles) {
+  TempDir root;
+  LargeSiteShape shape;
+  shape.pages = 150;
+  shape.host = "127.0.0.7";
+  WriteSite(root.path(), MakeLargeSite(shape));
+  NginxServer server("127.0.0.7", root.path());
+  const std::vector<std::string> args = {KORVANE_CLI_PATH, "crawl", "--site", server.Url(),
+                                         "--threads", "1", "--ignore-whitelist"};
+
+  // With one worker at a time the dispatch order is fixed, so result n is always the same page.
+  TempDir reference;
+  reference.Write("UA.txt", "UA\r\n");
+  ASSERT_EQ(RunCli({args.begin() + 1, args.end()}, reference.path()).exit_code, 0);
+  const auto whole = Written(reference);
+  const Lines all_addresses = SplitLines(whole.at("parsed_urls.txt"));
+  ASSERT_EQ(all_addresses.size(), 150u);
+
+  std::mt19937 random(20261208);
+  for (int drill = 0; drill < 20; ++drill) {
+    SCOPED_TRACE("drill " + std::to_string(drill));
+    TempDir work;
+    work.Write("UA.txt", "UA\r\n");
+    {
+      ChildProcess cli(args, work.path(), work.File("out.txt"), work.File("err.txt"), 60'000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 2500));
+      ::kill(cli.pid(), SIGKILL);
+      cli.Wait(10'000);
+    }
+    for (const auto& [name, bytes] : Written(work)) {
+      if (name == "parsed_urls.txt") {
+        // An earlier save: whole lines, in order, each an address of the site.
+        ASSERT_TRUE(bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n") << bytes;
+        const Lines saved = SplitLines(bytes);
+        for (size_t i = 0; i < saved.size(); ++i) {
+          EXPECT_NE(std::find(all_addresses.begin(), all_addresses.end(), saved[i]),
+                    all_addresses.end());
+          if (i > 0) {
+            EXPECT_LT(CompareNoCase1251(saved[i - 1], saved[i]), 0);
+          }
+        }
+      } else {
+        ASSERT_TRUE(whole.contains(name)) << name;
+        EXPECT_EQ(bytes, whole.at(name)) << name;
+      }
+    }
+  }
+}
+
+class SignalDrill : public ::testing::Test {
+ protected:
+  SignalDrill() {
+    work.Write("UA.txt", "UA\r\n");
+    std::map<std::string, std::string> pages;
+    std::string links;
+    for (int i = 0; i < 80; ++i) {
+      const std::string path = "/p" + std::to_string(100 + i);
+      links += "<a href=\"" + path + "\">x</a>";
+      pages[path] = "<p>Enough words on this page to count as prose for sure.</p>";
+    }
+    pages["/"] = links;
+    site.emplace("127.0.0.8", pages, 60'000, 3000);
+  }
+
+  // Starts a crawl with 50 workers and waits until they are all waiting on the slow site.
+  ChildProcess& StartCrawl() {
+    cli.emplace(std::vector<std::string>{KORVANE_CLI_PATH, "crawl", "--site", "http://127.0.0.8/",
+                                         "--threads", "50", "--ignore-whitelist"},
+                work.path(), work.File("out.txt"), work.File("err.txt"), 60'000);
+    for (int i = 0; i < 200 && site->Requests().size() < 51; ++i) std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(site->Requests().size(), 51u);
+    return *cli;
+  }
+
+  TempDir work;
+  std::optional<SiteServer> site;
+  std::optional<ChildProcess> cli;
+};
+
+TEST_F(SignalDrill, FirstSignalStopsAndDrainsTheRunningWorkers) {
+  ChildProcess& crawl = StartCrawl();
+  ::kill(crawl.pid(), SIGINT);
+  const auto status = crawl.Wait(30'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << work.Read("err.txt");
+  EXPECT_EQ(site->Requests().size(), 51u);  // nothing dispatched after the stop
+  const Lines saved = SplitLines(work.Read("parsed_urls.txt"));
+  EXPECT_EQ(saved.size(), 81u);  // every address found, fetched or not
+  int results = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(work.File("parse"))) ++results;
+  EXPECT_EQ(results, 51);  // the start page and the 50 drained workers
+}
+
+TEST_F(SignalDrill, SecondSignalHaltsAtOnce) {
+  ChildProcess& crawl = StartCrawl();
+  ::kill(crawl.pid(), SIGINT);
+  std::this_thread::sleep_for(100ms);
+  ::kill(crawl.pid(), SIGTERM);
+  const auto status = crawl.Wait(10'000);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 130);
+  EXPECT_LT(work.Read("err.txt").find("halted"), std::string::npos);
+}
+
+TEST(LoadDrill, TwoHundredWorkersLeaveNoDescriptorOpenAndGiveMemoryBack) {
+  TempDir root;
+  LargeSiteShape shape;
+  shape.pages = 2000;
+  shape.host = "127.0.0.6";
+  WriteSite(root.path(), MakeLargeSite(shape));
+  NginxServer server("127.0.0.6", root.path(), 300'000);
+
+  TempDir work(true);
+  work.Write("UA.txt", "UA\r\n");
+  CrawlOptions options;
+  options.site.Set(server.Url());
+  options.thread_count.Set("200");
+  options.ignore_whitelist = true;
+  options.blacklist.Set(MemoText(std::string(texts::kDefaultBlacklist)));  // no pictures
+  FakeFrontEnd front;
+  ::malloc_trim(0);
+  const int descriptors_before = OpenDescriptors();
+  const long memory_before = ResidentKilobytes();
+  {
+    CrawlController controller(options, front);
+    ASSERT_EQ(controller.Button1Click(), StartResult::kFinished);
+    EXPECT_EQ(controller.State().parsed_count, 2000);
+    EXPECT_EQ(controller.State().seen_urls.Count(), 2000u);
+  }
+  ::malloc_trim(0);
+  EXPECT_EQ(OpenDescriptors(), descriptors_before);
+  // Threads, lists and pages are gone; what stays is allocator slack, not the crawl's data.
+  EXPECT_LT(ResidentKilobytes() - memory_before, 64 * 1024);
+}
+
+}  // namespace
+}  // namespace korvane::testing
