@@ -1,12 +1,9 @@
 // Whole runs of the controller against an in-process site, observed through a fake front end.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "base/error.h"
 #include "crawl/controller.h"
@@ -14,6 +11,7 @@
 #include "support/fake_front_end.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
+#include "support/test_server.h"
 
 namespace korvane {
 namespace {
@@ -154,24 +152,17 @@ TEST_F(ControllerTest, ASecondStartDuringARunDoesNothing) {
 }
 
 TEST_F(ControllerTest, WatchdogEndsAWorkerThatOutlivesTheTimeOut) {
-  // A listener that never accepts: the worker's fetch hangs until it is ended.
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(80);
-  ::inet_pton(AF_INET, "127.0.0.34", &addr.sin_addr);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(listener, 8), 0);
+  // A peer that takes the request and never answers: the fetch hangs until it is ended.
+  testing::TestServer peer({testing::Hold()}, "127.0.0.34", 1, 20000, 80);
   options.site.Set("http://127.0.0.34/");
   options.watchdog_timeout.Set("0");
   front.on_pass = [&] {
     if (controller.State().thread_registry.size() == 1 && controller.Grid().RowCount() == 3) {
-      usleep(5000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
       controller.Timer1Timer();
     }
   };
   EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
-  ::close(listener);
   EXPECT_EQ(controller.State().killed_threads, 1);
   EXPECT_EQ(controller.State().active_threads, 0);
   EXPECT_EQ(controller.State().parsed_count, 0);

@@ -1,8 +1,5 @@
 // The worker's pipelines, observed through a recording host.
 #include <gtest/gtest.h>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <filesystem>
 #include <mutex>
@@ -13,6 +10,7 @@
 #include "crawl/worker.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
+#include "support/test_server.h"
 
 namespace korvane {
 namespace {
@@ -219,21 +217,14 @@ TEST_F(WorkerTest, ACrawlWorkerWithTheTestUserAgentStillCrawls) {
 }
 
 TEST_F(WorkerTest, ACancelledWorkerRunsNoFurtherHookAndWritesNothing) {
-  // A listener that never accepts: the connection is made, the answer never comes.
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(80);
-  ::inet_pton(AF_INET, "127.0.0.24", &addr.sin_addr);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(listener, 8), 0);
+  // A peer that takes the request and never answers: the fetch hangs until it is ended.
+  testing::TestServer peer({testing::Hold()}, "127.0.0.24", 1, 20000, 80);
   host.options.ignore_whitelist = true;
   TmyThread worker(host, "http://127.0.0.24/a.html", 0, "UA", WorkerMode::kCrawl);
   std::thread thread([&] { worker.Execute(); });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   worker.Cancel();
   thread.join();
-  ::close(listener);
   EXPECT_EQ(Count("RegisterThread"), 1);
   EXPECT_EQ(Count("ThreadFinished"), 0);
   EXPECT_EQ(Count("DecActiveThreads"), 0);
