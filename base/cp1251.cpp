@@ -69,8 +69,11 @@ char FromCodePoint(char32_t cp) {
 // consumes one byte.
 char32_t DecodeUtf8(std::string_view s, size_t& i) {
   const auto lead = static_cast<unsigned char>(s[i]);
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                   : (lead >> 3) == 0x1E ? 4 : 0;
+  size_t length = lead < 0x80           ? 1
+                  : (lead >> 5) == 0x6  ? 2
+                  : (lead >> 4) == 0xE  ? 3
+                  : (lead >> 3) == 0x1E ? 4
+                                        : 0;
   if (length == 0 || i + length > s.size()) {
     ++i;
     return 0xFFFD;
@@ -107,7 +110,9 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   return out;
 }
 
-unsigned char FoldCase1251(unsigned char c) { return kFold[c]; }
+unsigned char FoldCase1251(unsigned char c) {
+  return kFold[c];
+}
 
 int CompareNoCase1251(std::string_view a, std::string_view b) {
   const size_t n = a.size() < b.size() ? a.size() : b.size();

@@ -19,7 +19,7 @@ void SaveFileAtomic(const std::string& path, std::string_view bytes);
 // The same for a text given in consecutive pieces, written without joining them first.
 void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces);
 
-[[nodiscard]] bool FileExists(const std::string& path);       // a regular file
+[[nodiscard]] bool FileExists(const std::string& path);  // a regular file
 [[nodiscard]] bool DirectoryExists(const std::string& path);
 // Creates the folder when it is missing; false when it cannot exist (a file stands there).
 bool EnsureDirectory(const std::string& path);

@@ -90,7 +90,8 @@ std::string SortedList::Text() const {
 Lines SortedList::ToLines() const {
   Lines lines;
   lines.reserve(count_);
-  for (const Block& block : blocks_) lines.insert(lines.end(), block.lines.begin(), block.lines.end());
+  for (const Block& block : blocks_)
+    lines.insert(lines.end(), block.lines.begin(), block.lines.end());
   return lines;
 }
 

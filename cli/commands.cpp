@@ -26,7 +26,9 @@ namespace {
 
 std::atomic<int> signals_received{0};
 
-extern "C" void OnSignal(int) { signals_received.fetch_add(1); }
+extern "C" void OnSignal(int) {
+  signals_received.fetch_add(1);
+}
 
 void InstallSignalHandlers() {
   struct sigaction action {};

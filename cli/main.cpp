@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
   auto* crawl = app.add_subcommand("crawl", "crawl the site in the current folder, as START does");
   crawl->add_option("--site", site, "start address (overrides settings/settings.txt)");
   crawl->add_option("--threads", threads, "most workers running at once (default 10)");
-  AddCheckFlags(*crawl, options,
-                {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes",
-                 "--template-pages", "--exclude-subdomains", "--relative", "--proxy", "--markup",
-                 "--keep-br", "--no-clean"});
+  AddCheckFlags(
+      *crawl, options,
+      {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes", "--template-pages",
+       "--exclude-subdomains", "--relative", "--proxy", "--markup", "--keep-br", "--no-clean"});
 
   auto* text = app.add_subcommand("text", "print the plain text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();

@@ -164,22 +164,24 @@ void CrawlController::Button3Click() {
   state_.stop_requested = true;
 }
 
-void CrawlController::Button8Click() { front_end_.Halt(); }
+void CrawlController::Button8Click() {
+  front_end_.Halt();
+}
 
 void CrawlController::StartTestWorker(const std::string& url) {
   StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest);
 }
 
-void CrawlController::StartWorker(const std::string& url, int32_t id,
-                                  const std::string& user_agent, WorkerMode mode) {
+void CrawlController::StartWorker(const std::string& url, int32_t id, const std::string& user_agent,
+                                  WorkerMode mode) {
   auto worker = std::make_shared<TmyThread>(*this, url, id, user_agent, mode);
   auto ended = std::make_shared<std::atomic<bool>>(false);
   std::thread thread([worker, ended] {
     worker->Execute();
     ended->store(true);
   });
-  workers_.emplace(next_slot_++, WorkerThread{std::move(worker), std::move(ended),
-                                              std::move(thread)});
+  workers_.emplace(next_slot_++,
+                   WorkerThread{std::move(worker), std::move(ended), std::move(thread)});
 }
 
 void CrawlController::ReapWorkers(bool all) {
@@ -217,17 +219,20 @@ bool CrawlController::KillWorker(int32_t handle) {
 }
 
 bool CrawlController::Synchronize(TmyThread& worker, Hook hook) {
-  return queue_.RunAndWait([this, &worker, hook] { (this->*hook)(worker); },
-                           &worker.CancelFlag());
+  return queue_.RunAndWait([this, &worker, hook] { (this->*hook)(worker); }, &worker.CancelFlag());
 }
 
 std::shared_ptr<const Lines> CrawlController::ProxyList() const {
   return state_.proxy_list.load();
 }
 
-bool CrawlController::FirstRequestPending() const { return state_.first_request_pending.load(); }
+bool CrawlController::FirstRequestPending() const {
+  return state_.first_request_pending.load();
+}
 
-void CrawlController::ClearFirstRequestPending() { state_.first_request_pending = false; }
+void CrawlController::ClearFirstRequestPending() {
+  state_.first_request_pending = false;
+}
 
 void CrawlController::WriteLabel(CounterLabel label, const std::string& text) {
   front_end_.WriteLabel(label, text);
@@ -260,8 +265,7 @@ void CrawlController::RefreshWorkTime(TmyThread& worker) {
   const uint32_t old = ParseUint32(old_text).value_or(now);
   // Unsigned subtraction gives the elapsed time across a wrap of the tick counter too.
   worker.WorkTime = static_cast<double>(static_cast<uint32_t>(now - old)) / 1000.0;
-  line = ReplaceFirst(line, "[tic=" + old_text + "]",
-                      "[tic=" + std::to_string(TickCount()) + "]");
+  line = ReplaceFirst(line, "[tic=" + old_text + "]", "[tic=" + std::to_string(TickCount()) + "]");
 }
 
 void CrawlController::UnregisterThread(TmyThread& worker) {
@@ -277,7 +281,9 @@ void CrawlController::ThreadFinished(TmyThread& worker) {
   RemoveMonitorRow(worker.WorkerId);
 }
 
-void CrawlController::DecActiveThreads(TmyThread& /*worker*/) { --state_.active_threads; }
+void CrawlController::DecActiveThreads(TmyThread& /*worker*/) {
+  --state_.active_threads;
+}
 
 void CrawlController::AddFoundLink(TmyThread& worker) {
   if (state_.seen_urls.Add(worker.FoundLink)) state_.url_queue.Add(worker.FoundLink);
@@ -287,7 +293,9 @@ void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
   SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
 }
 
-void CrawlController::RemoveMonitorRow(int32_t id) { grid_.RemoveRow(id); }
+void CrawlController::RemoveMonitorRow(int32_t id) {
+  grid_.RemoveRow(id);
+}
 
 void CrawlController::Timer1Timer() {
   if (state_.thread_registry.empty()) return;

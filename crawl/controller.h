@@ -117,7 +117,7 @@ class CrawlController final : public WorkerHost {
   FetchLimits limits_;
   bool running_ = false;
   uint64_t next_slot_ = 0;
-  std::map<uint64_t, WorkerThread> workers_;         // main thread only
+  std::map<uint64_t, WorkerThread> workers_;                // main thread only
   std::map<int32_t, std::weak_ptr<TmyThread>> registered_;  // by thread id; main thread only
 };
 

@@ -62,7 +62,9 @@ std::string RegistryLine(int32_t id, int32_t handle, uint32_t tick) {
          "][tic=" + std::to_string(tick) + "]";
 }
 
-std::string RegistryKey(int32_t id) { return "[id=" + std::to_string(id) + "]"; }
+std::string RegistryKey(int32_t id) {
+  return "[id=" + std::to_string(id) + "]";
+}
 
 std::optional<size_t> FindRegistryLine(const Lines& registry, int32_t id) {
   const std::string key = RegistryKey(id);

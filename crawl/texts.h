@@ -10,8 +10,8 @@
 namespace korvane::texts {
 
 // Counter labels written during a run.
-inline const std::string kProxiesLabel = Utf8ToCp1251("прокси: ");       // Label27
-inline const std::string kUrlsLabel = Utf8ToCp1251("Урлов: ");           // Label18
+inline const std::string kProxiesLabel = Utf8ToCp1251("прокси: ");        // Label27
+inline const std::string kUrlsLabel = Utf8ToCp1251("Урлов: ");            // Label18
 inline const std::string kKilledLabel = Utf8ToCp1251("Убито потоков: ");  // Label3
 
 // START refuses selective parsing without saved templates.

@@ -35,8 +35,8 @@ std::string ResultFilePath(int32_t id) {
   return std::string(texts::kResultFolder) + "/" + std::to_string(id) + ".txt";
 }
 
-TmyThread::TmyThread(WorkerHost& host, std::string url, int32_t worker_id,
-                     std::string user_agent, WorkerMode mode)
+TmyThread::TmyThread(WorkerHost& host, std::string url, int32_t worker_id, std::string user_agent,
+                     WorkerMode mode)
     : Url(std::move(url)),
       UserAgent(std::move(user_agent)),
       WorkerId(worker_id),
@@ -81,7 +81,9 @@ void TmyThread::Sync(WorkerHost::Hook hook) {
   if (!host_.Synchronize(*this, hook)) throw WorkerCancelled{};
 }
 
-void TmyThread::SetState(std::string_view prefix) { ThreadState = std::string(prefix) + Url; }
+void TmyThread::SetState(std::string_view prefix) {
+  ThreadState = std::string(prefix) + Url;
+}
 
 bool TmyThread::Fetch(std::string& page) {
   const CrawlOptions& options = host_.Options();
@@ -128,8 +130,7 @@ void TmyThread::RunCrawlPipeline() {
 
   const auto blacklist = options.blacklist.Get();
   LinkOptions link_options{options.apostrophes.load(), options.exclude_subdomains.load(),
-                           options.relative_links.load(), *options.site.Get(),
-                           &blacklist->lines};
+                           options.relative_links.load(), *options.site.Get(), &blacklist->lines};
   ExtractLinks(page, Url, Host, link_options, [&](const std::string& link) {
     FoundLink = link;
     Sync(&WorkerHost::AddFoundLink);

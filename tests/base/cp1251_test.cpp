@@ -35,16 +35,17 @@ TEST(Cp1251, EveryAssignedByteMatchesTheSystemConverterBothWays) {
 
 TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(Cp1251ToUtf8("\x98"), "?");
-  EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b");  // a CJK character
-  EXPECT_EQ(Utf8ToCp1251("\xF0\x9F\x98\x80"), "?");     // an emoji
-  EXPECT_EQ(Utf8ToCp1251("\xC3"), "?");                 // a cut sequence
+  EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD"
+                         "b"),
+            "a?b");                                  // a CJK character
+  EXPECT_EQ(Utf8ToCp1251("\xF0\x9F\x98\x80"), "?");  // an emoji
+  EXPECT_EQ(Utf8ToCp1251("\xC3"), "?");              // a cut sequence
   EXPECT_EQ(Utf8ToCp1251("прокси: "), "\xEF\xF0\xEE\xEA\xF1\xE8: ");
 }
 
 TEST(Cp1251, FoldsLatinAndCyrillicCapitals) {
   EXPECT_EQ(CompareNoCase1251("ABC", "abc"), 0);
-  EXPECT_EQ(CompareNoCase1251(Utf8ToCp1251("ПРИВЕТ Ёж Її Ґґ"), Utf8ToCp1251("привет ёж її ґґ")),
-            0);
+  EXPECT_EQ(CompareNoCase1251(Utf8ToCp1251("ПРИВЕТ Ёж Її Ґґ"), Utf8ToCp1251("привет ёж її ґґ")), 0);
   EXPECT_LT(CompareNoCase1251("a", "B"), 0);
   EXPECT_LT(CompareNoCase1251("ab", "abc"), 0);
   EXPECT_GT(CompareNoCase1251(Utf8ToCp1251("я"), "z"), 0);

@@ -27,7 +27,8 @@ TEST(Files, SaveReplacesWholeAndLeavesNoTemporaryBehind) {
 TEST(Files, PiecewiseSaveWritesEveryPieceInOrder) {
   TempDir dir;
   std::vector<std::string> owned;
-  for (int i = 0; i < 3000; ++i) owned.push_back(std::string(static_cast<size_t>(i % 7), 'a' + i % 26));
+  for (int i = 0; i < 3000; ++i)
+    owned.push_back(std::string(static_cast<size_t>(i % 7), 'a' + i % 26));
   owned.push_back(std::string(1 << 20, 'z'));
   std::vector<std::string_view> pieces(owned.begin(), owned.end());
   std::string expected;
@@ -49,8 +50,8 @@ TEST(Files, ErrorsCarryTheFixedTextsWithTheSystemReason) {
     SaveFileAtomic(dir.File("nofolder/x.txt"), "x");
     FAIL();
   } catch (const KorvaneError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot create file \"" + dir.File("nofolder/x.txt") + "\". No such file or directory");
+    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + dir.File("nofolder/x.txt") +
+                                         "\". No such file or directory");
   }
 }
 

@@ -111,9 +111,8 @@ TEST_F(ControllerTest, MissingOrEmptyUserAgentFileEndsStartWithItsError) {
   dir.Write("UA.txt", "");
   EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
   EXPECT_EQ(front.messages,
-            (std::vector<std::string>{
-                "Cannot open file \"UA.txt\". No such file or directory",
-                "List index out of bounds (0)"}));
+            (std::vector<std::string>{"Cannot open file \"UA.txt\". No such file or directory",
+                                      "List index out of bounds (0)"}));
   EXPECT_FALSE(dir.Exists("parsed_urls.txt"));
 }
 

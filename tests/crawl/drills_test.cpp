@@ -91,8 +91,8 @@ TEST_F(DrillTest, UnresolvableHostAndDeadProxiesEndTheirWorkers) {
   SiteServer site("127.0.0.42", {{"/", kProse + links}});
   testing::RefusingPort refusing;
   testing::UnansweredPort hanging;
-  dir.Write("proxy.txt", "127.0.0.1:" + std::to_string(refusing.port()) + "\r\n127.0.0.1:" +
-                             std::to_string(hanging.port()) + "\r\n");
+  dir.Write("proxy.txt", "127.0.0.1:" + std::to_string(refusing.port()) +
+                             "\r\n127.0.0.1:" + std::to_string(hanging.port()) + "\r\n");
   options.use_proxies = true;
   EXPECT_EQ(Crawl("http://127.0.0.42/"), StartResult::kFinished);
   EXPECT_EQ(controller.State().parsed_count, 1);
@@ -121,8 +121,8 @@ TEST_F(DrillTest, APageWithAHundredThousandAnchorsAndAFiveMegabyteLine) {
 }
 
 TEST_F(DrillTest, UnwritableResultsFailTheirWorkersOnly) {
-  SiteServer site("127.0.0.44", {{"/", kProse + std::string("<a href=\"/a\">a</a>")},
-                                 {"/a", kProse}});
+  SiteServer site("127.0.0.44",
+                  {{"/", kProse + std::string("<a href=\"/a\">a</a>")}, {"/a", kProse}});
   // A file stands where the result folder should be.
   dir.Write("parse", "not a folder");
   EXPECT_EQ(Crawl("http://127.0.0.44/"), StartResult::kFinished);

@@ -28,7 +28,8 @@ TEST(SettingsFile, EmptyFileGivesErrorInEveryTarget) {
 
 TEST(SettingsFile, EmptyBlocksAndTheWordZeroLoadEmpty) {
   TempDir dir;
-  dir.Write("settings/settings.txt", "<site>Zero</site><black></black><white>w</white>\n<templ></templ>");
+  dir.Write("settings/settings.txt",
+            "<site>Zero</site><black></black><white>w</white>\n<templ></templ>");
   const auto s = LoadSettings(dir.File("settings/settings.txt"));
   ASSERT_TRUE(s);
   EXPECT_EQ(s->site, "");

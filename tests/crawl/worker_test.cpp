@@ -205,8 +205,7 @@ TEST_F(WorkerTest, TestWorkerWritesBothFilesAndRunsNoHook) {
   EXPECT_EQ(status, "[FAIL]");
   EXPECT_EQ(dir.Read("SelectiveParseTest/test.txt"),
             " This paragraph has more than enough words to count as prose. \r\n");
-  EXPECT_NE(dir.Read("SelectiveParseTest/html.txt").find("HTTP/1.0 200 OK\r\n"),
-            std::string::npos);
+  EXPECT_NE(dir.Read("SelectiveParseTest/html.txt").find("HTTP/1.0 200 OK\r\n"), std::string::npos);
 }
 
 TEST_F(WorkerTest, ACrawlWorkerWithTheTestUserAgentStillCrawls) {

@@ -63,8 +63,8 @@ TEST(KillDrill, AKilledCrawlLeavesOnlyWholeFiles) {
   shape.host = "127.0.0.7";
   WriteSite(root.path(), MakeLargeSite(shape));
   NginxServer server("127.0.0.7", root.path());
-  const std::vector<std::string> args = {KORVANE_CLI_PATH, "crawl", "--site", server.Url(),
-                                         "--threads", "1", "--ignore-whitelist"};
+  const std::vector<std::string> args = {
+      KORVANE_CLI_PATH, "crawl", "--site", server.Url(), "--threads", "1", "--ignore-whitelist"};
 
   // With one worker at a time the dispatch order is fixed, so result n is always the same page.
   TempDir reference;

@@ -35,7 +35,9 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string TempDir::File(std::string_view name) const { return path_ + "/" + std::string(name); }
+std::string TempDir::File(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
 
 void TempDir::Write(std::string_view name, std::string_view bytes) const {
   const fs::path file = File(name);
@@ -56,6 +58,8 @@ std::string TempDir::Read(std::string_view name) const {
   return bytes.str();
 }
 
-bool TempDir::Exists(std::string_view name) const { return fs::exists(File(name)); }
+bool TempDir::Exists(std::string_view name) const {
+  return fs::exists(File(name));
+}
 
 }  // namespace korvane::testing
