@@ -1,0 +1,52 @@
+// ExtractLinks and UrlDirectory against their step-by-step readings.
+// Input: one option byte (bit 0 apostrophes as quotes, bit 1 exclude subdomains, bit 2
+// relative addressing, bit 3 normalise the anchors first), then the page URL \x1f the site
+// \x1f the blacklist lines (split at LF) \x1f the page.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "crawl/fetcher.h"
+#include "crawl/links.h"
+#include "fuzz_support.h"
+#include "links_reference.h"
+
+namespace korvane::fuzz {
+namespace {
+
+// The links one per line, so that a difference shows where it starts.
+std::string Listed(const std::vector<std::string>& links) {
+  std::string text;
+  for (const std::string& link : links) text += link + '\n';
+  return text;
+}
+
+}  // namespace
+}  // namespace korvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace korvane::fuzz;
+  FuzzInput input(data, size);
+  const uint8_t bits = input.TakeByte();
+  const std::string url(input.TakeField());
+  korvane::LinkOptions options;
+  options.apostrophes = bits & 1;
+  options.exclude_subdomains = bits & 2;
+  options.relative = bits & 4;
+  options.site = input.TakeField();
+  const korvane::Lines blacklist = SplitAtLineFeeds(input.TakeField());
+  options.blacklist = &blacklist;
+  const std::string page =
+      bits & 8 ? korvane::NormalizeAnchors(input.Rest()) : std::string(input.Rest());
+  const std::string host = korvane::UrlHost(url);
+
+  CheckSame("UrlDirectory", korvane::reference::UrlDirectory(url), korvane::UrlDirectory(url));
+  std::vector<std::string> links;
+  korvane::ExtractLinks(page, url, host, options,
+                        [&](const std::string& link) { links.push_back(link); });
+  CheckSame("ExtractLinks", Listed(korvane::reference::ExtractLinks(page, url, host, options)),
+            Listed(links));
+  return 0;
+}

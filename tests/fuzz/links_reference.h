@@ -1,0 +1,21 @@
+// The link scan read word for word, for comparison with the fast scan of crawl/links.cpp: the
+// page copy is searched from its start and its first marker erased on every pass.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "crawl/links.h"
+
+namespace korvane::reference {
+
+// Every link that ExtractLinks hands on, in order.
+[[nodiscard]] std::vector<std::string> ExtractLinks(std::string page, const std::string& url,
+                                                    const std::string& host,
+                                                    const LinkOptions& options);
+
+// The folder of a page's address, cut like a drive path in the six steps the rules describe.
+[[nodiscard]] std::string UrlDirectory(std::string_view url);
+
+}  // namespace korvane::reference
