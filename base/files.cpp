@@ -12,25 +12,11 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/unique_fd.h"
 
 namespace korvane {
 
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  [[nodiscard]] int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // Writes every piece in order, many pieces per system call.
 bool WriteAll(int fd, const std::vector<std::string_view>& pieces) {
@@ -90,7 +76,7 @@ std::string SystemReason(int code) {
 }
 
 std::string LoadFile(const std::string& path) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) throw CannotOpenFile(path, SystemReason(errno));
   struct stat st {};
   if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -122,7 +108,7 @@ void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>
     if ((st.st_mode & 0222) == 0) throw CannotCreateFile(path, SystemReason(EACCES));
   }
   std::string temp = TempPathFor(path);
-  Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
+  UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) throw CannotCreateFile(path, SystemReason(errno));
   const mode_t mode = S_ISREG(st.st_mode) ? (st.st_mode & 07777) : kCreationMode;
   if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), pieces)) {

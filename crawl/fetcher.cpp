@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "base/strings.h"
+#include "base/unique_fd.h"
 
 namespace korvane {
 namespace {
@@ -29,23 +30,7 @@ constexpr int kPollSliceMs = 100;
 // many bytes minus one before it.
 constexpr size_t kLongestEndText = 7;
 
-// Owns one socket descriptor; closes it on destruction.
-class Socket {
- public:
-  explicit Socket(int fd) : fd_(fd) {}
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  [[nodiscard]] int fd() const { return fd_; }
-  [[nodiscard]] bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
-
-// Attaches a descriptor to a cancel for the life of this object. Declared after the Socket
+// Attaches a descriptor to a cancel for the life of this object. Declared after the UniqueFd
 // it refers to, so it detaches before the descriptor is closed.
 class CancelLink {
  public:
@@ -167,9 +152,9 @@ void ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimi
 // address through a proxy, sends `request` and receives the answer.
 int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, bool via_proxy,
               std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
-  Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!socket.valid()) return kFetchNoSocket;
-  CancelLink link(cancel, socket.fd());
+  CancelLink link(cancel, socket.get());
 
   // The any-address would reach this machine itself; like a text that is no address at all,
   // it names no peer.
@@ -182,11 +167,11 @@ int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, 
   const auto start = Clock::now();
   const auto total_deadline = After(start, limits.total_timeout_ms);
   const auto connect_deadline = std::min(total_deadline, After(start, limits.connect_timeout_ms));
-  if (Cancelled(cancel) || !Connect(socket.fd(), address, port, connect_deadline, cancel)) {
+  if (Cancelled(cancel) || !Connect(socket.get(), address, port, connect_deadline, cancel)) {
     return kFetchNoConnection;
   }
-  SendAll(socket.fd(), request, total_deadline, cancel);
-  ReceiveUntil(socket.fd(), via_proxy, received, limits, total_deadline, cancel);
+  SendAll(socket.get(), request, total_deadline, cancel);
+  ReceiveUntil(socket.get(), via_proxy, received, limits, total_deadline, cancel);
   return static_cast<int32_t>(
       std::min<size_t>(received.size(), std::numeric_limits<int32_t>::max()));
 }
