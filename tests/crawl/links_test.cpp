@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "crawl/links.h"
+#include "crawl/links_reference.h"
 
 namespace korvane {
 namespace {
@@ -232,72 +233,6 @@ TEST(UrlDirectory, CutsTheAddressToItsFolder) {
   for (const auto& [url, folder] : cases) EXPECT_EQ(UrlDirectory(url), folder) << url;
 }
 
-// The link scan read word for word: the page copy is searched from its start and its first
-// marker erased on every pass.
-std::string LiteralExtractBetween(std::string_view start, std::string_view stop,
-                                  std::string_view text) {
-  if (start.empty() || stop.empty() || text.find(start) == std::string_view::npos ||
-      text.find(stop) == std::string_view::npos) {
-    return "Error";
-  }
-  std::string rest(text.substr(text.find(start) + start.size()));
-  if (const size_t q = rest.find(stop); q != std::string::npos) rest.resize(q);
-  return rest.empty() ? "Zero" : rest;
-}
-
-// `joined` tells whether some pass found a marker that the page copy did not hold at first.
-Links LiteralExtractLinks(std::string page, const std::string& url, const std::string& host,
-                          const LinkOptions& options, bool& joined) {
-  const std::string marker = "<a href=\"";
-  if (options.apostrophes) {
-    for (char& c : page) {
-      if (c == '\'') c = '"';
-    }
-  }
-  size_t markers = 0;
-  for (size_t at = 0; (at = page.find(marker, at)) != std::string::npos; at += marker.size()) {
-    ++markers;
-  }
-  size_t passes = 0;
-  Links links;
-  while (page.find(marker) != std::string::npos) {
-    ++passes;
-    std::string l = LiteralExtractBetween(marker, "\"", page);
-    std::erase_if(l, [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
-    std::optional<std::string> link;
-    if (l.empty() || l.find('#') != std::string::npos) {
-      // dropped
-    } else if (const size_t dot = l.find("./"); dot != std::string::npos) {
-      link = options.site + l.erase(dot, 2);
-    } else if (!host.empty() && l.find(host) != std::string::npos) {
-      if (!options.exclude_subdomains || l.find("http://" + host + "/") != std::string::npos) {
-        link = l;
-      }
-    } else if (l[0] == '/') {
-      link = "http://" + host + l;
-    } else if (l[0] == 'h') {
-      // dropped
-    } else if (!options.relative) {
-      link = "http://" + host + "/" + l;
-    } else {
-      link = UrlDirectory(url) + l;
-    }
-    if (link) {
-      for (size_t at = 0; (at = link->find("&amp;", at)) != std::string::npos; ++at) {
-        link->replace(at, 5, "&");
-      }
-      bool listed = false;
-      for (const std::string& line : options.blacklist ? *options.blacklist : Lines{}) {
-        if (!line.empty() && link->find(line) != std::string::npos) listed = true;
-      }
-      if (!listed) links.push_back(*link);
-    }
-    page.erase(page.find(marker), marker.size());
-  }
-  joined = passes > markers;
-  return links;
-}
-
 TEST(LinkScan, MatchesTheLiteralReadingOnRandomPages) {
   // Whole markers, and the pieces a marker splits into, so that removals often join one.
   std::vector<std::string> pieces = {
@@ -335,7 +270,7 @@ TEST(LinkScan, MatchesTheLiteralReadingOnRandomPages) {
     const std::string& host = pick(hosts);
 
     bool joined = false;
-    const Links expected = LiteralExtractLinks(page, url, host, options, joined);
+    const Links expected = reference::ExtractLinks(page, url, host, options, &joined);
     ASSERT_EQ(Scan(page, url, host, options), expected)
         << "round " << round << " page " << testing::PrintToString(page);
     joined_pages += joined;

@@ -11,7 +11,7 @@
 #include "crawl/fetcher.h"
 #include "crawl/links.h"
 #include "fuzz_support.h"
-#include "links_reference.h"
+#include "crawl/links_reference.h"
 
 namespace korvane::fuzz {
 namespace {

@@ -1,5 +1,5 @@
 // The step-by-step link scan: whole-page searches and one erased marker per pass.
-#include "links_reference.h"
+#include "crawl/links_reference.h"
 
 #include <optional>
 
@@ -28,15 +28,22 @@ std::string ReplaceEvery(std::string text, std::string_view from, std::string_vi
 }  // namespace
 
 std::vector<std::string> ExtractLinks(std::string page, const std::string& url,
-                                      const std::string& host, const LinkOptions& options) {
+                                      const std::string& host, const LinkOptions& options,
+                                      bool* joined) {
   const std::string marker = "<a href=\"";
   if (options.apostrophes) {
     for (char& c : page) {
       if (c == '\'') c = '"';
     }
   }
+  size_t markers = 0;
+  for (size_t at = 0; (at = page.find(marker, at)) != std::string::npos; at += marker.size()) {
+    ++markers;
+  }
+  size_t passes = 0;
   std::vector<std::string> links;
   while (page.find(marker) != std::string::npos) {
+    ++passes;
     std::string l = LiteralExtractBetween(marker, "\"", page);
     std::erase_if(l, [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
     std::optional<std::string> link;
@@ -69,6 +76,7 @@ std::vector<std::string> ExtractLinks(std::string page, const std::string& url,
     }
     page.erase(page.find(marker), marker.size());
   }
+  if (joined != nullptr) *joined = passes > markers;
   return links;
 }
 
