@@ -10,8 +10,8 @@
 
 #include "crawl/fetcher.h"
 #include "crawl/links.h"
-#include "fuzz_support.h"
 #include "crawl/links_reference.h"
+#include "fuzz_support.h"
 
 namespace korvane::fuzz {
 namespace {
@@ -29,18 +29,12 @@ std::string Listed(const std::vector<std::string>& links) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvane::fuzz;
   FuzzInput input(data, size);
-  const uint8_t bits = input.TakeByte();
-  const std::string url(input.TakeField());
-  korvane::LinkOptions options;
-  options.apostrophes = bits & 1;
-  options.exclude_subdomains = bits & 2;
-  options.relative = bits & 4;
-  options.site = input.TakeField();
-  const korvane::Lines blacklist = SplitAtLineFeeds(input.TakeField());
-  options.blacklist = &blacklist;
-  const std::string page =
-      bits & 8 ? korvane::NormalizeAnchors(input.Rest()) : std::string(input.Rest());
-  const std::string host = korvane::UrlHost(url);
+  LinkCase c;
+  DecodeLinkCase(input, c);
+  const std::string& url = c.url;
+  const std::string& host = c.host;
+  const korvane::LinkOptions& options = c.options;
+  const std::string& page = c.page;
 
   CheckSame("UrlDirectory", korvane::reference::UrlDirectory(url), korvane::UrlDirectory(url));
   std::vector<std::string> links;

@@ -14,19 +14,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvane::fuzz;
   FuzzInput input(data, size);
-  const uint8_t bits = input.TakeByte();
-  const std::string url(input.TakeField());
-  korvane::LinkOptions options;
-  options.apostrophes = bits & 1;
-  options.exclude_subdomains = bits & 2;
-  options.relative = bits & 4;
-  options.site = input.TakeField();
-  const korvane::Lines blacklist = SplitAtLineFeeds(input.TakeField());
-  options.blacklist = &blacklist;
-  const std::string page =
-      bits & 8 ? korvane::NormalizeAnchors(input.Rest()) : std::string(input.Rest());
+  LinkCase c;
+  DecodeLinkCase(input, c);
+  const std::string& url = c.url;
+  const std::string& host = c.host;
+  const korvane::Lines& blacklist = c.blacklist;
+  const korvane::LinkOptions& options = c.options;
+  const std::string& page = c.page;
 
-  const std::string host = korvane::UrlHost(url);
   Check(host.find('/') == std::string::npos, "a host holds no slash");
   (void)korvane::UrlPath(url);
   const std::string folder = korvane::UrlDirectory(url);

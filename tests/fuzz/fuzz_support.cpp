@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "crawl/fetcher.h"
+
 namespace korvane::fuzz {
 
 uint8_t FuzzInput::TakeByte() {
@@ -66,6 +68,19 @@ void CheckSame(std::string_view what, std::string_view expected, std::string_vie
   Note("step-by-step", expected);
   Note("fast        ", actual);
   __builtin_trap();
+}
+
+void DecodeLinkCase(FuzzInput& input, LinkCase& out) {
+  const uint8_t bits = input.TakeByte();
+  out.url = input.TakeField();
+  out.options.apostrophes = bits & 1;
+  out.options.exclude_subdomains = bits & 2;
+  out.options.relative = bits & 4;
+  out.options.site = input.TakeField();
+  out.blacklist = SplitAtLineFeeds(input.TakeField());
+  out.options.blacklist = &out.blacklist;
+  out.page = bits & 8 ? NormalizeAnchors(input.Rest()) : std::string(input.Rest());
+  out.host = UrlHost(out.url);
 }
 
 }  // namespace korvane::fuzz

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/text_lines.h"
+#include "crawl/links.h"
 
 namespace korvane::fuzz {
 
@@ -35,6 +36,20 @@ class FuzzInput {
 // SplitLines this keeps CR and NUL inside lines, so the line-based functions also meet lines
 // that no memo could hold.
 [[nodiscard]] Lines SplitAtLineFeeds(std::string_view text);
+
+// One link-scan case, as both link targets read it: an option byte (apostrophes, exclude
+// subdomains, relative, normalise anchors first), then the page's address, the site and the
+// blacklist (LF-separated) as fields, then the page.
+struct LinkCase {
+  std::string url;
+  std::string host;  // UrlHost(url)
+  Lines blacklist;
+  LinkOptions options;  // its blacklist points at `blacklist`
+  std::string page;
+};
+
+// Fills `out` from `input`. In place, because the options point into the case.
+void DecodeLinkCase(FuzzInput& input, LinkCase& out);
 
 // `bytes` as a C-style literal body: printable ASCII as is, everything else as \xNN.
 [[nodiscard]] std::string Escaped(std::string_view bytes);
