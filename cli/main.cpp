@@ -26,6 +26,18 @@ void AddCheckFlags(CLI::App& command, CrawlOptions& options,
   }
 }
 
+// Adds every whole-number option of the table; each sets its option while parsing.
+void AddNumberOptions(CLI::App& command, CrawlOptions& options) {
+  for (const auto& number : korvane::kNumberOptions) {
+    command
+        .add_option_function<int64_t>(
+            std::string(number.flag),
+            [&options, &number](const int64_t& value) { (options.*number.member).store(value); },
+            std::string(number.help) + " (" + std::string(number.control) + ")")
+        ->check(CLI::NonNegativeNumber);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,7 +55,9 @@ int main(int argc, char** argv) {
   AddCheckFlags(
       *crawl, options,
       {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes", "--template-pages",
-       "--exclude-subdomains", "--relative", "--proxy", "--markup", "--keep-br", "--no-clean"});
+       "--exclude-subdomains", "--relative", "--proxy", "--markup", "--keep-br", "--no-clean",
+       "--https", "--insecure", "--follow-redirects", "--recode", "--robots", "--continue"});
+  AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the plain text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string_view>
 
 #include "crawl/options.h"
@@ -15,31 +16,64 @@ struct CheckOption {
   std::atomic<bool> CrawlOptions::*member;
   bool flag_sets_to;  // the value the flag gives the option (false for --no-clean)
   std::string_view help;
+  // The check box's caption (UTF-8) for the extensions, which the window places on its
+  // "Сеть" tab; empty for the design's controls, whose captions the window lays out itself.
+  std::string_view extension_caption;
 };
 
 // In the order of the main window's controls, then the template window's.
 inline constexpr CheckOption kCheckOptions[] = {
     {"--ignore-whitelist", "CheckBox1", &CrawlOptions::ignore_whitelist, true,
-     "admit every page without the whitelist"},
+     "admit every page without the whitelist", ""},
     {"--links-only", "CheckBox2", &CrawlOptions::links_only, true,
-     "collect links only: no text, no result files"},
+     "collect links only: no text, no result files", ""},
     {"--selective", "CheckBox3", &CrawlOptions::selective, true,
-     "selective parsing: result text by the templates"},
+     "selective parsing: result text by the templates", ""},
     {"--apostrophes", "CheckBox4", &CrawlOptions::apostrophes, true,
-     "apostrophes count as double quotes in links"},
+     "apostrophes count as double quotes in links", ""},
     {"--template-pages", "CheckBox6", &CrawlOptions::template_pages_only, true,
-     "admit only pages that match every template (whitelist ignored)"},
+     "admit only pages that match every template (whitelist ignored)", ""},
     {"--exclude-subdomains", "CheckBox7", &CrawlOptions::exclude_subdomains, true,
-     "skip links to subdomains of the site"},
+     "skip links to subdomains of the site", ""},
     {"--relative", "CheckBox8", &CrawlOptions::relative_links, true,
-     "resolve relative links against the page's folder"},
+     "resolve relative links against the page's folder", ""},
     {"--proxy", "CheckBox10", &CrawlOptions::use_proxies, true,
-     "send requests through the proxies of proxy.txt (the first goes direct)"},
+     "send requests through the proxies of proxy.txt (the first goes direct)", ""},
     {"--markup", "Form2.CheckBox1", &CrawlOptions::markup, true,
-     "keep block mark-up and head result files with the page's URL"},
-    {"--keep-br", "Form2.CheckBox2", &CrawlOptions::keep_br, true, "keep <br> tags"},
+     "keep block mark-up and head result files with the page's URL", ""},
+    {"--keep-br", "Form2.CheckBox2", &CrawlOptions::keep_br, true, "keep <br> tags", ""},
     {"--no-clean", "Form2.CheckBox3", &CrawlOptions::elementary_clean, false,
-     "keep blank lines in template output"},
+     "keep blank lines in template output", ""},
+    // Extensions beyond the design, on the "Сеть" tab.
+    {"--https", "NetCheckBox1", &CrawlOptions::https_ports, true,
+     "crawl https:// addresses and hosts with a :port", "HTTPS и порты в адресах"},
+    {"--insecure", "NetCheckBox2", &CrawlOptions::insecure_tls, true,
+     "do not verify TLS certificates (your own test sites only)", "не проверять сертификаты"},
+    {"--follow-redirects", "NetCheckBox3", &CrawlOptions::follow_redirects, true,
+     "queue the Location of 301, 302, 303, 307 and 308 answers", "следовать перенаправлениям"},
+    {"--recode", "NetCheckBox4", &CrawlOptions::recode_pages, true,
+     "convert page text from its charset to code page 1251", "перекодировать страницы в cp1251"},
+    {"--robots", "NetCheckBox5", &CrawlOptions::obey_robots, true, "obey the site's robots.txt",
+     "соблюдать robots.txt"},
+    {"--continue", "NetCheckBox6", &CrawlOptions::continue_run, true,
+     "continue the last run from parsed_urls.txt and done_urls.txt", "продолжить прошлый обход"},
+};
+
+// The whole-number fields of the extensions, on the "Сеть" tab; 0 keeps the design's
+// behaviour.
+struct NumberOption {
+  std::string_view flag;     // korvane-cli option, followed by its value
+  std::string_view control;  // the window control it mirrors
+  std::atomic<int64_t> CrawlOptions::*member;
+  std::string_view help;
+  std::string_view caption;  // the field's label (UTF-8)
+};
+
+inline constexpr NumberOption kNumberOptions[] = {
+    {"--delay", "NetSpinEdit1", &CrawlOptions::request_delay_ms,
+     "start a worker at most once per MS milliseconds", "пауза между запросами, мс"},
+    {"--max-pages", "NetSpinEdit2", &CrawlOptions::max_pages,
+     "stop dispatching after N pages, as STOP does", "не больше страниц"},
 };
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -64,6 +65,17 @@ struct CrawlOptions {
   std::atomic<bool> markup{false};               // template window CheckBox1
   std::atomic<bool> keep_br{false};              // template window CheckBox2
   std::atomic<bool> elementary_clean{true};      // template window CheckBox3
+
+  // Extensions beyond the design, all off by default; with every one off a run sends, writes
+  // and lists exactly what it would without them. They sit on the window's "Сеть" tab.
+  std::atomic<bool> https_ports{false};       // "https://" addresses and ":port" in hosts
+  std::atomic<bool> insecure_tls{false};      // accept any certificate (own test sites)
+  std::atomic<bool> follow_redirects{false};  // queue the Location of a 3xx answer
+  std::atomic<bool> recode_pages{false};      // page text from its charset to code page 1251
+  std::atomic<bool> obey_robots{false};       // never dispatch what robots.txt disallows
+  std::atomic<int64_t> request_delay_ms{0};   // at least this long between two dispatches
+  std::atomic<int64_t> max_pages{0};          // stop dispatching after this many; 0 = no limit
+  std::atomic<bool> continue_run{false};      // START continues the last run's address list
 };
 
 }  // namespace korvane
