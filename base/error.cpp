@@ -27,6 +27,10 @@ KorvaneError NotAnInteger(std::string_view text) {
   return KorvaneError("'" + std::string(text) + "' is not a valid integer value");
 }
 
+KorvaneError IoError(int code) {
+  return KorvaneError("I/O error " + std::to_string(code));
+}
+
 KorvaneError IndexOutOfBounds(long long index) {
   return KorvaneError("List index out of bounds (" + std::to_string(index) + ")");
 }

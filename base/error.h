@@ -20,6 +20,8 @@ class KorvaneError : public std::runtime_error {
 [[nodiscard]] KorvaneError CannotCreateFile(std::string_view path, std::string_view reason);
 // `'<text>' is not a valid integer value`
 [[nodiscard]] KorvaneError NotAnInteger(std::string_view text);
+// `I/O error <code>`, with the system's error number: the folder tools' input/output failures.
+[[nodiscard]] KorvaneError IoError(int code);
 // `List index out of bounds (<index>)`
 [[nodiscard]] KorvaneError IndexOutOfBounds(long long index);
 
