@@ -42,4 +42,21 @@ inline constexpr std::string_view kZero = "Zero";
 [[nodiscard]] size_t FindMarkerAcrossJoin(std::string_view kept, std::string_view rest,
                                           std::string_view marker);
 
+// The next occurrence of a marker at or after a read position that only moves forward.
+class MarkerCursor {
+ public:
+  MarkerCursor(std::string_view text, std::string_view marker)
+      : text_(text), marker_(marker), next_(FindMarker(text, marker)) {}
+
+  [[nodiscard]] size_t NextFrom(size_t pos) {
+    if (next_ != std::string_view::npos && next_ < pos) next_ = FindMarker(text_, marker_, pos);
+    return next_;
+  }
+
+ private:
+  std::string_view text_;
+  std::string_view marker_;
+  size_t next_;
+};
+
 }  // namespace korvane
