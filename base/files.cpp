@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "base/error.h"
@@ -101,25 +102,104 @@ void SaveFileAtomic(const std::string& path, std::string_view bytes) {
   SaveFileAtomic(path, std::vector<std::string_view>{bytes});
 }
 
-void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces) {
+namespace {
+
+// Removes the temporary file `temp` that was to replace `path`; raises CannotCreateFile.
+[[noreturn]] void DiscardReplacement(const std::string& path, const std::string& temp, int error) {
+  ::unlink(temp.c_str());
+  throw CannotCreateFile(path, SystemReason(error));
+}
+
+// The temporary file that will replace `path`, created with the mode the file will have.
+// Refuses a folder and a file whose write permission bits are all cleared (read-only).
+UniqueFd OpenReplacement(const std::string& path, std::string& temp) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) throw CannotCreateFile(path, SystemReason(EISDIR));
     if ((st.st_mode & 0222) == 0) throw CannotCreateFile(path, SystemReason(EACCES));
   }
-  std::string temp = TempPathFor(path);
+  temp = TempPathFor(path);
   UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) throw CannotCreateFile(path, SystemReason(errno));
   const mode_t mode = S_ISREG(st.st_mode) ? (st.st_mode & 07777) : kCreationMode;
-  if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), pieces)) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    throw CannotCreateFile(path, SystemReason(error));
-  }
+  if (::fchmod(fd.get(), mode) != 0) DiscardReplacement(path, temp, errno);
+  return fd;
+}
+
+// Closes the replacement and renames it over `path`.
+void CommitReplacement(const std::string& path, const std::string& temp, UniqueFd& fd) {
   if (::close(fd.release()) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+    DiscardReplacement(path, temp, errno);
+  }
+}
+
+}  // namespace
+
+void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces) {
+  std::string temp;
+  UniqueFd fd = OpenReplacement(path, temp);
+  if (!WriteAll(fd.get(), pieces)) DiscardReplacement(path, temp, errno);
+  CommitReplacement(path, temp, fd);
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string path)
+    : path_(std::move(path)), fd_(OpenReplacement(path_, temp_)) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_.valid()) ::unlink(temp_.c_str());
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  if (used_ + bytes.size() > kBufferSize) Flush();
+  if (bytes.size() >= kBufferSize) {
+    WriteOut(bytes);
+    return;
+  }
+  std::memcpy(Buffer() + used_, bytes.data(), bytes.size());
+  used_ += bytes.size();
+}
+
+void AtomicFileWriter::AppendFile(const std::string& path) {
+  UniqueFd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw CannotOpenFile(path, SystemReason(errno));
+  struct stat st {};
+  if (::fstat(in.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    throw CannotOpenFile(path, SystemReason(EISDIR));
+  }
+  // Reads straight into the free end of the buffer, so a small file costs no extra copy.
+  for (;;) {
+    if (used_ == kBufferSize) Flush();
+    const ssize_t n = ::read(in.get(), Buffer() + used_, kBufferSize - used_);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw CannotOpenFile(path, SystemReason(errno));
+    }
+    if (n == 0) return;
+    used_ += static_cast<size_t>(n);
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  Flush();
+  CommitReplacement(path_, temp_, fd_);
+}
+
+char* AtomicFileWriter::Buffer() {
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  return buffer_.get();
+}
+
+void AtomicFileWriter::Flush() {
+  if (used_ == 0) return;
+  WriteOut(std::string_view(buffer_.get(), used_));
+  used_ = 0;
+}
+
+void AtomicFileWriter::WriteOut(std::string_view bytes) {
+  if (!WriteAll(fd_.get(), {bytes})) {
     const int error = errno;
-    ::unlink(temp.c_str());
-    throw CannotCreateFile(path, SystemReason(error));
+    fd_ = UniqueFd(-1);
+    DiscardReplacement(path_, temp_, error);
   }
 }
 
@@ -140,6 +220,35 @@ bool EnsureDirectory(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
   return FileExists(path) && ::unlink(path.c_str()) == 0;
+}
+
+void MoveFile(const std::string& from, const std::string& to) {
+  if (DirectoryExists(from)) throw CannotOpenFile(from, SystemReason(EISDIR));
+  if (::rename(from.c_str(), to.c_str()) == 0) return;
+  if (errno != EXDEV) {
+    const int error = errno;
+    if (error == ENOENT && !FileExists(from)) throw CannotOpenFile(from, SystemReason(error));
+    throw CannotCreateFile(to, SystemReason(error));
+  }
+  // Another file system: the copy is whole on disk before the original goes.
+  UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw CannotOpenFile(from, SystemReason(errno));
+  UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kCreationMode));
+  if (out.get() < 0) throw CannotCreateFile(to, SystemReason(errno));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw CannotOpenFile(from, SystemReason(errno));
+    if (n == 0) break;
+    if (!WriteAll(out.get(), {std::string_view(buffer, static_cast<size_t>(n))})) {
+      throw CannotCreateFile(to, SystemReason(errno));
+    }
+  }
+  if (::fsync(out.get()) != 0 || ::close(out.release()) != 0) {
+    throw CannotCreateFile(to, SystemReason(errno));
+  }
+  ::unlink(from.c_str());  // a source that cannot be deleted stays beside its copy
 }
 
 }  // namespace korvane

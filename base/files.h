@@ -1,9 +1,12 @@
 // Whole-file load and atomic whole-file save, and the few folder operations the engine needs.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/unique_fd.h"
 
 namespace korvane {
 
@@ -19,12 +22,46 @@ void SaveFileAtomic(const std::string& path, std::string_view bytes);
 // The same for a text given in consecutive pieces, written without joining them first.
 void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces);
 
+// A file written in pieces that replaces `path` only at Commit(), as SaveFileAtomic does: until
+// then the old file stays whole, and a writer dropped without Commit() leaves no trace. Every
+// failure raises CannotCreateFile for `path`, except AppendFile's reading.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::string path);
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+  ~AtomicFileWriter();
+
+  void Write(std::string_view bytes);
+  // Appends the whole file at `path`; CannotOpenFile when it cannot be read (also a folder).
+  void AppendFile(const std::string& path);
+  void Commit();
+
+ private:
+  static constexpr size_t kBufferSize = size_t{1} << 20;
+  char* Buffer();
+  void Flush();
+  void WriteOut(std::string_view bytes);
+
+  std::string path_;
+  std::string temp_;
+  UniqueFd fd_;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+};
+
 [[nodiscard]] bool FileExists(const std::string& path);  // a regular file
 [[nodiscard]] bool DirectoryExists(const std::string& path);
 // Creates the folder when it is missing; false when it cannot exist (a file stands there).
 bool EnsureDirectory(const std::string& path);
 // Deletes a regular file; false when there was none or it could not be deleted.
 bool RemoveFile(const std::string& path);
+
+// Moves the file `from` to `to` with rename(2), which within one file system is atomic and
+// copies nothing. Where rename is refused across file systems (EXDEV), copies the bytes,
+// syncs the copy to disk and only then deletes `from` (a deletion that fails leaves both).
+// Raises CannotOpenFile for a source that is missing or a folder, CannotCreateFile otherwise.
+void MoveFile(const std::string& from, const std::string& to);
 
 // The system's text for errno `code`, e.g. "No such file or directory".
 [[nodiscard]] std::string SystemReason(int code);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "crawl/options.h"
+#include "tools/tools.h"
 
 namespace korvane::cli {
 
@@ -19,6 +20,14 @@ int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& op
 
 // The template window's test fetch of `url`; prints the path of the result file.
 int RunTestFetch(const std::string& url, CrawlOptions& options);
+
+// The folder tools: progress texts on stderr, the final text on stdout, 0 when the tool ran to
+// its end. A tool's error (KorvaneError) passes to the caller.
+int RunFilter(const FilterFields& fields);
+int RunJoin(const JoinFields& fields);
+int RunCleanFromTo(const CleanFields& fields);
+int RunCleanWords(const CleanFields& fields);
+int RunSplit(const SplitFields& fields);  // 1 with "Файлов нет!" on stderr when there is nothing
 
 // Fills the mirror's site, blacklist, whitelist and templates from "settings/settings.txt",
 // or with the defaults of a first start when the file is missing.

@@ -77,10 +77,51 @@ int main(int argc, char** argv) {
   test->add_option("URL", url, "the address to fetch")->required();
   AddCheckFlags(*test, options, {"--markup", "--keep-br", "--no-clean"});
 
+  std::string folder, output, separator, from, to, word, count_text;
+
+  auto* filter = app.add_subcommand("filter", "delete the folder's .txt files below a size");
+  filter->add_option("DIR", folder, "the folder of result files")->required();
+  filter->add_option("--min-size", count_text, "smallest size kept, in bytes (Edit7)")->required();
+
+  auto* join = app.add_subcommand("join", "join the folder's .txt files into the file OUT");
+  join->add_option("DIR", folder, "the folder of result files")->required();
+  join->add_option("OUT", output, "the joined file (Edit4)")->required();
+  join->add_option("--separator", separator, "put TEXT and CR LF after every file (Edit5)");
+
+  auto* clean = app.add_subcommand("clean", "clean every .txt file of the folder in place");
+  clean->add_option("DIR", folder, "the folder of result files")->required();
+  auto* clean_from = clean->add_option("--from", from, "start marker of the stretches (Edit8)");
+  auto* clean_to = clean->add_option("--to", to, "end marker of the stretches (Edit9)");
+  auto* clean_word = clean->add_option("--word", word, "text to replace by a blank (Edit10)");
+  clean_from->needs(clean_to);
+  clean_to->needs(clean_from);
+  clean_word->excludes(clean_from)->excludes(clean_to);
+
+  auto* split = app.add_subcommand("split", "move the folder's .txt files into numbered folders");
+  split->add_option("DIR", folder, "the folder of result files")->required();
+  split->add_option("--per", count_text, "files per sub-folder (Edit13)")->required();
+
   CLI11_PARSE(app, argc, argv);
+  if (*clean && !*clean_from && !*clean_word) {
+    std::cerr << "clean: give --from and --to, or --word\nRun with --help for more information.\n";
+    return 2;
+  }
   site_given = crawl->count("--site") > 0 || links->count("--site") > 0;
 
+  using korvane::Utf8ToCp1251;
   try {
+    if (*filter) return korvane::cli::RunFilter({folder, Utf8ToCp1251(count_text)});
+    if (*join) {
+      return korvane::cli::RunJoin(
+          {folder, output, join->count("--separator") > 0, Utf8ToCp1251(separator)});
+    }
+    if (*clean) {
+      const korvane::CleanFields fields{folder, Utf8ToCp1251(from), Utf8ToCp1251(to),
+                                        Utf8ToCp1251(word)};
+      return *clean_word ? korvane::cli::RunCleanWords(fields)
+                         : korvane::cli::RunCleanFromTo(fields);
+    }
+    if (*split) return korvane::cli::RunSplit({folder, Utf8ToCp1251(count_text)});
     korvane::cli::LoadSettingsInto(options);
     if (site_given) options.site.Set(korvane::Utf8ToCp1251(site));
     options.thread_count.Set(threads);

@@ -1,0 +1,18 @@
+// The fixed texts of the folder tools' labels, as code page 1251 bytes (spelled in UTF-8).
+#pragma once
+
+#include <string>
+
+#include "base/cp1251.h"
+
+namespace korvane::tool_texts {
+
+inline const std::string kFilterWorking = Utf8ToCp1251("Статус: working...");
+inline const std::string kFilterStatus = Utf8ToCp1251("Статус: ");
+inline constexpr std::string_view kFilterProcessing = "file processing ";
+inline constexpr std::string_view kFilterDeleted = "file(s) deleted";
+inline const std::string kProgress = Utf8ToCp1251("Прогресс: ");
+inline const std::string kJoinFinished = Utf8ToCp1251(" завершено");
+inline const std::string kCleanFinished = Utf8ToCp1251(" Все!");
+
+}  // namespace korvane::tool_texts
