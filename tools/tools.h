@@ -74,11 +74,13 @@ struct JoinFields {
 // Writes every ".txt" file of the folder, byte for byte and in listing order, into `output`,
 // followed by separator + CR LF after each file while use_separator is set. The output file
 // is left out of the listing (it is never one of its own inputs). Progress: after file i
-// (from 0) "Прогресс: " + i + "/" + N; at the end "Прогресс: " + N + "/" + N + " завершено".
-// The output is created (or emptied) before the first input is read: "Cannot create file
+// (from 0) "Прогресс: " + i + "/" + N; at the end "Прогресс: " + N + "/" + N + " завершено",
+// which the window writes without processing messages (its handler returns right after).
+// The output's replacement is created before the first input is read: "Cannot create file
 // "<output>". <reason>" when that fails, with nothing joined. An input that cannot be read
 // raises "Cannot open file "<path>". <reason>"; the output then holds the inputs before it.
-// The output is replaced atomically: until the run ends or fails, the old file stays whole.
+// The output is replaced atomically: until the run ends or fails, the old file stays whole;
+// should `progress` throw, the old file stays as it was.
 //   {"1.txt" "A", "2.txt" "B"}, separator on and "" -> output "A\r\nB\r\n";
 //   texts "Прогресс: 0/2", "Прогресс: 1/2", "Прогресс: 2/2 завершено"
 void JoinTexts(const JoinFields& fields, const ToolProgress& progress);
