@@ -17,16 +17,22 @@ using namespace std::string_view_literals;
 // Marker pairs the span engine takes, and pairs it must leave to the pass-by-pass loop:
 // overlapping markers, blanks, line breaks, and markers that "Zero" can help to form.
 const std::pair<std::string_view, std::string_view> kMarkerPairs[] = {
-    {"&"sv, ";"sv},    {"<"sv, ">"sv},    {"ab"sv, "c"sv}, {"[["sv, "]]"sv}, {"a"sv, "b"sv},
-    {"&"sv, "Ze"sv},   {"e"sv, "o"sv},    {"Z"sv, "ro"sv}, {"aa"sv, ";"sv},  {"ab"sv, "ba"sv},
-    {"&"sv, "&"sv},    {"a"sv, "ab"sv},   {"& "sv, ";"sv}, {"&"sv, " "sv},   {"\n"sv, "\r"sv},
-    {"\r\n"sv, ";"sv}, {"&"sv, "\r\n"sv}, {"&"sv, ""sv},   {""sv, ";"sv},    {"aba"sv, "b"sv},
+    {"&"sv, ";"sv},      {"<"sv, ">"sv},    {"ab"sv, "c"sv}, {"[["sv, "]]"sv}, {"a"sv, "b"sv},
+    {"&"sv, "Ze"sv},     {"e"sv, "o"sv},    {"Z"sv, "ro"sv}, {"aa"sv, ";"sv},  {"ab"sv, "ba"sv},
+    {"&"sv, "&"sv},      {"a"sv, "ab"sv},   {"& "sv, ";"sv}, {"&"sv, " "sv},   {"\n"sv, "\r"sv},
+    {"\r\n"sv, ";"sv},   {"&"sv, "\r\n"sv}, {"&"sv, ""sv},   {""sv, ";"sv},    {"aba"sv, "b"sv},
+    {"<b>"sv, "</b>"sv}, {"xy"sv, "zw"sv},
 };
 
-// Pieces that make stretches repeat, nest, span lines and stay open.
+// Pieces that make stretches repeat, nest, span lines and stay open, and marker halves.
 std::vector<std::string_view> PiecesFor(std::string_view from, std::string_view to) {
-  return {from,     to,     from,   to,       "a"sv,  "b"sv,  "c"sv, " "sv,
-          "\r\n"sv, "\n"sv, "\r"sv, "Zero"sv, "Ze"sv, "ro"sv, "x"sv, "\0"sv};
+  std::vector<std::string_view> pieces = {"a"sv,  "b"sv, "c"sv,  " "sv,    "\r\n"sv, "\n"sv,
+                                          "\r"sv, "x"sv, "\0"sv, "Zero"sv, "Ze"sv,   "ro"sv};
+  for (const std::string_view marker : {from, to}) {
+    const size_t half = marker.size() / 2;
+    pieces.insert(pieces.end(), {marker, marker, marker.substr(0, half), marker.substr(half)});
+  }
+  return pieces;
 }
 
 TEST(FromToCleaningRandom, EqualsThePassByPassLoop) {
