@@ -36,8 +36,8 @@ enum class SpanLoopEnd {
 //   shared byte);
 // - no replacement holds or can help form an opener or a closer;
 // - every replacement is shorter than opener + closer.
-// SpanMarkersAreSeparate checks the first two for a replacement whose bytes occur in neither
-// marker. `out`'s old content goes and its capacity is reused.
+// SpanMarkersAreSeparate checks the first two (a replacement that shares no byte with either
+// marker cannot help form one). `out`'s old content goes and its capacity is reused.
 //   opener "&#", closer ";", replacement " ": "a&#1;b&#1;c&#2;" -> "a b c "
 //   opener "<", closer ">", replacement " ":  "<a<b>>x<>" -> " >x<>" (stops at "<>")
 SpanLoopEnd RewriteSpans(const SpanKind& kind, std::string_view text, std::string& out);

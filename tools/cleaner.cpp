@@ -18,9 +18,10 @@ constexpr std::string_view kBlank = " ";
 
 // The from-to loop pass by pass, for markers the span engine cannot take: each pass
 // replaces every copy of start + ExtractBetween(start, end, text) + end and puts the text
-// back into the line buffer. A pass that leaves the text as it was ends the loop (the text
-// shrinks with every other pass, but for markers holding line breaks, where the buffer's
-// re-joining can restore the length: such passes repeat at most twice).
+// back into the line buffer. A pass that leaves the text as it was ends the loop. Every other
+// pass shortens the text, except where the buffer's re-joining mends the line breaks that a
+// stretch from LF to CR cut: a pass that turns "\r\nx\r\n" into "\r\n \r\n" keeps the
+// length, and the pass after it changes nothing. So the loop always ends.
 std::string CleanFromToPassByPass(std::string text, std::string_view from, std::string_view to) {
   while (Contains(text, from) && Contains(text, to)) {
     std::string stretch(from);
@@ -51,7 +52,7 @@ void CleanFolder(const CleanFields& fields, ToolLabel label, const ToolProgress&
 }  // namespace
 
 // The loop is the span engine's (text/span_rewriter.h) with one blank for every stretch, when
-// the markers fit it: they must not overlap, and hold no blank and no line break (then the
+// the markers fit it (SpanMarkersAreSeparate with the blank) and hold no line break (then the
 // line buffer never changes a pass's result). The engine stops where the first stretch is
 // empty; there the loop's pass uses start + "Zero" + end, which is done literally, and should
 // it remove something the loop goes on from the text it leaves.
