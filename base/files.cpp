@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -70,6 +71,12 @@ mode_t ReadCreationMode() {
 const mode_t kCreationMode = ReadCreationMode();
 
 }  // namespace
+
+std::string WorkingPath(std::string_view relative) {
+  std::filesystem::path path = std::filesystem::current_path();
+  if (!relative.empty()) path /= relative;
+  return path.string();
+}
 
 std::string SystemReason(int code) {
   char buffer[256];

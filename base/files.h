@@ -63,6 +63,10 @@ bool RemoveFile(const std::string& path);
 // Raises CannotOpenFile for a source that is missing or a folder, CannotCreateFile otherwise.
 void MoveFile(const std::string& from, const std::string& to);
 
+// `relative` in the process's working folder as a full path: WorkingPath("parse") in /home/u
+// gives "/home/u/parse". An empty `relative` gives the folder itself.
+[[nodiscard]] std::string WorkingPath(std::string_view relative);
+
 // The system's text for errno `code`, e.g. "No such file or directory".
 [[nodiscard]] std::string SystemReason(int code);
 

@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <thread>
 
 #include "base/cp1251.h"
 #include "base/error.h"
@@ -16,6 +15,7 @@
 #include "crawl/fetcher.h"
 #include "crawl/links.h"
 #include "crawl/settings_file.h"
+#include "crawl/test_fetch.h"
 #include "crawl/texts.h"
 #include "text/plain_text.h"
 #include "text/templates.h"
@@ -189,13 +189,7 @@ int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& op
 int RunTestFetch(const std::string& url, CrawlOptions& options) {
   QuietFrontEnd front_end;
   CrawlController controller(options, front_end);
-  RemoveFile(std::string(texts::kTestResultFile));
-  controller.StartTestWorker(url);
-  while (controller.HasLiveWorkers()) {
-    controller.ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (!FileExists(std::string(texts::kTestResultFile))) {
+  if (!RunTestFetch(controller, url)) {
     PrintError("the test fetch wrote no result file");
     return 1;
   }

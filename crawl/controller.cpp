@@ -168,20 +168,22 @@ void CrawlController::Button8Click() {
   front_end_.Halt();
 }
 
-void CrawlController::StartTestWorker(const std::string& url) {
-  StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest);
+std::shared_ptr<const std::atomic<bool>> CrawlController::StartTestWorker(const std::string& url) {
+  return StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest);
 }
 
-void CrawlController::StartWorker(const std::string& url, int32_t id, const std::string& user_agent,
-                                  WorkerMode mode) {
+std::shared_ptr<const std::atomic<bool>> CrawlController::StartWorker(const std::string& url,
+                                                                      int32_t id,
+                                                                      const std::string& user_agent,
+                                                                      WorkerMode mode) {
   auto worker = std::make_shared<TmyThread>(*this, url, id, user_agent, mode);
   auto ended = std::make_shared<std::atomic<bool>>(false);
   std::thread thread([worker, ended] {
     worker->Execute();
     ended->store(true);
   });
-  workers_.emplace(next_slot_++,
-                   WorkerThread{std::move(worker), std::move(ended), std::move(thread)});
+  workers_.emplace(next_slot_++, WorkerThread{std::move(worker), ended, std::move(thread)});
+  return ended;
 }
 
 void CrawlController::ReapWorkers(bool all) {

@@ -58,8 +58,9 @@ class CrawlController final : public WorkerHost {
   // The watchdog tick: ends workers whose registry stamp is older than the time-out.
   void Timer1Timer();
 
-  // The template window's test fetch: one test worker for `url`, outside any crawl.
-  void StartTestWorker(const std::string& url);
+  // The template window's test fetch: one test worker for `url`, outside any crawl. The flag
+  // it returns is set once the worker's body has returned.
+  std::shared_ptr<const std::atomic<bool>> StartTestWorker(const std::string& url);
 
   [[nodiscard]] bool Running() const { return running_; }
   // Main thread: whether any worker thread (crawl or test) has not ended yet.
@@ -96,8 +97,10 @@ class CrawlController final : public WorkerHost {
   void FinalWait();
   void WriteLabel(CounterLabel label, const std::string& text);
   void WriteCount(CounterLabel label, int64_t value);
-  void StartWorker(const std::string& url, int32_t id, const std::string& user_agent,
-                   WorkerMode mode);
+  // Returns the worker's "body has returned" flag.
+  std::shared_ptr<const std::atomic<bool>> StartWorker(const std::string& url, int32_t id,
+                                                       const std::string& user_agent,
+                                                       WorkerMode mode);
   // Joins the threads of workers whose body has returned; with `all`, waits for every one.
   void ReapWorkers(bool all);
   // Ends the worker whose thread id is `handle`; false when no such worker runs.

@@ -42,6 +42,12 @@ void MonitorGrid::RemoveRow(int32_t id) {
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(*r));
 }
 
+int MonitorSwitchHeight(int outer_height) {
+  constexpr int kFolded = 275;
+  constexpr int kUnfolded = 630;
+  return outer_height == kFolded ? kUnfolded : kFolded;
+}
+
 std::string FormatWorkTime(double seconds) {
   if (seconds == 0) return "0";
   char buffer[64];

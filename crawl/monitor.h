@@ -43,6 +43,10 @@ class MonitorGrid {
   uint64_t version_ = 0;
 };
 
+// The monitor switch: the window's new outer height for its current one. 275 shows only the
+// tabs, the counters and the monitor row; 630 shows the grid too. 275 -> 630, else -> 275.
+[[nodiscard]] int MonitorSwitchHeight(int outer_height);
+
 // Seconds in the shortest general decimal form with at most 15 significant digits and "." as
 // the separator: 2.5 -> "2.5", 3 -> "3", 0 -> "0", 0.00001 -> "1E-5".
 [[nodiscard]] std::string FormatWorkTime(double seconds);

@@ -3,6 +3,8 @@
 
 #include "base/files.h"
 #include "base/text_lines.h"
+#include "crawl/options.h"
+#include "crawl/texts.h"
 #include "text/extract_between.h"
 
 namespace korvane {
@@ -14,6 +16,15 @@ std::string Block(const std::string& open, const std::string& close, const std::
   return value;
 }
 }  // namespace
+
+SettingsTexts SettingsOf(const CrawlOptions& options) {
+  return {*options.site.Get(), options.blacklist.Get()->text, options.whitelist.Get()->text,
+          options.templates.Get()->text};
+}
+
+std::string SettingsFilePath() {
+  return WorkingPath(texts::kSettingsFile);
+}
 
 std::optional<SettingsTexts> LoadSettings(const std::string& path) {
   if (!FileExists(path)) return std::nullopt;

@@ -6,6 +6,8 @@
 
 namespace korvane {
 
+struct CrawlOptions;
+
 // The four texts the settings file carries (code page 1251; memo texts with CR LF breaks).
 struct SettingsTexts {
   std::string site;       // <site>...</site>
@@ -13,6 +15,12 @@ struct SettingsTexts {
   std::string whitelist;  // <white>...</white>
   std::string templates;  // <templ>...</templ>
 };
+
+// The four texts as the option mirror holds them now (the memos' whole texts).
+[[nodiscard]] SettingsTexts SettingsOf(const CrawlOptions& options);
+
+// The settings file of the working folder as a full path, the way its error texts name it.
+[[nodiscard]] std::string SettingsFilePath();
 
 // Reads the settings file. nullopt when it does not exist. Each block is ExtractBetween of its
 // tags over the file's text as a line list gives it back (every line ending in CR LF), so a

@@ -46,6 +46,16 @@ inline constexpr std::string_view kSettingsFile = "settings/settings.txt";
 inline constexpr std::string_view kTestFolder = "SelectiveParseTest";
 inline constexpr std::string_view kTestRawFile = "SelectiveParseTest/html.txt";
 inline constexpr std::string_view kTestResultFile = "SelectiveParseTest/test.txt";
+// The text joiner's default output, in the result folder.
+inline constexpr std::string_view kDefaultJoinFile = "parse/union.txt";
+
+// The program's own web address, in the window's caption and behind its link; the reserved
+// top-level domain keeps it from naming anybody's site.
+inline constexpr std::string_view kProgramSite = "http://korvane.invalid/";
+
+// The template window's test fetch ended without writing its result file.
+inline const std::string kTestWroteNothing = Utf8ToCp1251(
+    "Тестовый запрос завершился, не записав результат \"SelectiveParseTest/test.txt\"");
 
 // The blacklist of a first start: pictures, then link-sharing and search sites.
 inline constexpr std::string_view kDefaultBlacklist =

@@ -73,7 +73,7 @@ done
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DKORVANE_FUZZ=ON -DKORVANE_BUILD_TESTS=OFF \
-  -DKORVANE_BUILD_BENCH=OFF -DKORVANE_SANITIZE=address,undefined >/dev/null
+  -DKORVANE_BUILD_BENCH=OFF -DKORVANE_BUILD_GUI=OFF -DKORVANE_SANITIZE=address,undefined >/dev/null
 cmake --build "$build_dir" --target korvane_fuzzers --parallel "$(nproc)"
 
 # The files to replay for one target: its seeds and its kept crashing inputs.

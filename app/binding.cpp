@@ -1,0 +1,88 @@
+// The options mirror's bindings and the monitor grid's rendering.
+#include "app/binding.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <stdexcept>
+
+#include "app/text_edge.h"
+#include "crawl/monitor.h"
+#include "crawl/option_table.h"
+
+namespace korvane {
+
+namespace {
+template <class Widget>
+Widget* Control(QWidget* window, std::string_view name) {
+  auto* widget = window->findChild<Widget*>(QString::fromUtf8(name.data(), name.size()));
+  if (widget == nullptr) throw std::logic_error("no control " + std::string(name));
+  return widget;
+}
+}  // namespace
+
+void BindCheck(QCheckBox* box, std::atomic<bool>& option) {
+  option.store(box->isChecked());
+  QObject::connect(box, &QCheckBox::toggled, box, [&option](bool on) { option.store(on); });
+}
+
+void BindEdit(QLineEdit* edit, Guarded<std::string>& option) {
+  const auto write = [&option, edit] { option.Set(FromQt(edit->text())); };
+  write();
+  QObject::connect(edit, &QLineEdit::textChanged, edit, write);
+}
+
+void BindMemo(QPlainTextEdit* memo, Guarded<MemoText>& option) {
+  const auto write = [&option, memo] { option.Set(MemoText(MemoFromQt(memo->toPlainText()))); };
+  write();
+  QObject::connect(memo, &QPlainTextEdit::textChanged, memo, write);
+}
+
+void BindSpinText(QSpinBox* spin, Guarded<std::string>& option) {
+  const auto write = [&option, spin] { option.Set(FromQt(spin->text())); };
+  write();
+  QObject::connect(spin, &QSpinBox::textChanged, spin, write);
+}
+
+void BindNumber(QSpinBox* spin, std::atomic<int64_t>& option) {
+  option.store(spin->value());
+  QObject::connect(spin, &QSpinBox::valueChanged, spin,
+                   [&option](int value) { option.store(value); });
+}
+
+void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& options) {
+  for (const CheckOption& row : kCheckOptions) {
+    const bool other_window = prefix.empty() ? row.control.find('.') != std::string_view::npos
+                                             : !row.control.starts_with(prefix);
+    if (other_window) continue;
+    BindCheck(Control<QCheckBox>(window, row.control.substr(prefix.size())), options.*row.member);
+  }
+  if (!prefix.empty()) return;
+  for (const NumberOption& row : kNumberOptions) {
+    BindNumber(Control<QSpinBox>(window, row.control), options.*row.member);
+  }
+}
+
+void RenderGrid(QTableWidget* table, const MonitorGrid& grid) {
+  const auto& rows = grid.Rows();
+  const int columns = table->columnCount();
+  table->setHorizontalHeaderLabels({ToQt(rows[0][0]), ToQt(rows[0][1]), ToQt(rows[0][2])});
+  table->setRowCount(static_cast<int>(rows.size()) - 1);
+  for (size_t r = 1; r < rows.size(); ++r) {
+    for (int c = 0; c < columns; ++c) {
+      const QString text = ToQt(rows[r][static_cast<size_t>(c)]);
+      QTableWidgetItem* item = table->item(static_cast<int>(r) - 1, c);
+      if (item == nullptr) {
+        item = new QTableWidgetItem(text);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        table->setItem(static_cast<int>(r) - 1, c, item);
+      } else if (item->text() != text) {
+        item->setText(text);
+      }
+    }
+  }
+}
+
+}  // namespace korvane

@@ -1,0 +1,19 @@
+// The one crossing between the widgets' Unicode texts and the core's code page 1251 bytes.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+// Code page 1251 bytes to a widget text, and back. Every widget text the core reads or
+// writes goes through this pair.
+[[nodiscard]] QString ToQt(std::string_view cp1251);
+[[nodiscard]] std::string FromQt(const QString& text);
+
+// A memo's whole text: the core keeps CR LF line breaks, the widget LF.
+[[nodiscard]] QString MemoToQt(std::string_view cp1251);
+[[nodiscard]] std::string MemoFromQt(const QString& text);
+
+}  // namespace korvane
