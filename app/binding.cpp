@@ -41,9 +41,16 @@ void BindMemo(QPlainTextEdit* memo, Guarded<MemoText>& option) {
 }
 
 void BindSpinText(QSpinBox* spin, Guarded<std::string>& option) {
-  const auto write = [&option, spin] { option.Set(FromQt(spin->text())); };
+  // The spin box signals only whole numbers (a value set or stepped); its editor signals the
+  // keystrokes, so a field cleared or holding a lone "-" reaches the engine as the text it
+  // is, which reads as 0.
+  QLineEdit* editor = spin->findChild<QLineEdit*>();
+  const auto write = [&option, editor] { option.Set(FromQt(editor->text())); };
   write();
   QObject::connect(spin, &QSpinBox::textChanged, spin, write);
+  QObject::connect(editor, &QLineEdit::textChanged, spin, write);
+  // Leaving the field puts its last whole number back without a signal of its own.
+  QObject::connect(spin, &QSpinBox::editingFinished, spin, write);
 }
 
 void BindNumber(QSpinBox* spin, std::atomic<int64_t>& option) {

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
 
 #include "app/text_edge.h"
@@ -171,6 +172,8 @@ TEST_F(MainWindowTest, EditsAndMemosWriteTheirOptionsInCodePage1251) {
        [&] { return *options.site.Get(); }, "http://" + cyrillic + "/"},
       {"SpinEdit1", [&] { form.SpinEdit1->setValue(-3); },
        [&] { return *options.thread_count.Get(); }, "-3"},
+      {"SpinEdit1 cleared", [&] { form.SpinEdit1->findChild<QLineEdit*>()->setText(QString()); },
+       [&] { return *options.thread_count.Get(); }, ""},
       {"Memo1", [&] { form.Memo1->setPlainText(QStringLiteral("пример\n.gif\n")); },
        [&] { return options.blacklist.Get()->text; }, cyrillic + "\r\n.gif\r\n"},
       {"Memo2", [&] { form.Memo2->setPlainText(QStringLiteral("a\n\nb")); },
