@@ -11,6 +11,7 @@
 #include "crawl/controller.h"
 #include "crawl/front_end.h"
 #include "crawl/options.h"
+#include "tools/tools.h"
 
 class QCheckBox;
 class QFrame;
@@ -54,12 +55,17 @@ class TForm1 final : public QWidget, public FrontEnd {
   // Handlers.
   void FormCreate();
   [[noreturn]] void FormDestroy();
-  void Button1Click();  // START
-  void Button3Click();  // STOP
-  void Button8Click();  // HALT
-  void Button2Click();  // monitor on/off
-  void Button4Click();  // SelectiveParse
-  void Timer1Timer();   // the watchdog
+  void Button1Click();   // START
+  void Button3Click();   // STOP
+  void Button8Click();   // HALT
+  void Button2Click();   // monitor on/off
+  void Button4Click();   // SelectiveParse
+  void Timer1Timer();    // the watchdog
+  void Button7Click();   // "Вперед": the small-file filter
+  void Button6Click();   // "Вперед": the text joiner
+  void Button9Click();   // "го": from-to cleaning
+  void Button10Click();  // "го": word cleaning
+  void Button11Click();  // "го": the path maker
   void CheckBox9MouseUp();
   void Label7Click();
   void Label7MouseMove();
@@ -190,6 +196,17 @@ class TForm1 final : public QWidget, public FrontEnd {
   void ConnectHandlers();
   void LoadSettingsFile();
   void SetOuterHeight(int outer_height);
+
+  // The tools' fields as their controls hold them now.
+  [[nodiscard]] FilterFields FilterFieldsNow() const;
+  [[nodiscard]] JoinFields JoinFieldsNow() const;
+  [[nodiscard]] CleanFields CleanFieldsNow() const;
+  [[nodiscard]] SplitFields SplitFieldsNow() const;
+  // Runs `tool` as a long handler over the fields `read` gives; each progress text goes to its
+  // label, then messages are processed and the fields read again from their controls.
+  template <class Fields, class Tool>
+  void RunTool(Fields (TForm1::*read)() const, const Tool& tool);
+  void WriteToolLabel(ToolLabel label, std::string_view text);
 
   CrawlOptions options_;
   CrawlController controller_;

@@ -263,7 +263,7 @@ void TForm1::BuildToolPages() {
   Label23 = MakeLabel(page, "Label23", QStringLiteral("Объединить в файл"));
   Edit4 = MakeEdit(page, "Edit4", Label23, QString());
   CheckBox9 = Named(new MouseUpCheckBox(QStringLiteral("Разделитель"), page), "CheckBox9");
-  Edit5 = Named(new QLineEdit(QString(97, QLatin1Char('-')), page), "Edit5");
+  Edit5 = Named(new QLineEdit(ToQt(kDefaultSeparator), page), "Edit5");
   Edit5->setAccessibleName(CheckBox9->text());
   Edit5->setVisible(false);
   Button6 = MakeButton(page, "Button6", QStringLiteral("Вперед"));
@@ -456,6 +456,11 @@ void TForm1::ConnectHandlers() {
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
   connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
+  connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+  connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
+  connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
+  connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
   connect(CheckBox9, &MouseUpCheckBox::mouseUp, this, &TForm1::CheckBox9MouseUp);
   connect(Label7, &LinkLabel::clicked, this, &TForm1::Label7Click);
   connect(Label7, &LinkLabel::mouseMoved, this, &TForm1::Label7MouseMove);
@@ -529,6 +534,28 @@ void TForm1::Timer1Timer() {
   ShowErrors(this, [this] { controller_.Timer1Timer(); });
 }
 
+void TForm1::Button7Click() {
+  RunTool(&TForm1::FilterFieldsNow, FilterSmallFiles);
+}
+
+void TForm1::Button6Click() {
+  RunTool(&TForm1::JoinFieldsNow, JoinTexts);
+}
+
+void TForm1::Button9Click() {
+  RunTool(&TForm1::CleanFieldsNow, CleanFromTo);
+}
+
+void TForm1::Button10Click() {
+  RunTool(&TForm1::CleanFieldsNow, CleanWords);
+}
+
+void TForm1::Button11Click() {
+  RunTool(&TForm1::SplitFieldsNow, [this](const SplitFields& fields, const ToolProgress& progress) {
+    if (!SplitIntoFolders(fields, progress)) ShowMessageBox(this, ToQt(kNoFilesText));
+  });
+}
+
 void TForm1::CheckBox9MouseUp() {
   Edit5->setVisible(CheckBox9->isChecked());
 }
@@ -539,6 +566,43 @@ void TForm1::Label7Click() {
 
 void TForm1::Label7MouseMove() {
   Label7->setCursor(Qt::PointingHandCursor);
+}
+
+// ---- The tools ----
+
+FilterFields TForm1::FilterFieldsNow() const {
+  return {FromQt(Edit6->text()), FromQt(Edit7->text())};
+}
+
+JoinFields TForm1::JoinFieldsNow() const {
+  return {FromQt(Edit3->text()), FromQt(Edit4->text()), CheckBox9->isChecked(),
+          FromQt(Edit5->text())};
+}
+
+CleanFields TForm1::CleanFieldsNow() const {
+  return {FromQt(Edit11->text()), FromQt(Edit8->text()), FromQt(Edit9->text()),
+          FromQt(Edit10->text())};
+}
+
+SplitFields TForm1::SplitFieldsNow() const {
+  return {FromQt(Edit12->text()), FromQt(Edit13->text())};
+}
+
+template <class Fields, class Tool>
+void TForm1::RunTool(Fields (TForm1::*read)() const, const Tool& tool) {
+  RunLongHandler([&] {
+    Fields fields = (this->*read)();
+    tool(fields, [&](ToolLabel label, std::string_view text) {
+      WriteToolLabel(label, text);
+      controller_.ProcessMessages();
+      fields = (this->*read)();
+    });
+  });
+}
+
+void TForm1::WriteToolLabel(ToolLabel label, std::string_view text) {
+  QLabel* const labels[] = {Label24, Label21, Label32, Label33, Label37};
+  labels[static_cast<size_t>(label)]->setText(ToQt(text));
 }
 
 void TForm1::SetOuterHeight(int outer_height) {
