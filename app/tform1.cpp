@@ -422,8 +422,8 @@ void TForm1::BuildMonitor() {
   StringGrid1 = Place(new QTableWidget(0, 3, Panel1), "StringGrid1", 0, 0, 734, 345);
   StringGrid1->setAccessibleName(Label12->text());
   StringGrid1->verticalHeader()->setVisible(false);
-  StringGrid1->verticalHeader()->setDefaultSectionSize(15);
   StringGrid1->verticalHeader()->setMinimumSectionSize(15);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(15);
   StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   StringGrid1->horizontalHeader()->setHighlightSections(false);
   StringGrid1->setColumnWidth(0, 47);

@@ -105,6 +105,7 @@ TEST_F(MainWindowTest, FirstStartShowsTheDesignDefaultsWithoutAMessage) {
   EXPECT_EQ(grid->columnWidth(0), 47);
   EXPECT_EQ(grid->columnWidth(1), 590);
   EXPECT_EQ(grid->columnWidth(2), 75);
+  EXPECT_EQ(grid->rowHeight(0), 15);
   EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_EQ(form.Timer1->interval(), 10000);
   EXPECT_FALSE(form.Timer1->isActive());
