@@ -2,6 +2,7 @@
 #include "app/binding.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
@@ -15,6 +16,29 @@
 namespace korvane {
 
 namespace {
+
+// Writes a control's enabled state into an option whenever it changes.
+class EnabledWatcher final : public QObject {
+ public:
+  EnabledWatcher(QWidget* control, std::atomic<bool>& option)
+      : QObject(control), control_(control), option_(option) {
+    option_.store(control_->isEnabled());
+    control_->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == control_ && event->type() == QEvent::EnabledChange) {
+      option_.store(control_->isEnabled());
+    }
+    return false;
+  }
+
+ private:
+  QWidget* control_;
+  std::atomic<bool>& option_;
+};
+
 template <class Widget>
 Widget* Control(QWidget* window, std::string_view name) {
   auto* widget = window->findChild<Widget*>(QString::fromUtf8(name.data(), name.size()));
@@ -57,6 +81,10 @@ void BindNumber(QSpinBox* spin, std::atomic<int64_t>& option) {
   option.store(spin->value());
   QObject::connect(spin, &QSpinBox::valueChanged, spin,
                    [&option](int value) { option.store(value); });
+}
+
+void BindEnabled(QWidget* control, std::atomic<bool>& option) {
+  new EnabledWatcher(control, option);
 }
 
 void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& options) {

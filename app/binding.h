@@ -27,6 +27,8 @@ void BindMemo(QPlainTextEdit* memo, Guarded<MemoText>& option);
 // The spin box's text, as typed; the engine reads a text that is no whole number as 0.
 void BindSpinText(QSpinBox* spin, Guarded<std::string>& option);
 void BindNumber(QSpinBox* spin, std::atomic<int64_t>& option);
+// The control's enabled state (CheckBox11: the anchors are normalised while it is enabled).
+void BindEnabled(QWidget* control, std::atomic<bool>& option);
 
 // Binds every check box of kCheckOptions whose control name starts with `prefix` (the prefix
 // taken off, what remains is the object name of a check box in `window`), and, with an empty

@@ -446,7 +446,8 @@ void TForm1::BindControls() {
   BindEdit(Edit2, options_.watchdog_timeout);      // "timeout, sec"
   BindMemo(Memo1, options_.blacklist);             // "Блэклист"
   BindMemo(Memo2, options_.whitelist);             // "Вайтлист"
-  BindOptionTables(this, "", options_);            // CheckBox1 ... CheckBox10, the "Сеть" tab
+  BindEnabled(CheckBox11, options_.normalize_anchors);  // "расширенный формат ссылок"
+  BindOptionTables(this, "", options_);  // CheckBox1 ... CheckBox10, the "Сеть" tab
 }
 
 void TForm1::ConnectHandlers() {

@@ -146,6 +146,11 @@ TEST_F(MainWindowTest, EveryCheckBoxOfTheOptionTableWritesItsOption) {
       EXPECT_EQ(option.load(), box->isChecked()) << control << " after click " << click;
     }
   }
+  // CheckBox11 counts by its enabled state, not its tick.
+  form.CheckBox11->setEnabled(false);
+  EXPECT_FALSE(form.Options().normalize_anchors.load());
+  form.CheckBox11->setEnabled(true);
+  EXPECT_TRUE(form.Options().normalize_anchors.load());
   for (const NumberOption& row : kNumberOptions) {
     auto* field = Find<QSpinBox>(&form, std::string(row.control));
     ASSERT_NE(field, nullptr);
