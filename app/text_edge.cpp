@@ -1,5 +1,7 @@
-// Code page 1251 <-> widget texts.
+// Code page 1251 texts and file names <-> widget texts.
 #include "app/text_edge.h"
+
+#include <QFile>
 
 #include "base/cp1251.h"
 
@@ -26,6 +28,15 @@ std::string MemoFromQt(const QString& text) {
   QString crlf = text;
   crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
   return FromQt(crlf);
+}
+
+QString PathToQt(std::string_view native) {
+  return QFile::decodeName(QByteArray(native.data(), static_cast<qsizetype>(native.size())));
+}
+
+std::string PathFromQt(const QString& text) {
+  const QByteArray native = QFile::encodeName(text);
+  return std::string(native.constData(), static_cast<size_t>(native.size()));
 }
 
 }  // namespace korvane

@@ -1,4 +1,5 @@
-// The one crossing between the widgets' Unicode texts and the core's code page 1251 bytes.
+// The one crossing between the widgets' Unicode texts and the core's bytes: code page 1251
+// texts, and file names in the file system's encoding.
 #pragma once
 
 #include <QString>
@@ -15,5 +16,10 @@ namespace korvane {
 // A memo's whole text: the core keeps CR LF line breaks, the widget LF.
 [[nodiscard]] QString MemoToQt(std::string_view cp1251);
 [[nodiscard]] std::string MemoFromQt(const QString& text);
+
+// A file or folder name: the file system's own bytes, not code page 1251 text, so a folder
+// such as "/home/иван/parse" reaches the tools as the name the system knows.
+[[nodiscard]] QString PathToQt(std::string_view native);
+[[nodiscard]] std::string PathFromQt(const QString& text);
 
 }  // namespace korvane

@@ -471,9 +471,9 @@ void TForm1::ConnectHandlers() {
 void TForm1::FormCreate() {
   RenderGrid(StringGrid1, controller_.Grid());
   rendered_grid_ = controller_.Grid().Version();
-  Edit3->setText(ToQt(WorkingPath(texts::kResultFolder)));
-  Edit6->setText(ToQt(WorkingPath(texts::kResultFolder)));
-  Edit4->setText(ToQt(WorkingPath(texts::kDefaultJoinFile)));
+  Edit3->setText(PathToQt(WorkingPath(texts::kResultFolder)));
+  Edit6->setText(PathToQt(WorkingPath(texts::kResultFolder)));
+  Edit4->setText(PathToQt(WorkingPath(texts::kDefaultJoinFile)));
   Edit11->setText(Edit3->text());
   Edit12->setText(Edit3->text());
   ShowErrors(this, [this] { LoadSettingsFile(); });
@@ -572,21 +572,21 @@ void TForm1::Label7MouseMove() {
 // ---- The tools ----
 
 FilterFields TForm1::FilterFieldsNow() const {
-  return {FromQt(Edit6->text()), FromQt(Edit7->text())};
+  return {PathFromQt(Edit6->text()), FromQt(Edit7->text())};
 }
 
 JoinFields TForm1::JoinFieldsNow() const {
-  return {FromQt(Edit3->text()), FromQt(Edit4->text()), CheckBox9->isChecked(),
+  return {PathFromQt(Edit3->text()), PathFromQt(Edit4->text()), CheckBox9->isChecked(),
           FromQt(Edit5->text())};
 }
 
 CleanFields TForm1::CleanFieldsNow() const {
-  return {FromQt(Edit11->text()), FromQt(Edit8->text()), FromQt(Edit9->text()),
+  return {PathFromQt(Edit11->text()), FromQt(Edit8->text()), FromQt(Edit9->text()),
           FromQt(Edit10->text())};
 }
 
 SplitFields TForm1::SplitFieldsNow() const {
-  return {FromQt(Edit12->text()), FromQt(Edit13->text())};
+  return {PathFromQt(Edit12->text()), FromQt(Edit13->text())};
 }
 
 template <class Fields, class Tool>

@@ -98,5 +98,17 @@ TEST_F(ToolsWindowTest, FailuresEndTheHandlerWithAMessage) {
   EXPECT_TRUE(work_.Exists("parse/1.txt"));
 }
 
+// Folder fields hold file names, which the file system keeps in its own encoding (UTF-8), not
+// in code page 1251 like the texts.
+TEST_F(ToolsWindowTest, FolderFieldsReachTheFileSystemByTheirOwnNames) {
+  work_.Write("результаты/1.txt", "one");
+  TForm1& form = Open();
+  form.Edit12->setText(QString::fromStdString(work_.File("результаты")));
+  form.Edit13->setText(QStringLiteral("1"));
+  form.Button11->click();
+  EXPECT_THAT(messages, IsEmpty());
+  EXPECT_EQ(work_.Read("результаты/0/1.txt"), "one");
+}
+
 }  // namespace
 }  // namespace korvane::testing
