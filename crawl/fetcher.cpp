@@ -17,13 +17,16 @@
 
 #include "base/strings.h"
 #include "base/unique_fd.h"
+#include "crawl/socket_io.h"
 
 namespace korvane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using detail::Cancelled;
+using detail::Clock;
+using detail::Wait;
+using detail::WaitFor;
 
-constexpr size_t kReadSize = 1024;
 // Longest wait in one poll, so that a cancel or a deadline is noticed promptly.
 constexpr int kPollSliceMs = 100;
 // The longest end text, "</body>": a new chunk can complete one that began at most this
@@ -47,38 +50,6 @@ class CancelLink {
   FetchCancel* cancel_;
 };
 
-Clock::time_point After(Clock::time_point from, int ms) {
-  return from + std::chrono::milliseconds(std::max(ms, 0));
-}
-
-// Whole milliseconds left until `deadline`, 0 once it has passed.
-int MsUntil(Clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  if (left <= 0) return 0;
-  return static_cast<int>(std::min<int64_t>(left, std::numeric_limits<int>::max()));
-}
-
-bool Cancelled(const FetchCancel* cancel) {
-  return cancel != nullptr && cancel->cancelled();
-}
-
-enum class Wait { kReady, kExpired, kCancelled, kFailed };
-
-// Waits until `fd` reports `events` (or an error or hang-up, which the next socket call then
-// reports), the deadline passes or the fetch is cancelled.
-Wait WaitFor(int fd, short events, Clock::time_point deadline, const FetchCancel* cancel) {
-  for (;;) {
-    if (Cancelled(cancel)) return Wait::kCancelled;
-    const int left = MsUntil(deadline);
-    if (left == 0) return Wait::kExpired;
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, std::min(left, kPollSliceMs));
-    if (ready > 0) return Wait::kReady;
-    if (ready < 0 && errno != EINTR) return Wait::kFailed;
-  }
-}
-
 // Connects the non-blocking socket `fd`; false when refused, failed, timed out or cancelled.
 bool Connect(int fd, in_addr address, uint16_t port, Clock::time_point deadline,
              const FetchCancel* cancel) {
@@ -96,8 +67,44 @@ bool Connect(int fd, in_addr address, uint16_t port, Clock::time_point deadline,
          !Cancelled(cancel);
 }
 
-// Sends all of `bytes` as far as the peer takes them. A failure is not reported: the
-// receive loop that follows ends at once on a broken connection.
+// The end texts in the order they are tested; "]}" ends only an answer through a proxy.
+bool HoldsEndText(std::string_view text, bool via_proxy) {
+  return text.find("</body>") != std::string_view::npos ||
+         (via_proxy && text.find("]}") != std::string_view::npos) ||
+         text.find("</BODY>") != std::string_view::npos;
+}
+
+}  // namespace
+
+namespace detail {
+
+Clock::time_point After(Clock::time_point from, int ms) {
+  return from + std::chrono::milliseconds(std::max(ms, 0));
+}
+
+int MsUntil(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return 0;
+  return static_cast<int>(std::min<int64_t>(left, std::numeric_limits<int>::max()));
+}
+
+bool Cancelled(const FetchCancel* cancel) {
+  return cancel != nullptr && cancel->cancelled();
+}
+
+Wait WaitFor(int fd, short events, Clock::time_point deadline, const FetchCancel* cancel) {
+  for (;;) {
+    if (Cancelled(cancel)) return Wait::kCancelled;
+    const int left = MsUntil(deadline);
+    if (left == 0) return Wait::kExpired;
+    pollfd entry{fd, events, 0};
+    const int ready = ::poll(&entry, 1, std::min(left, kPollSliceMs));
+    if (ready > 0) return Wait::kReady;
+    if (ready < 0 && errno != EINTR) return Wait::kFailed;
+  }
+}
+
 void SendAll(int fd, std::string_view bytes, Clock::time_point deadline,
              const FetchCancel* cancel) {
   while (!bytes.empty()) {
@@ -115,50 +122,24 @@ void SendAll(int fd, std::string_view bytes, Clock::time_point deadline,
   }
 }
 
-// The end texts in the order they are tested; "]}" ends only an answer through a proxy.
-bool HoldsEndText(std::string_view text, bool via_proxy) {
-  return text.find("</body>") != std::string_view::npos ||
-         (via_proxy && text.find("]}") != std::string_view::npos) ||
-         text.find("</BODY>") != std::string_view::npos;
+bool TakeRead(std::string& received, std::string_view read, bool via_proxy, size_t max_bytes) {
+  std::string_view chunk = read.substr(0, read.find('\0'));
+  chunk = chunk.substr(0, max_bytes - std::min(max_bytes, received.size()));
+  // Only the new chunk and the bytes just before it can hold an end text not seen before.
+  const size_t window = received.size() - std::min(received.size(), kLongestEndText - 1);
+  received.append(chunk);
+  return !chunk.empty() && HoldsEndText(std::string_view(received).substr(window), via_proxy);
 }
 
-void ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-                  Clock::time_point total_deadline, const FetchCancel* cancel) {
-  received.clear();
-  std::array<char, kReadSize> buffer;
-  auto idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
-  while (received.size() < limits.max_bytes) {
-    if (WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel) != Wait::kReady) {
-      return;
-    }
-    const ssize_t count = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-    if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (count <= 0) return;  // closed, failed or reset
-    idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
-
-    std::string_view chunk(buffer.data(), static_cast<size_t>(count));
-    chunk = chunk.substr(0, chunk.find('\0'));
-    chunk = chunk.substr(0, limits.max_bytes - received.size());
-    // Only the new chunk and the bytes just before it can hold an end text not seen before.
-    const size_t window = received.size() - std::min(received.size(), kLongestEndText - 1);
-    received.append(chunk);
-    if (!chunk.empty() && HoldsEndText(std::string_view(received).substr(window), via_proxy)) {
-      return;
-    }
-  }
-}
-
-// Connects to `host`, looked up through a direct connection and taken as a dotted IPv4
-// address through a proxy, sends `request` and receives the answer.
-int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, bool via_proxy,
-              std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
+int32_t FetchOver(const std::string& host, bool look_up, uint16_t port, std::string& received,
+                  const FetchLimits& limits, FetchCancel* cancel, const Conversation& talk) {
   UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!socket.valid()) return kFetchNoSocket;
   CancelLink link(cancel, socket.get());
 
   // The any-address would reach this machine itself; like a text that is no address at all,
   // it names no peer.
-  const std::string dotted = via_proxy ? host : ResolveHost(host);
+  const std::string dotted = look_up ? ResolveHost(host) : host;
   in_addr address{};
   if (::inet_aton(dotted.c_str(), &address) == 0 || address.s_addr == htonl(INADDR_ANY)) {
     return kFetchNoConnection;
@@ -170,10 +151,48 @@ int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, 
   if (Cancelled(cancel) || !Connect(socket.get(), address, port, connect_deadline, cancel)) {
     return kFetchNoConnection;
   }
-  SendAll(socket.get(), request, total_deadline, cancel);
-  ReceiveUntil(socket.get(), via_proxy, received, limits, total_deadline, cancel);
+  const int32_t code = talk(socket.get(), total_deadline);
+  if (code < 0) return code;
   return static_cast<int32_t>(
       std::min<size_t>(received.size(), std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace detail
+
+namespace {
+
+constexpr size_t kReadSize = 1024;
+
+void ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                  Clock::time_point total_deadline, const FetchCancel* cancel) {
+  received.clear();
+  std::array<char, kReadSize> buffer;
+  auto idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
+  while (received.size() < limits.max_bytes) {
+    if (WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel) != Wait::kReady) {
+      return;
+    }
+    const ssize_t count = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (count <= 0) return;  // closed, failed or reset
+    idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
+    if (detail::TakeRead(received, std::string_view(buffer.data(), static_cast<size_t>(count)),
+                         via_proxy, limits.max_bytes)) {
+      return;
+    }
+  }
+}
+
+// Connects to `host`, looked up through a direct connection and taken as a dotted IPv4
+// address through a proxy, sends `request` and receives the answer.
+int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, bool via_proxy,
+              std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
+  return detail::FetchOver(host, !via_proxy, port, received, limits, cancel,
+                           [&](int fd, Clock::time_point total_deadline) {
+                             detail::SendAll(fd, request, total_deadline, cancel);
+                             ReceiveUntil(fd, via_proxy, received, limits, total_deadline, cancel);
+                             return int32_t{0};
+                           });
 }
 
 // The URL after its first "http://", wherever that stands.
@@ -253,8 +272,8 @@ int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_
 
 void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
                    FetchCancel* cancel) {
-  ReceiveUntil(fd, via_proxy, received, limits, After(Clock::now(), limits.total_timeout_ms),
-               cancel);
+  ReceiveUntil(fd, via_proxy, received, limits,
+               detail::After(Clock::now(), limits.total_timeout_ms), cancel);
 }
 
 }  // namespace korvane

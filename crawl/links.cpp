@@ -23,7 +23,7 @@ class LinkBuilder {
       : url_(url),
         host_(host),
         options_(options),
-        host_root_("http://" + std::string(host) + "/") {}
+        host_root_(options.scheme + std::string(host) + "/") {}
 
   // The link built from the anchor text `text` (breaks already removed), or nothing when the
   // first rule that applies drops it.
@@ -36,7 +36,7 @@ class LinkBuilder {
       if (options_.exclude_subdomains && !Contains(text, host_root_)) return std::nullopt;
       return std::string(text);
     }
-    if (text.front() == '/') return "http://" + std::string(host_) + std::string(text);
+    if (text.front() == '/') return options_.scheme + std::string(host_) + std::string(text);
     if (text.front() == 'h') return std::nullopt;  // an absolute link to another site
     if (!options_.relative) return host_root_ + std::string(text);
     if (!page_folder_) page_folder_ = UrlDirectory(url_);
@@ -47,7 +47,7 @@ class LinkBuilder {
   std::string_view url_;
   std::string_view host_;
   const LinkOptions& options_;
-  std::string host_root_;                   // "http://" + host + "/"
+  std::string host_root_;                   // scheme + host + "/"
   std::optional<std::string> page_folder_;  // UrlDirectory(url), once it is needed
 };
 
@@ -97,6 +97,16 @@ std::string LinkText(std::string_view raw) {
     if (c != '\t' && c != '\n' && c != '\r') text += c;
   }
   return text;
+}
+
+// The link of one raw anchor text: the rules, then "&amp;" as "&", then the blacklist.
+std::optional<std::string> Admit(LinkBuilder& builder, std::string_view raw,
+                                 const LinkOptions& options) {
+  std::optional<std::string> link = builder.Build(LinkText(raw));
+  if (!link) return std::nullopt;
+  *link = ReplaceAll(*link, "&amp;", "&");
+  if (options.blacklist && IsBlacklisted(*link, *options.blacklist)) return std::nullopt;
+  return link;
 }
 
 }  // namespace
@@ -153,12 +163,14 @@ void ExtractLinks(std::string_view page, std::string_view url, std::string_view 
     // Up to the next double quote, or the whole rest of P when there is none.
     const size_t quote = text.find('"', rest);
     const size_t length = quote == std::string_view::npos ? quote : quote - rest;
-    std::optional<std::string> link = builder.Build(LinkText(text.substr(rest, length)));
-    if (!link) continue;
-    *link = ReplaceAll(*link, "&amp;", "&");
-    if (options.blacklist && IsBlacklisted(*link, *options.blacklist)) continue;
-    on_link(*link);
+    if (const auto link = Admit(builder, text.substr(rest, length), options)) on_link(*link);
   }
+}
+
+std::optional<std::string> BuildLink(std::string_view raw, std::string_view url,
+                                     std::string_view host, const LinkOptions& options) {
+  LinkBuilder builder(url, host, options);
+  return Admit(builder, raw, options);
 }
 
 bool IsBlacklisted(std::string_view link, const Lines& blacklist) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ struct LinkOptions {
   bool relative = false;             // other relative links resolve against the page's folder
   std::string site;                  // the start address: the base of links holding "./"
   const Lines* blacklist = nullptr;  // a link holding any non-empty line is dropped
+  // The scheme of the page being scanned, with its "://": links made from the page's host
+  // begin with it ("https://" for an https page when the https extension is on).
+  std::string scheme = "http://";
 };
 
 // The anchor-tag normalisation run on every crawled page before its links and text are
@@ -40,6 +44,14 @@ struct LinkOptions {
 void ExtractLinks(std::string_view page, std::string_view url, std::string_view host,
                   const LinkOptions& options,
                   const std::function<void(const std::string& link)>& on_link);
+
+// The link ExtractLinks would build from one anchor text `raw` of the page at `url`, or
+// nothing when the rules or the blacklist drop it: the Location of a redirect goes through
+// the rules as if it were the page's first anchor.
+//   BuildLink("/x", "http://H/a", "H", {}) -> "http://H/x";  BuildLink("a#b", ...) -> nullopt
+[[nodiscard]] std::optional<std::string> BuildLink(std::string_view raw, std::string_view url,
+                                                   std::string_view host,
+                                                   const LinkOptions& options);
 
 // Yes when `link` contains a non-empty line of `blacklist` (case-sensitive).
 [[nodiscard]] bool IsBlacklisted(std::string_view link, const Lines& blacklist);

@@ -8,7 +8,9 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/strings.h"
+#include "crawl/http_answer.h"
 #include "crawl/links.h"
+#include "crawl/recode.h"
 #include "crawl/texts.h"
 #include "text/admission.h"
 #include "text/plain_text.h"
@@ -85,16 +87,15 @@ void TmyThread::SetState(std::string_view prefix) {
   ThreadState = std::string(prefix) + Url;
 }
 
-bool TmyThread::Fetch(std::string& page) {
+bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
   const CrawlOptions& options = host_.Options();
   const FetchLimits limits = host_.Limits();
+  const bool verify = !options.insecure_tls.load();
   int32_t code;
   if (!options.use_proxies.load() || host_.FirstRequestPending()) {
-    const std::string request = DirectRequest(UrlPath(Url), UrlHost(Url), UserAgent);
-    code = FetchDirect(UrlHost(Url), 80, request, page, limits, &fetch_cancel_);
+    code = FetchUrlDirect(target, UserAgent, verify, page, limits, &fetch_cancel_);
     host_.ClearFirstRequestPending();
   } else {
-    const std::string request = ProxyRequest(Url, UserAgent);
     const auto proxies = host_.ProxyList();
     if (!proxies || proxies->empty()) throw KorvaneError("no proxy to send the request through");
     const std::string& line = (*proxies)[static_cast<size_t>(
@@ -105,7 +106,8 @@ bool TmyThread::Fetch(std::string& page) {
     ProxyHost = DeleteFirst(line, ":" + ProxyPort);
     // The port field is 16 bits wide; a larger number keeps its low bits.
     const auto port = static_cast<uint16_t>(StrToInt(ProxyPort));
-    code = FetchViaProxy(ProxyHost, port, request, page, limits, &fetch_cancel_);
+    code = FetchUrlViaProxy(target, Url, ProxyHost, port, UserAgent, verify, page, limits,
+                            &fetch_cancel_);
   }
   if (Cancelled()) throw WorkerCancelled{};
   return code >= 0;
@@ -117,10 +119,14 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RegisterThread);
   SetState(texts::kStateGet);
   Sync(&WorkerHost::ShowState);
-  Host = UrlHost(Url);
+  // With the https extension off this is the design's split: UrlHost, UrlPath, port 80.
+  const UrlTarget target = SplitUrl(Url, options.https_ports.load());
+  Host = target.host;
 
   std::string page;
-  const bool fetched = Fetch(page);
+  const bool fetched = Fetch(target, page);
+  const std::optional<std::string> location =
+      options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
 
   SetState(texts::kStateParseLinks);
   Sync(&WorkerHost::RefreshWorkTime);
@@ -129,16 +135,27 @@ void TmyThread::RunCrawlPipeline() {
   if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
 
   const auto blacklist = options.blacklist.Get();
-  LinkOptions link_options{options.apostrophes.load(), options.exclude_subdomains.load(),
-                           options.relative_links.load(), *options.site.Get(), &blacklist->lines};
-  ExtractLinks(page, Url, Host, link_options, [&](const std::string& link) {
+  LinkOptions link_options{options.apostrophes.load(),
+                           options.exclude_subdomains.load(),
+                           options.relative_links.load(),
+                           *options.site.Get(),
+                           &blacklist->lines,
+                           target.scheme};
+  const auto add_link = [&](const std::string& link) {
     FoundLink = link;
     Sync(&WorkerHost::AddFoundLink);
-  });
+  };
+  // A redirect's target is queued like the page's first anchor.
+  if (location) {
+    if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
+  }
+  ExtractLinks(page, Url, Host, link_options, add_link);
   Sync(&WorkerHost::SaveSeenUrls);
   Sync(&WorkerHost::RefreshWorkTime);
 
   if (!options.links_only.load()) {
+    // Links came from the bytes as received; the text is judged and stored in code page 1251.
+    if (options.recode_pages.load()) page = RecodePage(page);
     const auto whitelist = options.whitelist.Get();
     const auto templates = options.templates.Get();
     const AdmissionOptions admission{options.template_pages_only.load(),
@@ -176,13 +193,15 @@ void TmyThread::WriteResultFile(const std::string& text) {
 
 void TmyThread::RunTestPipeline() {
   const CrawlOptions& options = host_.Options();
-  Host = UrlHost(Url);
-  const std::string request = DirectRequest(UrlPath(Url), UrlHost(Url), UserAgent);
+  const UrlTarget target = SplitUrl(Url, options.https_ports.load());
+  Host = target.host;
   std::string page;
-  FetchDirect(UrlHost(Url), 80, request, page, host_.Limits(), &fetch_cancel_);
+  FetchUrlDirect(target, UserAgent, !options.insecure_tls.load(), page, host_.Limits(),
+                 &fetch_cancel_);
   if (Cancelled()) return;
   EnsureDirectory(std::string(texts::kTestFolder));
   SaveTextLines(texts::kTestRawFile, page);
+  if (options.recode_pages.load()) page = RecodePage(page);
   page = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
   if (Cancelled()) return;
   SaveTextLines(texts::kTestResultFile, page);

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "base/text_lines.h"
+#include "crawl/address.h"
 #include "crawl/fetcher.h"
 #include "crawl/options.h"
 
@@ -90,8 +91,9 @@ class TmyThread {
  private:
   void RunCrawlPipeline();
   void RunTestPipeline();
-  // The page as fetched; false when the fetch failed (no socket or no connection).
-  bool Fetch(std::string& page);
+  // The page of `target` as fetched; false when the fetch failed (no socket, no connection,
+  // no TLS).
+  bool Fetch(const UrlTarget& target, std::string& page);
   void WriteResultFile(const std::string& text);
   void SetState(std::string_view prefix);
   // Runs a hook on the main thread; unwinds the pipeline when the worker was cancelled.

@@ -5,6 +5,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+  libssl-dev openssl libuchardet-dev
   nginx-light tinyproxy curl time
   clang libclang-rt-14-dev
 )
