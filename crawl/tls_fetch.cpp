@@ -219,6 +219,11 @@ int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view re
   SendAll(ssl.get(), fd, request, total_deadline, cancel);
   // The answer is read to its end, as over a plain connection, so SSL_free can follow at once.
   Receive(ssl.get(), fd, via_proxy, received, limits, total_deadline, cancel);
+  // Freed without a shutdown, a connection's session counts as broken and is never resumed.
+  // The quiet form sends nothing: an HTTP/1.0 server has usually closed already. A session
+  // ended by a fatal alert stays unresumable, as OpenSSL marks it so itself.
+  SSL_set_quiet_shutdown(ssl.get(), 1);
+  SSL_shutdown(ssl.get());
   SSL_set_app_data(ssl.get(), nullptr);
   return 0;
 }

@@ -106,7 +106,7 @@ bool Exchange(const std::string& address, uint16_t port, const std::string& requ
 }
 
 std::string NginxConfig(const std::string& folder, const std::string& address,
-                        const std::string& root) {
+                        const std::string& root, const NginxExtras& extras) {
   // One process, no privilege change: the temporary folders are readable by root only.
   return "daemon off;\n"
          "master_process off;\n"
@@ -119,7 +119,9 @@ std::string NginxConfig(const std::string& folder, const std::string& address,
          "/error.log info;\n"
          "events { worker_connections 512; }\n"
          "http {\n"
-         "  log_format korvane '$request|$http_host|$http_via|$http_user_agent';\n"
+         "  log_format korvane "
+         "'$request|$http_host|$http_via|$scheme $server_port $ssl_session_reused|"
+         "$http_user_agent';\n"
          "  access_log " +
          folder +
          "/access.log korvane;\n"
@@ -145,13 +147,10 @@ std::string NginxConfig(const std::string& folder, const std::string& address,
          address +
          ":80;\n"
          "    root " +
-         root +
-         ";\n"
-         "  }\n"
-         "}\n";
+         root + ";\n" + extras.port80 + "  }\n" + extras.http + "}\n";
 }
 
-std::string TinyproxyConfig(const std::string& folder, uint16_t port) {
+std::string TinyproxyConfig(const std::string& folder, uint16_t port, const std::string& extra) {
   return "Port " + std::to_string(port) + "\n" +
          "Listen 127.0.0.1\n"
          "Timeout 30\n"
@@ -161,7 +160,8 @@ std::string TinyproxyConfig(const std::string& folder, uint16_t port) {
          "LogFile \"" +
          folder +
          "/tinyproxy.log\"\n"
-         "LogLevel Info\n";
+         "LogLevel Info\n" +
+         extra;
 }
 
 }  // namespace
@@ -277,6 +277,10 @@ std::string LoggedRequest::Path() const {
 }
 
 NginxServer::NginxServer(std::string address, std::string root, int time_limit_ms)
+    : NginxServer(std::move(address), std::move(root), NginxExtras{}, time_limit_ms) {}
+
+NginxServer::NginxServer(std::string address, std::string root, const NginxExtras& extras,
+                         int time_limit_ms)
     : address_(std::move(address)) {
   // Another server on the address would answer in place of this one.
   if (Accepts(address_, 80)) {
@@ -284,7 +288,7 @@ NginxServer::NginxServer(std::string address, std::string root, int time_limit_m
   }
   const std::string folder = dir_.path();
   WriteFileOrThrow(dir_.File("nginx.conf"),
-                   NginxConfig(folder, address_, std::filesystem::absolute(root).string()));
+                   NginxConfig(folder, address_, std::filesystem::absolute(root).string(), extras));
   process_.emplace(std::vector<std::string>{kNginx, "-e", dir_.File("error.log"), "-p",
                                             folder + "/", "-c", dir_.File("nginx.conf")},
                    folder, dir_.File("stdout.log"), dir_.File("stderr.log"), time_limit_ms);
@@ -314,7 +318,8 @@ std::vector<LoggedRequest> NginxServer::Requests() const {
   while (std::getline(log, line)) {
     if (line.starts_with(std::string("GET ") + kLogMark)) continue;
     LoggedRequest request;
-    std::string* fields[] = {&request.request_line, &request.host, &request.via};
+    std::string* fields[] = {&request.request_line, &request.host, &request.via,
+                             &request.connection};
     size_t start = 0;
     for (std::string* field : fields) {
       const size_t bar = line.find('|', start);
@@ -345,22 +350,37 @@ TinyProxy::TinyProxy(int time_limit_ms) {
   std::string failures;
   for (int attempt = 0; attempt < 3; ++attempt) {
     port_ = FreeLoopbackPort();
-    const std::string conf = dir_.File("tinyproxy.conf");
-    WriteFileOrThrow(conf, TinyproxyConfig(dir_.path(), port_));
-    process_.emplace(std::vector<std::string>{kTinyproxy, "-d", "-c", conf}, dir_.path(),
-                     dir_.File("stdout.log"), dir_.File("stderr.log"), time_limit_ms);
-    try {
-      WaitUntilAccepting("tinyproxy", "127.0.0.1", port_, *process_, [this] {
-        return ReadFileOrEmpty(dir_.File("stderr.log")) +
-               ReadFileOrEmpty(dir_.File("tinyproxy.log"));
-      });
-      return;
-    } catch (const std::runtime_error& error) {
-      failures += error.what();
-      process_.reset();
-    }
+    if (Start("", time_limit_ms, failures)) return;
   }
   throw std::runtime_error(failures);
+}
+
+TinyProxy::TinyProxy(uint16_t port, const std::string& extra, int time_limit_ms) : port_(port) {
+  if (Accepts("127.0.0.1", port_)) {
+    throw std::runtime_error("something already listens on 127.0.0.1:" + std::to_string(port_));
+  }
+  std::string failures;
+  if (!Start(extra, time_limit_ms, failures)) throw std::runtime_error(failures);
+}
+
+bool TinyProxy::Start(const std::string& extra, int time_limit_ms, std::string& failures) {
+  const std::string conf = dir_.File("tinyproxy.conf");
+  WriteFileOrThrow(conf, TinyproxyConfig(dir_.path(), port_, extra));
+  process_.emplace(std::vector<std::string>{kTinyproxy, "-d", "-c", conf}, dir_.path(),
+                   dir_.File("stdout.log"), dir_.File("stderr.log"), time_limit_ms);
+  try {
+    WaitUntilAccepting("tinyproxy", "127.0.0.1", port_, *process_,
+                       [this] { return ReadFileOrEmpty(dir_.File("stderr.log")) + Log(); });
+    return true;
+  } catch (const std::runtime_error& error) {
+    failures += error.what();
+    process_.reset();
+    return false;
+  }
+}
+
+std::string TinyProxy::Log() const {
+  return ReadFileOrEmpty(dir_.File("tinyproxy.log"));
 }
 
 std::string TinyProxy::ProxyLine() const {

@@ -59,6 +59,7 @@ struct LoggedRequest {
   std::string request_line;  // "GET /a.html HTTP/1.0"
   std::string host;          // the Host header, "-" when absent
   std::string via;           // the Via header a proxy adds, "-" when absent
+  std::string connection;    // "$scheme $server_port $ssl_session_reused": "https 443 r"
   std::string user_agent;    // "-" when absent
 
   // The second word of the request line: "/a.html".
@@ -69,9 +70,18 @@ struct LoggedRequest {
 // its configuration, logs and temporary files in a folder of its own. The constructor returns
 // once the server accepts connections, and throws (with the server's error log) when it does
 // not within a few seconds. The server ends on its own after `time_limit_ms`.
+// Configuration added to the server's own: inside its port-80 server block, and inside the
+// http block (further server blocks, such as TLS listeners).
+struct NginxExtras {
+  std::string port80;
+  std::string http;
+};
+
 class NginxServer {
  public:
   NginxServer(std::string address, std::string root, int time_limit_ms = 120'000);
+  NginxServer(std::string address, std::string root, const NginxExtras& extras,
+              int time_limit_ms = 120'000);
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
   ~NginxServer() = default;
@@ -98,6 +108,8 @@ class NginxServer {
 class TinyProxy {
  public:
   explicit TinyProxy(int time_limit_ms = 120'000);
+  // On `port` of 127.0.0.1, with `extra` lines added to its configuration.
+  TinyProxy(uint16_t port, const std::string& extra, int time_limit_ms = 120'000);
   TinyProxy(const TinyProxy&) = delete;
   TinyProxy& operator=(const TinyProxy&) = delete;
   ~TinyProxy() = default;
@@ -105,8 +117,12 @@ class TinyProxy {
   [[nodiscard]] uint16_t port() const { return port_; }
   // The proxy.txt line for this proxy: "127.0.0.1:PORT".
   [[nodiscard]] std::string ProxyLine() const;
+  [[nodiscard]] std::string Log() const;
 
  private:
+  // Starts tinyproxy on port_; false (with the reason added to `failures`) when it did not.
+  bool Start(const std::string& extra, int time_limit_ms, std::string& failures);
+
   uint16_t port_ = 0;
   TempDir dir_;
   std::optional<ChildProcess> process_;
