@@ -34,11 +34,11 @@ std::string Paragraph(std::mt19937& random) {
 }
 
 // A link to page `target` in one of the three forms that lead to the same address.
-std::string PageLink(int target, int form, const std::string& host) {
+std::string PageLink(int target, int form, const LargeSiteShape& shape) {
   const std::string path = LargeSitePagePath(target);
   switch (form % 3) {
     case 0:
-      return "http://" + host + "/" + path;
+      return shape.scheme + shape.host + "/" + path;
     case 1:
       return "/" + path;
     default:
@@ -68,7 +68,7 @@ std::string LargeSitePage(int index, const LargeSiteShape& shape) {
   for (size_t i = 0; i < targets.size(); ++i) {
     const int target = targets[i];
     lines.push_back("<li>" +
-                    Anchor(PageLink(target, index + static_cast<int>(i), shape.host),
+                    Anchor(PageLink(target, index + static_cast<int>(i), shape),
                            "Page " + std::to_string(target)) +
                     "</li>");
   }
@@ -121,7 +121,7 @@ SiteTable MakeLargeSite(const LargeSiteShape& shape) {
 std::vector<std::string> LargeSiteAddresses(const LargeSiteShape& shape) {
   std::vector<std::string> addresses;
   for (int i = 0; i < shape.pages; ++i) {
-    addresses.push_back("http://" + shape.host + "/" + LargeSitePagePath(i));
+    addresses.push_back(shape.scheme + shape.host + "/" + LargeSitePagePath(i));
   }
   return addresses;
 }

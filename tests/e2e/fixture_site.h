@@ -30,6 +30,7 @@ void WriteSite(const std::string& root, const SiteTable& site);
 struct LargeSiteShape {
   int pages = 2000;
   std::string host = "127.0.0.3";  // the host that absolute links name
+  std::string scheme = "http://";  // and their scheme
   int paragraphs = 6;              // prose paragraphs per page
   uint32_t seed = 20261208;        // same seed, same site
 };
@@ -37,7 +38,7 @@ struct LargeSiteShape {
 // A generated site of `shape.pages` pages. Every page is reachable from the root through a
 // tree of links (page i links to pages 2i+1 and 2i+2), and each page also links to a few
 // pages chosen at random. Links come in every form the crawler tells apart: absolute
-// "http://HOST/...", root-relative "/...", relative to the root without a leading "/", and
+// SCHEME + "HOST/...", root-relative "/...", relative to the root without a leading "/", and
 // links that never lead to a page: with "#" (dropped) and to ".jpg" pictures (blacklisted by
 // default). Each paragraph is one line of more than 10 letters and more than 3 spaces, so the
 // plain-text extractor keeps it; the menu lines are too short to be kept.
@@ -46,7 +47,7 @@ struct LargeSiteShape {
 // The path of page `index` of a generated site, without the leading "/" ("" for the root).
 [[nodiscard]] std::string LargeSitePagePath(int index);
 
-// Every address a crawl of the generated site from "http://HOST/" can reach: the root and one
+// Every address a crawl of the generated site from SCHEME + "HOST/" can reach: the root and one
 // address per page, in no particular order.
 [[nodiscard]] std::vector<std::string> LargeSiteAddresses(const LargeSiteShape& shape);
 
