@@ -11,9 +11,12 @@
 #include "base/cp1251.h"
 #include "base/error.h"
 #include "base/files.h"
+#include "crawl/address.h"
 #include "crawl/controller.h"
 #include "crawl/fetcher.h"
+#include "crawl/http_answer.h"
 #include "crawl/links.h"
+#include "crawl/recode.h"
 #include "crawl/settings_file.h"
 #include "crawl/test_fetch.h"
 #include "crawl/texts.h"
@@ -126,6 +129,13 @@ std::string LoadPage(const std::string& file, const CrawlOptions& options) {
   return page;
 }
 
+// The page as a crawl worker extracts its text from.
+std::string LoadTextPage(const std::string& file, const CrawlOptions& options) {
+  std::string page = LoadPage(file, options);
+  if (options.recode_pages.load()) page = RecodePage(page);
+  return page;
+}
+
 void WriteBytes(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
@@ -160,28 +170,38 @@ int RunCrawl(CrawlOptions& options) {
 }
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {
-  WriteBytes(NormalizeLines(ExtractPlainText(LoadPage(file, options))));
+  WriteBytes(NormalizeLines(ExtractPlainText(LoadTextPage(file, options))));
   return 0;
 }
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
   WriteBytes(NormalizeLines(
-      ApplyTemplates(LoadPage(file, options), templates->lines, ReadTemplateOptions(options))));
+      ApplyTemplates(LoadTextPage(file, options), templates->lines, ReadTemplateOptions(options))));
   return 0;
 }
 
 int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& options) {
+  const std::string raw = LoadFile(file);
   const std::string page = LoadPage(file, options);
   const auto blacklist = options.blacklist.Get();
-  const LinkOptions link_options{options.apostrophes.load(), options.exclude_subdomains.load(),
-                                 options.relative_links.load(), *options.site.Get(),
-                                 &blacklist->lines};
+  const UrlTarget target = SplitUrl(url, options.https_ports.load());
+  const LinkOptions link_options{options.apostrophes.load(),
+                                 options.exclude_subdomains.load(),
+                                 options.relative_links.load(),
+                                 *options.site.Get(),
+                                 &blacklist->lines,
+                                 target.scheme};
   std::string out;
-  ExtractLinks(page, url, UrlHost(url), link_options, [&](const std::string& link) {
+  const auto print = [&](const std::string& link) {
     out += link;
     out += '\n';
-  });
+  };
+  if (const auto location =
+          options.follow_redirects.load() ? RedirectLocation(raw) : std::nullopt) {
+    if (const auto link = BuildLink(*location, url, target.host, link_options)) print(*link);
+  }
+  ExtractLinks(page, url, target.host, link_options, print);
   WriteBytes(out);
   return 0;
 }

@@ -61,21 +61,25 @@ int main(int argc, char** argv) {
 
   auto* text = app.add_subcommand("text", "print the plain text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();
+  AddCheckFlags(*text, options, {"--recode"});
 
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");
   templates->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*templates, options, {"--markup", "--keep-br", "--no-clean"});
+  AddCheckFlags(*templates, options, {"--markup", "--keep-br", "--no-clean", "--recode"});
 
   auto* links = app.add_subcommand("links", "print the links a worker for URL would queue");
   links->add_option("FILE", file, "a saved HTTP response")->required();
   links->add_option("--url", url, "the address the response came from")->required();
   links->add_option("--site", site, "start address (overrides settings/settings.txt)");
-  AddCheckFlags(*links, options, {"--apostrophes", "--exclude-subdomains", "--relative"});
+  AddCheckFlags(
+      *links, options,
+      {"--apostrophes", "--exclude-subdomains", "--relative", "--https", "--follow-redirects"});
 
   auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
   test->add_option("URL", url, "the address to fetch")->required();
-  AddCheckFlags(*test, options, {"--markup", "--keep-br", "--no-clean"});
+  AddCheckFlags(*test, options,
+                {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode"});
 
   std::string folder, output, separator, from, to, word, count_text;
 
