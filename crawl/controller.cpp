@@ -59,6 +59,7 @@ StartResult CrawlController::Button1Click() {
   } catch (const KorvaneError& error) {
     // Workers already started must still drain before the state they use goes away.
     if (state_.active_threads > 0) FinalWait();
+    done_.Close();
     front_end_.ShowMessage(error.what());
     return StartResult::kFailed;
   }
@@ -82,8 +83,7 @@ void CrawlController::RunCrawl() {
 
   state_.url_queue.Clear();
   const std::string site = *options_.site.Get();
-  state_.url_queue.Add(site);
-  state_.seen_urls.Add(site);
+  const int32_t first_worker = FillQueue(site);
   WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
 
   state_.active_threads = 0;
@@ -91,7 +91,10 @@ void CrawlController::RunCrawl() {
   ProcessMessages();
   state_.stop_requested = false;
 
-  DispatchLoop();
+  robots_.reset();
+  last_request_.reset();
+  if (options_.obey_robots.load()) FetchRobots(site);
+  DispatchLoop(first_worker);
   FinalWait();
 
   WriteCount(CounterLabel::kLabel6, state_.active_threads);
@@ -99,17 +102,89 @@ void CrawlController::RunCrawl() {
   ProcessMessages();
   front_end_.SetWatchdogEnabled(false);
   SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
+  done_.Close();
   ReapWorkers(false);
 }
 
-void CrawlController::DispatchLoop() {
-  int32_t worker_number = 0;
+int32_t CrawlController::FillQueue(const std::string& site) {
+  const std::string done_file(texts::kDoneUrlsFile);
+  if (options_.continue_run.load()) {
+    if (auto saved = LoadSavedRun(std::string(texts::kSeenUrlsFile), done_file)) {
+      state_.seen_urls.AddAll(saved->seen);
+      state_.seen_urls.Add(site);
+      for (const std::string& url : state_.seen_urls.ToLines()) {
+        if (!saved->done.Contains(url)) state_.url_queue.Add(url);
+      }
+      done_.Open(done_file, false, saved->done_count);
+      return saved->done_count;
+    }
+  }
+  state_.url_queue.Add(site);
+  state_.seen_urls.Add(site);
+  try {
+    done_.Open(done_file, true, 0);
+  } catch (const KorvaneError&) {
+    // Without a record the run is as the design's; only a later continue has less to go on.
+  }
+  return 0;
+}
+
+void CrawlController::FetchRobots(const std::string& site) {
+  const std::string url = RobotsUrl(site);
+  if (url.empty()) return;
+  last_request_ = std::chrono::steady_clock::now();
+  const StartedWorker fetch = StartWorker(url, -1, PickUserAgent(), WorkerMode::kRobots);
+  while (!fetch.ended->load()) {
+    if (state_.stop_requested) fetch.worker->Cancel();
+    queue_.ServeFor(kPassSleep, [&fetch] { return fetch.ended->load(); });
+    ProcessMessages();
+  }
+  // The robots.txt request is not the run's first page request, which keeps its own route.
+  state_.first_request_pending = true;
+  robots_ = SiteRobots{UrlHost(site), RulesFromRobotsAnswer(fetch.worker->Answer)};
+  DropDisallowedFromQueue();
+}
+
+bool CrawlController::MayQueue(const std::string& url) const {
+  return !robots_ || !options_.obey_robots.load() || robots_->Allows(url);
+}
+
+void CrawlController::DropDisallowedFromQueue() {
+  const Lines queued = state_.url_queue.ToLines();
+  state_.url_queue.Clear();
+  for (const std::string& url : queued) {
+    if (MayQueue(url)) state_.url_queue.Add(url);
+  }
+}
+
+bool CrawlController::PauseElapsed() const {
+  int64_t pause_ms = options_.request_delay_ms.load();
+  if (robots_ && options_.obey_robots.load()) {
+    pause_ms = std::max(pause_ms, robots_->rules.CrawlDelayMs());
+  }
+  return pause_ms <= 0 || !last_request_ ||
+         std::chrono::steady_clock::now() - *last_request_ >= std::chrono::milliseconds(pause_ms);
+}
+
+bool CrawlController::PageLimitReached(int32_t dispatched) const {
+  const int64_t limit = options_.max_pages.load();
+  return limit > 0 && dispatched >= limit;
+}
+
+void CrawlController::DispatchLoop(int32_t first_worker) {
+  int32_t worker_number = first_worker;
   // The pauses keep a steady 20 ms beat: the time a pass spends on its own work is taken from
   // the next pause, so the loop reaches its ceiling of 50 passes a second.
   auto beat = std::chrono::steady_clock::now();
   while (!state_.stop_requested && !(state_.url_queue.Empty() && state_.active_threads == 0)) {
+    if (PageLimitReached(worker_number - first_worker)) {
+      state_.stop_requested = true;  // from here on the run ends as after STOP
+      break;
+    }
     const int32_t limit = StrToIntDef(*options_.thread_count.Get(), 0);
-    if (limit > state_.active_threads && !state_.url_queue.Empty()) DispatchOne(worker_number);
+    if (limit > state_.active_threads && !state_.url_queue.Empty() && PauseElapsed()) {
+      DispatchOne(worker_number);
+    }
     beat = std::max(beat + kPassSleep, std::chrono::steady_clock::now());
     queue_.ServeUntil(beat);
     WriteCount(CounterLabel::kLabel14, static_cast<int64_t>(state_.thread_registry.size()));
@@ -125,11 +200,8 @@ void CrawlController::DispatchLoop() {
 
 void CrawlController::DispatchOne(int32_t& worker_number) {
   const std::string url = state_.url_queue.First();
-  const auto agents = static_cast<int32_t>(std::min<size_t>(state_.user_agents.size(), INT32_MAX));
-  const int32_t pick = RandomBelow(agents);
-  if (pick >= agents) throw IndexOutOfBounds(pick);
-  StartWorker(url, worker_number, state_.user_agents[static_cast<size_t>(pick)],
-              WorkerMode::kCrawl);
+  StartWorker(url, worker_number, PickUserAgent(), WorkerMode::kCrawl);
+  last_request_ = std::chrono::steady_clock::now();
   state_.url_queue.TakeFirst();
   WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
   ++worker_number;
@@ -137,6 +209,13 @@ void CrawlController::DispatchOne(int32_t& worker_number) {
   WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
   WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
   WriteCount(CounterLabel::kLabel6, state_.active_threads);
+}
+
+const std::string& CrawlController::PickUserAgent() {
+  const auto agents = static_cast<int32_t>(std::min<size_t>(state_.user_agents.size(), INT32_MAX));
+  const int32_t pick = RandomBelow(agents);
+  if (pick >= agents) throw IndexOutOfBounds(pick);
+  return state_.user_agents[static_cast<size_t>(pick)];
 }
 
 void CrawlController::FinalWait() {
@@ -169,21 +248,20 @@ void CrawlController::Button8Click() {
 }
 
 std::shared_ptr<const std::atomic<bool>> CrawlController::StartTestWorker(const std::string& url) {
-  return StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest);
+  return StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest).ended;
 }
 
-std::shared_ptr<const std::atomic<bool>> CrawlController::StartWorker(const std::string& url,
-                                                                      int32_t id,
-                                                                      const std::string& user_agent,
-                                                                      WorkerMode mode) {
+CrawlController::StartedWorker CrawlController::StartWorker(const std::string& url, int32_t id,
+                                                            const std::string& user_agent,
+                                                            WorkerMode mode) {
   auto worker = std::make_shared<TmyThread>(*this, url, id, user_agent, mode);
   auto ended = std::make_shared<std::atomic<bool>>(false);
   std::thread thread([worker, ended] {
     worker->Execute();
     ended->store(true);
   });
-  workers_.emplace(next_slot_++, WorkerThread{std::move(worker), ended, std::move(thread)});
-  return ended;
+  workers_.emplace(next_slot_++, WorkerThread{worker, ended, std::move(thread)});
+  return {std::move(worker), std::move(ended)};
 }
 
 void CrawlController::ReapWorkers(bool all) {
@@ -217,6 +295,9 @@ bool CrawlController::KillWorker(int32_t handle) {
   if (!worker) return false;
   worker->Cancel();
   queue_.Wake();
+  // An ended worker is recorded however it ended, so the record's lines stay in step with
+  // the worker numbers; as in the design, its page is not fetched again.
+  done_.Ended(worker->WorkerId, worker->Url);
   return true;
 }
 
@@ -283,12 +364,17 @@ void CrawlController::ThreadFinished(TmyThread& worker) {
   RemoveMonitorRow(worker.WorkerId);
 }
 
-void CrawlController::DecActiveThreads(TmyThread& /*worker*/) {
+void CrawlController::DecActiveThreads(TmyThread& worker) {
   --state_.active_threads;
+  // The worker's links were saved and its result file written before its finishing hooks,
+  // so a continued run may skip its page from here on.
+  done_.Ended(worker.WorkerId, worker.Url);
 }
 
 void CrawlController::AddFoundLink(TmyThread& worker) {
-  if (state_.seen_urls.Add(worker.FoundLink)) state_.url_queue.Add(worker.FoundLink);
+  if (state_.seen_urls.Add(worker.FoundLink) && MayQueue(worker.FoundLink)) {
+    state_.url_queue.Add(worker.FoundLink);
+  }
 }
 
 void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {

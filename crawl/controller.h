@@ -2,18 +2,22 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "base/sorted_list.h"
 #include "base/text_lines.h"
 #include "crawl/call_queue.h"
+#include "crawl/done_record.h"
 #include "crawl/front_end.h"
 #include "crawl/monitor.h"
 #include "crawl/options.h"
+#include "crawl/robots.h"
 #include "crawl/worker.h"
 
 namespace korvane {
@@ -91,16 +95,34 @@ class CrawlController final : public WorkerHost {
   void RemoveMonitorRow(int32_t id);
 
  private:
+  struct StartedWorker {
+    std::shared_ptr<TmyThread> worker;
+    std::shared_ptr<std::atomic<bool>> ended;  // set by the thread as its last act
+  };
+
   void RunCrawl();
-  void DispatchLoop();
+  // Fills the queue and the address list for a new run (the start address) or a continued
+  // one (the saved list without the recorded pages), opens the record of ended workers and
+  // returns the number of the run's first worker.
+  int32_t FillQueue(const std::string& site);
+  // Fetches the site's robots.txt while serving messages; its rules then decide what may be
+  // queued. STOP during the fetch cancels it.
+  void FetchRobots(const std::string& site);
+  // Whether robots.txt lets `url` enter the queue: the one check every queued address passes.
+  [[nodiscard]] bool MayQueue(const std::string& url) const;
+  void DropDisallowedFromQueue();
+  // The pause due before the next dispatch has passed (the pause option, raised to the
+  // robots.txt Crawl-delay).
+  [[nodiscard]] bool PauseElapsed() const;
+  [[nodiscard]] bool PageLimitReached(int32_t dispatched) const;
+  void DispatchLoop(int32_t first_worker);
   void DispatchOne(int32_t& worker_number);
+  const std::string& PickUserAgent();
   void FinalWait();
   void WriteLabel(CounterLabel label, const std::string& text);
   void WriteCount(CounterLabel label, int64_t value);
-  // Returns the worker's "body has returned" flag.
-  std::shared_ptr<const std::atomic<bool>> StartWorker(const std::string& url, int32_t id,
-                                                       const std::string& user_agent,
-                                                       WorkerMode mode);
+  StartedWorker StartWorker(const std::string& url, int32_t id, const std::string& user_agent,
+                            WorkerMode mode);
   // Joins the threads of workers whose body has returned; with `all`, waits for every one.
   void ReapWorkers(bool all);
   // Ends the worker whose thread id is `handle`; false when no such worker runs.
@@ -119,6 +141,9 @@ class CrawlController final : public WorkerHost {
   MonitorGrid grid_;
   FetchLimits limits_;
   bool running_ = false;
+  std::optional<SiteRobots> robots_;  // the rules fetched at this run's START
+  std::optional<std::chrono::steady_clock::time_point> last_request_;  // last dispatch
+  DoneRecord done_;                                                    // "done_urls.txt"
   uint64_t next_slot_ = 0;
   std::map<uint64_t, WorkerThread> workers_;                // main thread only
   std::map<int32_t, std::weak_ptr<TmyThread>> registered_;  // by thread id; main thread only

@@ -40,6 +40,7 @@ inline constexpr std::string_view kGridHeader[3] = {"id", "state", "worktime"};
 inline constexpr std::string_view kUserAgentsFile = "UA.txt";
 inline constexpr std::string_view kProxiesFile = "proxy.txt";
 inline constexpr std::string_view kSeenUrlsFile = "parsed_urls.txt";
+inline constexpr std::string_view kDoneUrlsFile = "done_urls.txt";  // ended workers' addresses
 inline constexpr std::string_view kResultFolder = "parse";
 inline constexpr std::string_view kSettingsFolder = "settings";
 inline constexpr std::string_view kSettingsFile = "settings/settings.txt";

@@ -59,6 +59,15 @@ void TmyThread::Execute() {
     }
     return;
   }
+  if (mode_ == WorkerMode::kRobots) {
+    try {
+      Fetch(Answer);
+    } catch (...) {
+      // A failed or cancelled fetch leaves no answer, which allows everything.
+      Answer.clear();
+    }
+    return;
+  }
   try {
     RunCrawlPipeline();
   } catch (...) {

@@ -8,7 +8,8 @@
 //   whatever happens in its pipeline, unless it was ended from outside (Cancel); an error
 //   ends the pipeline early and leaves ThreadStatus at "[FAIL]". Errors never leave Execute.
 // - A cancelled worker runs no further hook and writes no file.
-// - The test worker (WorkerMode::kTest) runs no hook at all.
+// - The test worker (WorkerMode::kTest) and the robots.txt worker (WorkerMode::kRobots) run
+//   no hook at all.
 #pragma once
 
 #include <atomic>
@@ -27,7 +28,9 @@ class TmyThread;
 
 // Which pipeline a worker runs. Chosen by the caller, never by the user-agent text, so no line
 // of "UA.txt" can send a crawl worker down the test pipeline.
-enum class WorkerMode { kCrawl, kTest };
+// kRobots fetches the site's robots.txt at START by the route a page takes, keeps the answer
+// in `Answer` and does nothing else.
+enum class WorkerMode { kCrawl, kTest, kRobots };
 
 // What a worker needs from the run it belongs to. Hooks are called only through Synchronize,
 // on the main thread; the rest on the worker's thread.
@@ -87,6 +90,7 @@ class TmyThread {
   double WorkTime = 0;  // seconds of the last stage
   const int32_t WorkerId;
   int32_t ThreadHandle = 0;  // the thread's system id
+  std::string Answer;        // kRobots: the answer as received, read once the thread has ended
 
  private:
   void RunCrawlPipeline();
