@@ -121,10 +121,12 @@ int32_t CrawlController::FillQueue(const std::string& site) {
   }
   state_.url_queue.Add(site);
   state_.seen_urls.Add(site);
-  try {
-    done_.Open(done_file, true, 0);
-  } catch (const KorvaneError&) {
-    // Without a record the run is as the design's; only a later continue has less to go on.
+  if (options_.continue_run.load()) {
+    done_.Open(done_file, true, 0);  // nothing to continue: a new run that can be continued
+  } else {
+    // A run without the option writes what the design's run writes, and an old record
+    // must not make a later continue skip pages of this run.
+    RemoveFile(done_file);
   }
   return 0;
 }

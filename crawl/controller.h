@@ -102,8 +102,9 @@ class CrawlController final : public WorkerHost {
 
   void RunCrawl();
   // Fills the queue and the address list for a new run (the start address) or a continued
-  // one (the saved list without the recorded pages), opens the record of ended workers and
-  // returns the number of the run's first worker.
+  // one (the saved list without the recorded pages) and returns the number of the run's
+  // first worker. With the continue option the record of ended workers is opened (emptied
+  // for a new run); without it the record is deleted and this run keeps none.
   int32_t FillQueue(const std::string& site);
   // Fetches the site's robots.txt while serving messages; its rules then decide what may be
   // queued. STOP during the fetch cancels it.

@@ -13,13 +13,12 @@
 
 namespace korvane {
 
-// Appends the address of every ended worker to the record file, one line with CR LF each,
-// written by one write() so that a kill leaves whole lines. Lines go out in worker-number
-// order: a worker that ends before one with a lower number waits here until that one has
-// ended too. So line i of the file always belongs to worker i, and a continued run that
-// numbers its workers from the line count never reuses the number of a recorded page;
-// the pages held back at a kill are fetched again, like those in flight.
-// Main thread only.
+// With the continue option, appends the address of every ended worker to the record file, one line
+// with CR LF each, written by one write() so that a kill leaves whole lines. Lines go out in
+// worker-number order: a worker that ends before one with a lower number waits here until that one
+// has ended too. So line i of the file always belongs to worker i, and a continued run that numbers
+// its workers from the line count never reuses the number of a recorded page; the pages held back
+// at a kill are fetched again, like those in flight. Main thread only.
 class DoneRecord {
  public:
   // Opens `path` for appending, created when missing; `fresh` empties it first. Workers of

@@ -125,6 +125,10 @@ std::string NginxConfig(const std::string& folder, const std::string& address,
          "  access_log " +
          folder +
          "/access.log korvane;\n"
+         "  log_format korvane_times '$msec|$request';\n"
+         "  access_log " +
+         folder +
+         "/times.log korvane_times;\n"
          "  client_body_temp_path " +
          folder +
          "/body;\n"
@@ -329,6 +333,24 @@ std::vector<LoggedRequest> NginxServer::Requests() const {
     // The user agent comes last, so a "|" inside it stays in it.
     request.user_agent = line.substr(start);
     requests.push_back(std::move(request));
+  }
+  return requests;
+}
+
+std::vector<TimedRequest> NginxServer::TimedRequests() const {
+  // Both logs are written for each request before the next is taken: once Requests() has
+  // seen its mark, this log holds every earlier request too.
+  static_cast<void>(Requests());
+  std::vector<TimedRequest> requests;
+  std::istringstream log(ReadFileOrEmpty(dir_.File("times.log")));
+  std::string line;
+  while (std::getline(log, line)) {
+    const size_t bar = line.find('|');
+    if (bar == std::string::npos) continue;
+    LoggedRequest request;
+    request.request_line = line.substr(bar + 1);
+    if (request.request_line.starts_with(std::string("GET ") + kLogMark)) continue;
+    requests.push_back({request.Path(), std::stod(line.substr(0, bar))});
   }
   return requests;
 }

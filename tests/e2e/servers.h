@@ -66,6 +66,12 @@ struct LoggedRequest {
   [[nodiscard]] std::string Path() const;
 };
 
+// A logged request with the time the server logged it.
+struct TimedRequest {
+  std::string path;  // "/a.html"
+  double seconds;    // since the epoch, to the millisecond
+};
+
 // nginx (Debian's /usr/sbin/nginx) serving `root` on port 80 of `address`, one process with
 // its configuration, logs and temporary files in a folder of its own. The constructor returns
 // once the server accepts connections, and throws (with the server's error log) when it does
@@ -91,6 +97,8 @@ class NginxServer {
   [[nodiscard]] std::string Url(const std::string& path = "/") const;
   // Every request the server has answered so far, in the order it finished them.
   [[nodiscard]] std::vector<LoggedRequest> Requests() const;
+  // Every request answered so far with the time it was logged, in the order it finished.
+  [[nodiscard]] std::vector<TimedRequest> TimedRequests() const;
   // Only the paths of Requests().
   [[nodiscard]] std::vector<std::string> RequestedPaths() const;
   [[nodiscard]] std::string ErrorLog() const;
