@@ -108,21 +108,26 @@ void CrawlController::RunCrawl() {
 
 int32_t CrawlController::FillQueue(const std::string& site) {
   const std::string done_file(texts::kDoneUrlsFile);
+  taken_numbers_.clear();
   if (options_.continue_run.load()) {
-    if (auto saved = LoadSavedRun(std::string(texts::kSeenUrlsFile), done_file)) {
+    if (auto saved = LoadSavedRun(std::string(texts::kSeenUrlsFile), done_file,
+                                  std::string(texts::kResultFolder))) {
       state_.seen_urls.AddAll(saved->seen);
       state_.seen_urls.Add(site);
       for (const std::string& url : state_.seen_urls.ToLines()) {
         if (!saved->done.Contains(url)) state_.url_queue.Add(url);
       }
-      done_.Open(done_file, false, saved->done_count);
+      // Workers of the earlier runs finished in any order, so a number above the line
+      // count may belong to a finished page: its file is kept, its number skipped.
+      taken_numbers_ = std::move(saved->taken);
+      done_.Open(done_file, false);
       return saved->done_count;
     }
   }
   state_.url_queue.Add(site);
   state_.seen_urls.Add(site);
   if (options_.continue_run.load()) {
-    done_.Open(done_file, true, 0);  // nothing to continue: a new run that can be continued
+    done_.Open(done_file, true);  // nothing to continue: a new run that can be continued
   } else {
     // A run without the option writes what the design's run writes, and an old record
     // must not make a later continue skip pages of this run.
@@ -175,17 +180,19 @@ bool CrawlController::PageLimitReached(int32_t dispatched) const {
 
 void CrawlController::DispatchLoop(int32_t first_worker) {
   int32_t worker_number = first_worker;
+  int32_t dispatched = 0;
   // The pauses keep a steady 20 ms beat: the time a pass spends on its own work is taken from
   // the next pause, so the loop reaches its ceiling of 50 passes a second.
   auto beat = std::chrono::steady_clock::now();
   while (!state_.stop_requested && !(state_.url_queue.Empty() && state_.active_threads == 0)) {
-    if (PageLimitReached(worker_number - first_worker)) {
+    if (PageLimitReached(dispatched)) {
       state_.stop_requested = true;  // from here on the run ends as after STOP
       break;
     }
     const int32_t limit = StrToIntDef(*options_.thread_count.Get(), 0);
     if (limit > state_.active_threads && !state_.url_queue.Empty() && PauseElapsed()) {
       DispatchOne(worker_number);
+      ++dispatched;
     }
     beat = std::max(beat + kPassSleep, std::chrono::steady_clock::now());
     queue_.ServeUntil(beat);
@@ -201,6 +208,7 @@ void CrawlController::DispatchLoop(int32_t first_worker) {
 }
 
 void CrawlController::DispatchOne(int32_t& worker_number) {
+  while (taken_numbers_.contains(worker_number)) ++worker_number;
   const std::string url = state_.url_queue.First();
   StartWorker(url, worker_number, PickUserAgent(), WorkerMode::kCrawl);
   last_request_ = std::chrono::steady_clock::now();
@@ -297,9 +305,6 @@ bool CrawlController::KillWorker(int32_t handle) {
   if (!worker) return false;
   worker->Cancel();
   queue_.Wake();
-  // An ended worker is recorded however it ended, so the record's lines stay in step with
-  // the worker numbers; as in the design, its page is not fetched again.
-  done_.Ended(worker->WorkerId, worker->Url);
   return true;
 }
 
@@ -366,11 +371,12 @@ void CrawlController::ThreadFinished(TmyThread& worker) {
   RemoveMonitorRow(worker.WorkerId);
 }
 
-void CrawlController::DecActiveThreads(TmyThread& worker) {
+void CrawlController::DecActiveThreads(TmyThread& /*worker*/) {
   --state_.active_threads;
-  // The worker's links were saved and its result file written before its finishing hooks,
-  // so a continued run may skip its page from here on.
-  done_.Ended(worker.WorkerId, worker.Url);
+}
+
+void CrawlController::PageDone(TmyThread& worker) {
+  done_.Append(worker.Url);
 }
 
 void CrawlController::AddFoundLink(TmyThread& worker) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -90,6 +91,7 @@ class CrawlController final : public WorkerHost {
   void ThreadFinished(TmyThread& worker) override;
   void DecActiveThreads(TmyThread& worker) override;
   void AddFoundLink(TmyThread& worker) override;
+  void PageDone(TmyThread& worker) override;
   void SaveSeenUrls(TmyThread& worker) override;
 
   void RemoveMonitorRow(int32_t id);
@@ -144,7 +146,8 @@ class CrawlController final : public WorkerHost {
   bool running_ = false;
   std::optional<SiteRobots> robots_;  // the rules fetched at this run's START
   std::optional<std::chrono::steady_clock::time_point> last_request_;  // last dispatch
-  DoneRecord done_;                                                    // "done_urls.txt"
+  DoneRecord done_;                  // "done_urls.txt", open in a run with the continue option
+  std::set<int32_t> taken_numbers_;  // result files a continued run must not overwrite
   uint64_t next_slot_ = 0;
   std::map<uint64_t, WorkerThread> workers_;                // main thread only
   std::map<int32_t, std::weak_ptr<TmyThread>> registered_;  // by thread id; main thread only

@@ -1,49 +1,46 @@
-// The ended-worker record and the saved state of a continued run.
+// The finished-page record and the saved state of a continued run.
 #include "crawl/done_record.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 
 #include "base/error.h"
 #include "base/files.h"
+#include "base/strings.h"
 
 namespace korvane {
 
-void DoneRecord::Open(const std::string& path, bool fresh, int32_t first_id) {
-  Close();
+void DoneRecord::Open(const std::string& path, bool fresh) {
   const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (fresh ? O_TRUNC : 0);
   const int fd = ::open(path.c_str(), flags, 0644);
   if (fd < 0) throw CannotCreateFile(path, SystemReason(errno));
+  std::lock_guard lock(mutex_);
   fd_.emplace(fd);
-  next_id_ = first_id;
 }
 
 void DoneRecord::Close() {
+  std::lock_guard lock(mutex_);
   fd_.reset();
-  held_back_.clear();
 }
 
-void DoneRecord::Ended(int32_t id, const std::string& url) {
-  if (!fd_ || id < next_id_) return;
-  held_back_[id] = url;
-  for (auto it = held_back_.begin(); it != held_back_.end() && it->first == next_id_;
-       it = held_back_.erase(it)) {
-    const std::string line = it->second + "\r\n";
-    // O_APPEND puts the whole line at the end in one step. After a short or failed write
-    // (a full disk) the record ends, so its lines keep matching worker numbers; the pages
-    // after it are fetched again by a continued run.
-    if (::write(fd_->get(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
-      Close();
-      return;
-    }
-    ++next_id_;
+void DoneRecord::Append(const std::string& url) {
+  const std::string line = url + "\r\n";
+  std::lock_guard lock(mutex_);
+  if (!fd_) return;
+  // A short or failed write is not retried, so the file never holds a line twice or a line
+  // joined to the next.
+  if (::write(fd_->get(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+    fd_.reset();
   }
 }
 
-std::optional<SavedRun> LoadSavedRun(const std::string& seen_path, const std::string& done_path) {
+std::optional<SavedRun> LoadSavedRun(const std::string& seen_path, const std::string& done_path,
+                                     const std::string& results) {
   if (!FileExists(seen_path)) return std::nullopt;
   SavedRun run;
   run.seen = SplitLines(LoadFile(seen_path));
@@ -51,6 +48,18 @@ std::optional<SavedRun> LoadSavedRun(const std::string& seen_path, const std::st
     const Lines done = SplitLines(LoadFile(done_path));
     run.done.AddAll(done);
     run.done_count = static_cast<int32_t>(std::min<size_t>(done.size(), INT32_MAX));
+  }
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(results, ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.ends_with(".txt")) continue;
+    const std::string stem = name.substr(0, name.size() - 4);
+    // Only the names a worker writes: decimal digits without a sign or leading zero.
+    if (stem.empty() || (stem.size() > 1 && stem[0] == '0') ||
+        !std::all_of(stem.begin(), stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    if (const auto number = ParseInt32(stem)) run.taken.insert(*number);
   }
   return run;
 }

@@ -185,6 +185,9 @@ void TmyThread::RunCrawlPipeline() {
     }
   }
 
+  if (Cancelled()) throw WorkerCancelled{};
+  host_.PageDone(*this);
+
   SetState(texts::kStateDone);
   Sync(&WorkerHost::ShowState);
   // A fetch that failed is reported as a failure, never as a success.

@@ -3,7 +3,8 @@
 // Contract:
 // - Execute() runs on the worker's own thread with no lock held. The worker changes shared
 //   state only through hooks that WorkerHost::Synchronize runs on the main thread while the
-//   worker waits; it reads options from CrawlOptions at the moment of use.
+//   worker waits; it reads options from CrawlOptions at the moment of use. The one direct
+//   call is WorkerHost::PageDone, which the host makes safe from any thread.
 // - A crawl worker runs UnregisterThread, ThreadFinished and DecActiveThreads exactly once,
 //   whatever happens in its pipeline, unless it was ended from outside (Cancel); an error
 //   ends the pipeline early and leaves ThreadStatus at "[FAIL]". Errors never leave Execute.
@@ -50,6 +51,9 @@ class WorkerHost {
   [[nodiscard]] virtual bool FirstRequestPending() const = 0;
   virtual void ClearFirstRequestPending() = 0;
   [[nodiscard]] virtual FetchLimits Limits() const { return {}; }
+  // Worker thread: the page is finished, its links saved and its result file written; a
+  // continued run need not fetch it again.
+  virtual void PageDone(TmyThread&) {}
 
   // Hooks, main thread only.
   virtual void RegisterThread(TmyThread&) {}

@@ -185,13 +185,19 @@ TEST_F(PoliteCrawl, ContinuingAFinishedRunFetchesNothingAndAPlainStartDropsTheRe
 }
 
 // A crawl killed at random moments and continued each time ends with the files of one
-// uninterrupted run: the same address list byte for byte, result files numbered 0 to N-1
-// with the same texts, and only the pages in flight at a kill fetched twice.
+// uninterrupted run: the same address list byte for byte and the same result texts, each in
+// a file of its own; only the pages in flight at a kill are fetched twice. A few folders
+// answer slowly, so workers overlap and finish out of dispatch order.
 TEST_F(PoliteCrawl, KilledAndContinuedCrawlEndsLikeAnUninterruptedOne) {
   LargeSiteShape shape;
-  shape.pages = 120;
+  shape.pages = 60;
   shape.host = "127.0.0.74";
-  const NginxServer& server = Serve("127.0.0.74", MakeLargeSite(shape));
+  WriteSite(root_.path(), MakeLargeSite(shape));
+  server_.emplace(
+      "127.0.0.74", root_.path(),
+      NginxExtras{"location /s3/p0/ { limit_rate 1k; }\nlocation /s5/p2/ { limit_rate 1k; }\n",
+                  ""});
+  const NginxServer& server = *server_;
   const std::vector<std::string> args = {"crawl",     "--site", server.Url("/"),
                                          "--threads", "4",      "--ignore-whitelist"};
 
@@ -200,7 +206,7 @@ TEST_F(PoliteCrawl, KilledAndContinuedCrawlEndsLikeAnUninterruptedOne) {
   ASSERT_EQ(RunCli(args, reference.path(), 60'000).exit_code, 0);
   const size_t reference_requests = server.Requests().size();
   const auto whole = Results(reference);
-  ASSERT_EQ(whole.size(), 120u);
+  ASSERT_EQ(whole.size(), 60u);
 
   std::vector<std::string> continued = {KORVANE_CLI_PATH};
   continued.insert(continued.end(), args.begin(), args.end());
@@ -208,26 +214,23 @@ TEST_F(PoliteCrawl, KilledAndContinuedCrawlEndsLikeAnUninterruptedOne) {
   std::mt19937 random(20261209);
   int kills = 0;
   std::string recorded;  // pages recorded as done after each kill
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < 6; ++attempt) {
     ChildProcess cli(continued, work_.path(), work_.File("out.txt"), work_.File("err.txt"), 60'000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 400));
+    // Later runs live longer, so that a slow page in flight at one kill can finish in a later run.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150 + attempt * 250 + random() % 250));
     if (cli.Wait(0)) continue;  // that run had already finished
     ::kill(cli.pid(), SIGKILL);
     cli.Wait(10'000);
     ++kills;
     recorded += " " + std::to_string(SplitLines(work_.Read("done_urls.txt")).size());
   }
+  EXPECT_GE(kills, 2);  // the slow pages keep the first runs from finishing in time
   const std::vector<std::string> last(continued.begin() + 1, continued.end());
   const CliRun run = RunCli(last, work_.path(), 60'000);
   ASSERT_EQ(run.exit_code, 0) << run.err;
 
   EXPECT_EQ(work_.Read("parsed_urls.txt"), reference.Read("parsed_urls.txt"));
   const auto results = Results(work_);
-  std::set<std::string> names;
-  for (size_t i = 0; i < whole.size(); ++i) names.insert(std::to_string(i) + ".txt");
-  std::set<std::string> got;
-  for (const auto& [name, bytes] : results) got.insert(name);
-  EXPECT_EQ(got, names);
   EXPECT_EQ(Contents(results), Contents(whole));
   EXPECT_EQ(SplitLines(work_.Read("done_urls.txt")).size(), whole.size());
 
@@ -236,9 +239,8 @@ TEST_F(PoliteCrawl, KilledAndContinuedCrawlEndsLikeAnUninterruptedOne) {
             << whole.size() << " pages, fetched twice " << fetched - whole.size()
             << ", recorded after each kill:" << recorded << std::endl;
   EXPECT_GE(fetched, whole.size());
-  // Only the pages in flight (or recorded after one still in flight) at a kill, never a
-  // whole earlier run again.
-  EXPECT_LT(fetched - whole.size(), whole.size() / 2);
+  // Only the pages in flight at a kill: at most one per running worker.
+  EXPECT_LE(fetched - whole.size(), static_cast<size_t>(kills) * 4);
 }
 
 }  // namespace
