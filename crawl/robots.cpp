@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/strings.h"
 #include "base/text_lines.h"
 #include "crawl/fetcher.h"
 
@@ -48,27 +49,33 @@ void AppendEscaped(std::string& out, unsigned char c) {
   out += kDigits[c & 15];
 }
 
-// Whether `pattern` ('*' any run of bytes) matches all of `text`. Greedy with one back-track
-// point, so the work is at most the product of the lengths.
-bool WildcardMatch(std::string_view pattern, std::string_view text) {
-  size_t p = 0, t = 0;
-  size_t star = std::string_view::npos, resume = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = t;
-    } else if (p < pattern.size() && pattern[p] == text[t]) {
-      ++p;
-      ++t;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      t = ++resume;
-    } else {
-      return false;
-    }
+// The literal pieces of a pattern between its "*"s: "/a*b*" -> {"/a", "b", ""}.
+std::vector<std::string> SplitAtStars(std::string_view pattern) {
+  std::vector<std::string> pieces;
+  for (;;) {
+    const size_t star = pattern.find('*');
+    pieces.emplace_back(pattern.substr(0, star));
+    if (star == std::string_view::npos) return pieces;
+    pattern.remove_prefix(star + 1);
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
+}
+
+// Whether the pattern made of `pieces` joined by "*" matches the start of `text` (all of
+// it when `anchored`). The first piece must begin the text; each later one is taken at its
+// leftmost place after the one before, which leaves the most room for the rest, so one pass
+// over the text decides and no pattern can make the matcher back-track.
+bool PiecesMatch(const std::vector<std::string>& pieces, bool anchored, std::string_view text) {
+  if (!text.starts_with(pieces.front())) return false;
+  if (pieces.size() == 1) return !anchored || text.size() == pieces.front().size();
+  size_t at = pieces.front().size();
+  for (size_t i = 1; i + 1 < pieces.size(); ++i) {
+    at = text.find(pieces[i], at);
+    if (at == std::string_view::npos) return false;
+    at += pieces[i].size();
+  }
+  const std::string& last = pieces.back();
+  if (!anchored) return text.find(last, at) != std::string_view::npos;
+  return text.size() - at >= last.size() && text.ends_with(last);
 }
 
 // The leading product-token characters of a "User-agent:" value.
@@ -168,7 +175,7 @@ std::string NormalizeRobotsPath(std::string_view text, bool pattern) {
 
 RobotsRules RobotsRules::DisallowAll() {
   RobotsRules rules;
-  rules.rules_.push_back({"*", false, 0, false});
+  rules.rules_.push_back({{""}, false, 0, false});
   return rules;
 }
 
@@ -217,13 +224,8 @@ RobotsRules RobotsRules::Parse(std::string_view text, std::string_view token) {
       rule.anchored = pattern.ends_with('$');
       if (rule.anchored) pattern.pop_back();
       // A '$' that does not end the pattern is an ordinary character.
-      size_t dollar;
-      while ((dollar = pattern.find('$')) != std::string::npos) {
-        pattern.replace(dollar, 1, "%24");
-      }
-      // Unanchored patterns match a prefix: the rest of the path is one more wildcard.
-      if (!rule.anchored) pattern += '*';
-      rule.pattern = std::move(pattern);
+      if (pattern.find('$') != std::string::npos) pattern = ReplaceAll(pattern, "$", "%24");
+      rule.pieces = SplitAtStars(pattern);
       rule.allow = allow;
     }
     for (RobotsRules* target : {group_named ? &named : nullptr, group_anyone ? &anyone : nullptr}) {
@@ -248,7 +250,7 @@ bool RobotsRules::Allows(std::string_view path) const {
   for (const Rule& rule : rules_) {
     const bool wins = best == nullptr || rule.length > best->length ||
                       (rule.length == best->length && rule.allow && !best->allow);
-    if (wins && WildcardMatch(rule.pattern, text)) best = &rule;
+    if (wins && PiecesMatch(rule.pieces, rule.anchored, text)) best = &rule;
   }
   return best == nullptr || best->allow;
 }

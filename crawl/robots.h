@@ -49,9 +49,8 @@ class RobotsRules {
 
  private:
   struct Rule {
-    // Percent-normalised, '*' the wildcard; without the final '$' of an anchored pattern,
-    // and with one more '*' at the end of an unanchored one.
-    std::string pattern;
+    // The percent-normalised pattern without its final '$', cut at its '*'s.
+    std::vector<std::string> pieces;
     bool anchored;  // the pattern ended in '$'
     size_t length;  // octets of the normalised pattern as written, '$' included
     bool allow;

@@ -18,7 +18,7 @@ build_dir=build-fuzz
 fuzz_dir=tests/fuzz
 targets_all=(
   extract_between plain_text apply_templates clean_fragment drop_blank_lines extract_links
-  settings_load receive_answer answer_head
+  settings_load receive_answer answer_head robots
   diff_extract_between diff_plain_text diff_clean_fragment diff_drop_blank_lines
   diff_apply_templates diff_extract_links
 )
@@ -43,6 +43,7 @@ dictionary_of() {
     settings_load) echo settings ;;
     receive_answer) echo answer ;;
     answer_head) echo head ;;
+    robots) echo robots ;;
   esac
 }
 

@@ -2,6 +2,7 @@
 // checked against the examples of RFC 9309.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "crawl/robots.h"
@@ -103,6 +104,40 @@ TEST(RobotsMatch, FollowsTheRfcExamples) {
     EXPECT_EQ(RobotsRules::Parse(c.robots, c.token).Allows(c.path), c.allowed)
         << c.token << " " << c.path << "\n"
         << c.robots;
+  }
+}
+
+// The pattern reading step by step: "*" tries every length, a final "$" needs the end.
+bool ReferenceFullMatch(std::string_view pattern, std::string_view text) {
+  if (pattern.empty()) return text.empty();
+  if (pattern == "$") return text.empty();
+  if (pattern[0] == '*') {
+    return ReferenceFullMatch(pattern.substr(1), text) ||
+           (!text.empty() && ReferenceFullMatch(pattern, text.substr(1)));
+  }
+  return !text.empty() && pattern[0] == text[0] &&
+         ReferenceFullMatch(pattern.substr(1), text.substr(1));
+}
+
+bool ReferenceMatch(std::string_view pattern, std::string_view text) {
+  for (size_t length = 0; length <= text.size(); ++length) {
+    if (ReferenceFullMatch(pattern, text.substr(0, length)) &&
+        (length == text.size() || !pattern.ends_with('$'))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(RobotsMatch, WildcardsAgreeWithTheStepByStepReading) {
+  std::mt19937 random(20261209);
+  for (int i = 0; i < 5000; ++i) {
+    std::string pattern = "/", path = "/";
+    for (uint32_t n = random() % 7; n > 0; --n) pattern += "ab*"[random() % 3];
+    if (random() % 3 == 0) pattern += '$';
+    for (uint32_t n = random() % 9; n > 0; --n) path += "ab"[random() % 2];
+    const RobotsRules rules = RobotsRules::Parse("User-agent: *\nDisallow: " + pattern + "\n");
+    EXPECT_EQ(!rules.Allows(path), ReferenceMatch(pattern, path)) << pattern << " " << path;
   }
 }
 
