@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <filesystem>
-
 #include "base/error.h"
 #include "base/files.h"
+#include "base/folder_listing.h"
 #include "base/strings.h"
 
 namespace korvane {
@@ -49,10 +48,9 @@ std::optional<SavedRun> LoadSavedRun(const std::string& seen_path, const std::st
     run.done.AddAll(done);
     run.done_count = static_cast<int32_t>(std::min<size_t>(done.size(), INT32_MAX));
   }
-  std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(results, ignored)) {
-    const std::string name = entry.path().filename().string();
-    if (!name.ends_with(".txt")) continue;
+  for (const FolderEntry& entry : ListTxtEntries(results)) {
+    const std::string& name = entry.name;
+    if (entry.is_directory || !name.ends_with(".txt")) continue;
     const std::string stem = name.substr(0, name.size() - 4);
     // Only the names a worker writes: decimal digits without a sign or leading zero.
     if (stem.empty() || (stem.size() > 1 && stem[0] == '0') ||
