@@ -1,6 +1,8 @@
 // The crawl controller.
 #include "crawl/controller.h"
 
+#include "crawl/address.h"
+
 #include <chrono>
 #include <cstdlib>
 
@@ -137,7 +139,8 @@ int32_t CrawlController::FillQueue(const std::string& site) {
 }
 
 void CrawlController::FetchRobots(const std::string& site) {
-  const std::string url = RobotsUrl(site);
+  const bool https_ports = options_.https_ports.load();
+  const std::string url = RobotsUrl(site, https_ports);
   if (url.empty()) return;
   last_request_ = std::chrono::steady_clock::now();
   const StartedWorker fetch = StartWorker(url, -1, PickUserAgent(), WorkerMode::kRobots);
@@ -148,7 +151,8 @@ void CrawlController::FetchRobots(const std::string& site) {
   }
   // The robots.txt request is not the run's first page request, which keeps its own route.
   state_.first_request_pending = true;
-  robots_ = SiteRobots{UrlHost(site), RulesFromRobotsAnswer(fetch.worker->Answer)};
+  robots_ = SiteRobots{SplitUrl(site, https_ports).host, https_ports,
+                       RulesFromRobotsAnswer(fetch.worker->Answer)};
   DropDisallowedFromQueue();
 }
 

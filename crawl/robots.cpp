@@ -6,6 +6,7 @@
 
 #include "base/strings.h"
 #include "base/text_lines.h"
+#include "crawl/address.h"
 #include "crawl/fetcher.h"
 
 namespace korvane {
@@ -262,19 +263,16 @@ RobotsRules RulesFromRobotsAnswer(std::string_view answer, std::string_view toke
   return {};
 }
 
-std::string RobotsUrl(std::string_view site) {
-  const std::string host = UrlHost(site);
-  if (host.empty()) return {};
-  const std::string path = UrlPath(site);
-  // The site's own spelling up to its host, so its scheme stays as the user typed it.
-  if (site.ends_with(path))
-    return std::string(site.substr(0, site.size() - path.size())) + "/robots.txt";
-  return "http://" + host + "/robots.txt";
+std::string RobotsUrl(std::string_view site, bool https_ports) {
+  const UrlTarget target = SplitUrl(site, https_ports);
+  if (target.host.empty()) return {};
+  return target.scheme + target.host + "/robots.txt";
 }
 
 bool SiteRobots::Allows(std::string_view url) const {
-  if (!EqualNoCase(UrlHost(url), host)) return true;
-  return rules.Allows(UrlPath(url));
+  const UrlTarget target = SplitUrl(url, https_ports);
+  if (!EqualNoCase(target.host, host)) return true;
+  return rules.Allows(target.path);
 }
 
 }  // namespace korvane

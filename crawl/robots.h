@@ -75,18 +75,21 @@ class RobotsRules {
 [[nodiscard]] RobotsRules RulesFromRobotsAnswer(std::string_view answer,
                                                 std::string_view token = kRobotsProductToken);
 
-// The address of the site's robots.txt: `site` up to its host, then "/robots.txt";
-// "" when the site has no host.
+// The address of the site's robots.txt: the site's scheme and host (split as a fetch splits
+// it, with or without the https and ports option), then "/robots.txt"; "" when the site has
+// no host.
 //   "http://h.ru/a/b.html" -> "http://h.ru/robots.txt";  "http://h.ru" -> ""
-[[nodiscard]] std::string RobotsUrl(std::string_view site);
+//   (https_ports) "https://h.ru:8443/a" -> "https://h.ru:8443/robots.txt"
+[[nodiscard]] std::string RobotsUrl(std::string_view site, bool https_ports);
 
 // robots.txt rules bound to the host they came from.
 struct SiteRobots {
-  std::string host;  // UrlHost of the start address
+  std::string host;          // the start address's host text, a ":port" included
+  bool https_ports = false;  // how addresses are split, as for their fetch
   RobotsRules rules;
 
   // Whether `url` may be fetched: addresses on other hosts are not covered by these rules
-  // and are allowed; on `host` (letter case ignored) the rules decide for UrlPath(url).
+  // and are allowed; on `host` (letter case ignored) the rules decide for the url's path.
   [[nodiscard]] bool Allows(std::string_view url) const;
 };
 

@@ -61,7 +61,7 @@ void TmyThread::Execute() {
   }
   if (mode_ == WorkerMode::kRobots) {
     try {
-      Fetch(Answer);
+      Fetch(SplitUrl(Url, host_.Options().https_ports.load()), Answer);
     } catch (...) {
       // A failed or cancelled fetch leaves no answer, which allows everything.
       Answer.clear();

@@ -182,14 +182,21 @@ TEST(RobotsAnswer, ServerErrorsDisallowAndEverythingElseButSuccessAllows) {
 }
 
 TEST(RobotsSite, RulesCoverOnlyTheStartHost) {
-  const SiteRobots robots{"h.ru", RobotsRules::Parse("User-agent: *\nDisallow: /p\n")};
+  const RobotsRules rules = RobotsRules::Parse("User-agent: *\nDisallow: /p\n");
+  const SiteRobots robots{"h.ru", false, rules};
   EXPECT_FALSE(robots.Allows("http://h.ru/p/1.html"));
   EXPECT_FALSE(robots.Allows("http://H.RU/p"));
   EXPECT_TRUE(robots.Allows("http://h.ru/q"));
   EXPECT_TRUE(robots.Allows("http://sub.h.ru/p"));
-  EXPECT_EQ(RobotsUrl("http://h.ru/a/b.html"), "http://h.ru/robots.txt");
-  EXPECT_EQ(RobotsUrl("http://h.ru/"), "http://h.ru/robots.txt");
-  EXPECT_EQ(RobotsUrl("http://h.ru"), "");
+  EXPECT_EQ(RobotsUrl("http://h.ru/a/b.html", false), "http://h.ru/robots.txt");
+  EXPECT_EQ(RobotsUrl("http://h.ru/", false), "http://h.ru/robots.txt");
+  EXPECT_EQ(RobotsUrl("http://h.ru", false), "");
+  // With https and ports, the host keeps its port and the scheme its "s".
+  const SiteRobots tls{"h.ru:8443", true, rules};
+  EXPECT_FALSE(tls.Allows("https://h.ru:8443/p/1.html"));
+  EXPECT_TRUE(tls.Allows("https://h.ru:8443/q"));
+  EXPECT_TRUE(tls.Allows("https://h.ru/p"));
+  EXPECT_EQ(RobotsUrl("https://h.ru:8443/a/b.html", true), "https://h.ru:8443/robots.txt");
 }
 
 }  // namespace
