@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Makes the README's screenshots with the real program under Xvfb:
+#   docs/main-window.png      the main window during a crawl of the local fixture site, with
+#                             running workers in the monitor grid;
+#   docs/template-window.png  the selective-parse window with two template blocks added.
+# The fixture site is served by nginx on 127.0.0.91:80, slowly (400 bytes a second), so the
+# workers stay on screen long enough to be seen.
+#
+# usage: flock /tmp/korvane-net.lock scripts/screenshots.sh [BUILD_DIR]
+#   (default: $KORVANE_BUILD_DIR or build/; needs the targets korvane and korvane-fixture-site)
+# Run as root (nginx listens on port 80); installs xdotool, openbox, ... when missing.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-${KORVANE_BUILD_DIR:-$repo/build}}" && pwd)
+address=127.0.0.91
+source "$repo/bench/gui_session.sh"
+
+session_enter_bus "$0" "$@"
+session_require_tools "$build"
+work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-screenshots-XXXXXX")
+trap 'session_cleanup; rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+
+session_serve_site "$build" "$address" 200 400
+session_start_display 1600x1200
+mkdir -p "$work/run/settings" "$work/run/parse" "$work/run/SelectiveParseTest" "$repo/docs"
+printf 'Mozilla/5.0 (X11; Linux x86_64; rv:128.0) Gecko/20100101 Firefox/128.0\r\n' \
+  >"$work/run/UA.txt"
+
+# start_window: the program in the run folder, for at most two minutes; end_window waits for
+# it to end (after HALT) and stops it if it does not.
+start_window() {
+  (cd "$work/run" && exec timeout -k 5 120 "$build/app/korvane") >>"$work/window.out" 2>&1 &
+  session_pids+=("$!")
+}
+end_window() {
+  local pid=${session_pids[-1]}
+  unset 'session_pids[-1]'
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  session_stop "$pid"
+}
+
+# Main window: type the address, admit every page, START, and wait until workers are busy.
+start_window
+window=$(session_find_window "Korvane ")
+session_locate_into at "Korvane [" "text=сайт:" "check box=игнорить вайтлист" \
+  "push button=START" "push button=HALT"
+window_type "$window" "${at[0]}" "http://$address/"
+window_click "$window" "${at[1]}"
+window_click "$window" "${at[2]}"
+for _ in $(seq 300); do
+  [ "$(wc -l <"$work/access.log")" -ge 4 ] && break
+  sleep 0.1
+done
+sleep 3
+xdotool mousemove 0 0
+session_shot "$window" "$repo/docs/main-window.png"
+window_click "$window" "${at[3]}"
+end_window
+
+# Template window: opened from "SelectiveParse", two blocks added.
+start_window
+window=$(session_find_window "Korvane ")
+session_locate_into at "Korvane [" "push button=SelectiveParse"
+window_click "$window" "${at[0]}"
+templates=$(session_find_window "SelectiveParse")
+session_locate_into at "SelectiveParse" "push button=add new block"
+window_click "$templates" "${at[0]}"
+window_click "$templates" "${at[0]}"
+xdotool mousemove 0 0
+session_shot "$templates" "$repo/docs/template-window.png"
+
+echo "wrote docs/main-window.png and docs/template-window.png" >&2
