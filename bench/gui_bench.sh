@@ -22,6 +22,7 @@ address=127.0.0.90
 crawl_limit=600 # seconds for the crawl itself
 ceiling=50      # the dispatch loop starts at most one worker per 20 ms pass
 source "$repo/bench/gui_session.sh"
+at=() # places of controls, from session_locate_into
 
 session_enter_bus "$0" "$@"
 session_require_tools "$build"

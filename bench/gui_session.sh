@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by bench/gui_bench.sh and scripts/screenshots.sh: the generated fixture site behind
 # nginx on a loopback address, an X server (Xvfb) with a window manager, and the window
 # driven with xdotool at the places its accessibility tree gives. Every process is started in the background with a time limit, so it
@@ -150,7 +151,8 @@ session_start_display() {
     cat "$work/xvfb.log" >&2
     return 1
   fi
-  export DISPLAY=":$(cat "$work/display.txt")"
+  DISPLAY=":$(cat "$work/display.txt")"
+  export DISPLAY
   mkdir -p "$work/openbox"
   # An empty configuration home keeps openbox from reading the user's own.
   XDG_CONFIG_HOME="$work/openbox" session_spawn 900 openbox >"$work/openbox.log" 2>&1
@@ -190,6 +192,7 @@ session_locate_into() {
   shift
   local places
   places=$(session_locate "$@") || return 1
+  # shellcheck disable=SC2034  # `into` is the caller's array
   mapfile -t into <<<"$places"
 }
 

@@ -15,6 +15,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-${KORVANE_BUILD_DIR:-$repo/build}}" && pwd)
 address=127.0.0.91
 source "$repo/bench/gui_session.sh"
+at=() # places of controls, from session_locate_into
 
 session_enter_bus "$0" "$@"
 session_require_tools "$build"
