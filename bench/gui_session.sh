@@ -12,8 +12,10 @@ session_pids=()  # the `timeout` wrappers of everything started here, newest las
 session_enter_bus() {
   [ -n "${KORVANE_SESSION_BUS:-}" ] && return 0
   session_install dbus at-spi2-core
+  # The bus daemons' own chatter is dropped.
   KORVANE_SESSION_BUS=1 exec dbus-run-session -- bash "$@" \
-    2> >(grep --line-buffered -v -E '^(dbus-daemon|SpiRegistry)' >&2)
+    > >(grep --line-buffered -v '^SpiRegistry daemon is running') \
+    2> >(grep --line-buffered -v '^dbus-daemon' >&2)
 }
 
 # session_install PACKAGE...: installs the Debian packages that are missing.

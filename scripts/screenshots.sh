@@ -2,7 +2,8 @@
 # Makes the README's screenshots with the real program under Xvfb:
 #   docs/main-window.png      the main window during a crawl of the local fixture site, with
 #                             running workers in the monitor grid;
-#   docs/template-window.png  the selective-parse window with two template blocks added.
+#   docs/template-window.png  the selective-parse window with two template blocks added and
+#                             the address of a page to test them on.
 # The fixture site is served by nginx on 127.0.0.91:80, slowly (400 bytes a second), so the
 # workers stay on screen long enough to be seen.
 #
@@ -63,15 +64,16 @@ session_shot "$window" "$repo/docs/main-window.png"
 window_click "$window" "${at[3]}"
 end_window
 
-# Template window: opened from "SelectiveParse", two blocks added.
+# Template window: opened from "SelectiveParse", two blocks added, a test address typed.
 start_window
 window=$(session_find_window "Korvane ")
 session_locate_into at "Korvane [" "push button=SelectiveParse"
 window_click "$window" "${at[0]}"
 templates=$(session_find_window "SelectiveParse")
-session_locate_into at "SelectiveParse" "push button=add new block"
+session_locate_into at "SelectiveParse" "push button=add new block" "text=URL"
 window_click "$templates" "${at[0]}"
 window_click "$templates" "${at[0]}"
+window_type "$templates" "${at[1]}" "http://$address/s0/p1/page42.html"
 xdotool mousemove 0 0
 session_shot "$templates" "$repo/docs/template-window.png"
 
