@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <memory>
 #include <utility>
 
@@ -73,7 +74,10 @@ const mode_t kCreationMode = ReadCreationMode();
 }  // namespace
 
 std::string WorkingPath(std::string_view relative) {
-  std::filesystem::path path = std::filesystem::current_path();
+  std::error_code error;
+  // A working folder that was removed under the process still resolves relative names.
+  std::filesystem::path path = std::filesystem::current_path(error);
+  if (error) path = ".";
   if (!relative.empty()) path /= relative;
   return path.string();
 }

@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -17,12 +15,6 @@
 namespace korvane {
 
 namespace {
-
-std::string CurrentFolder() {
-  std::error_code error;
-  std::string folder = std::filesystem::current_path(error).string();
-  return error ? std::string(".") : folder;
-}
 
 // Removes every kUserFolderArgument from argv; true when there was one.
 bool TakeUserFolderArgument(int& argc, char** argv) {
@@ -69,16 +61,16 @@ std::string PrepareUserFolder(const std::string& folder) {
 }
 
 std::string EnterWorkingFolder(int& argc, char** argv) {
-  if (!TakeUserFolderArgument(argc, argv)) return CurrentFolder();
+  if (!TakeUserFolderArgument(argc, argv)) return WorkingPath({});
   const std::string folder = UserFolder();
   std::string reason = folder.empty() ? "no home folder" : PrepareUserFolder(folder);
   if (reason.empty() && ::chdir(folder.c_str()) != 0)
     reason = "cannot enter \"" + folder + "\": " + SystemReason(errno);
   if (!reason.empty()) {
     std::fprintf(stderr, "korvane: %s; working in \"%s\"\n", reason.c_str(),
-                 CurrentFolder().c_str());
+                 WorkingPath({}).c_str());
   }
-  return CurrentFolder();
+  return WorkingPath({});
 }
 
 }  // namespace korvane
