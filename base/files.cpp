@@ -71,6 +71,18 @@ mode_t ReadCreationMode() {
 }
 const mode_t kCreationMode = ReadCreationMode();
 
+// What stands at `path` (all zero when nothing does); raises when it cannot be replaced.
+struct stat StatReplaceable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) throw CannotCreateFile(path, SystemReason(EISDIR));
+    if ((st.st_mode & 0222) == 0) throw CannotCreateFile(path, SystemReason(EACCES));
+  } else {
+    st = {};
+  }
+  return st;
+}
+
 }  // namespace
 
 std::string WorkingPath(std::string_view relative) {
@@ -124,11 +136,7 @@ namespace {
 // The temporary file that will replace `path`, created with the mode the file will have.
 // Refuses a folder and a file whose write permission bits are all cleared (read-only).
 UniqueFd OpenReplacement(const std::string& path, std::string& temp) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw CannotCreateFile(path, SystemReason(EISDIR));
-    if ((st.st_mode & 0222) == 0) throw CannotCreateFile(path, SystemReason(EACCES));
-  }
+  const struct stat st = StatReplaceable(path);
   temp = TempPathFor(path);
   UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) throw CannotCreateFile(path, SystemReason(errno));
@@ -145,6 +153,10 @@ void CommitReplacement(const std::string& path, const std::string& temp, UniqueF
 }
 
 }  // namespace
+
+void CheckReplaceable(const std::string& path) {
+  [[maybe_unused]] const struct stat st = StatReplaceable(path);
+}
 
 void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces) {
   std::string temp;

@@ -21,6 +21,9 @@ namespace korvane {
 void SaveFileAtomic(const std::string& path, std::string_view bytes);
 // The same for a text given in consecutive pieces, written without joining them first.
 void SaveFileAtomic(const std::string& path, const std::vector<std::string_view>& pieces);
+// Raises what SaveFileAtomic raises before it writes anything: CannotCreateFile when a folder
+// stands at `path` or the file there is read-only. One stat, no write.
+void CheckReplaceable(const std::string& path);
 
 // A file written in pieces that replaces `path` only at Commit(), as SaveFileAtomic does: until
 // then the old file stays whole, and a writer dropped without Commit() leaves no trace. Every

@@ -7,35 +7,138 @@
 
 namespace korvane {
 
+namespace {
+constexpr std::string_view kLineEnd = "\r\n";
+}  // namespace
+
 bool SortedList::Less::operator()(std::string_view a, std::string_view b) const {
   return CompareNoCase1251(a, b) < 0;
 }
 
-size_t SortedList::BlockFor(std::string_view line) const {
-  // The first block whose last line is not below `line`; past the end, the last block.
-  const auto it = std::partition_point(blocks_.begin(), blocks_.end(), [&](const Block& block) {
-    return Less{}(block.lines.back(), line);
-  });
-  return it == blocks_.end() ? blocks_.size() - 1 : static_cast<size_t>(it - blocks_.begin());
+std::string_view SortedList::LineAt(const Block& block, size_t i) {
+  const uint64_t begin = block.starts[i] & ~kMarkBit;
+  const uint64_t end =
+      i + 1 < block.starts.size() ? block.starts[i + 1] & ~kMarkBit : block.text->size();
+  return std::string_view(*block.text).substr(begin, end - begin - kLineEnd.size());
 }
 
-bool SortedList::Add(std::string_view line) {
-  if (blocks_.empty()) blocks_.emplace_back();
-  const size_t b = count_ == 0 ? 0 : BlockFor(line);
-  Block& block = blocks_[b];
-  const auto at = std::lower_bound(block.lines.begin(), block.lines.end(), line, Less{});
-  if (at != block.lines.end() && !Less{}(line, *at)) return false;
-  block.lines.emplace(at, line);
-  block.dirty = true;
-  ++count_;
-  if (block.lines.size() >= 2 * kBlockLines) {
-    Block upper;
-    const auto middle = block.lines.begin() + static_cast<std::ptrdiff_t>(kBlockLines);
-    upper.lines.assign(std::make_move_iterator(middle), std::make_move_iterator(block.lines.end()));
-    block.lines.erase(middle, block.lines.end());
-    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
+size_t SortedList::LowerBound(const Block& block, std::string_view line) {
+  size_t low = 0;
+  size_t high = block.starts.size();
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    if (Less{}(LineAt(block, middle), line)) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
   }
+  return low;
+}
+
+size_t SortedList::BlockFor(std::string_view line) const {
+  // The last block whose first line is not above `line`; before every block, the first.
+  const auto it = std::partition_point(blocks_.begin(), blocks_.end(), [&](const Block& block) {
+    return !Less{}(line, LineAt(block, 0));
+  });
+  return it == blocks_.begin() ? 0 : static_cast<size_t>(it - blocks_.begin()) - 1;
+}
+
+SortedList::Place SortedList::Find(std::string_view line) const {
+  if (count_ == 0) return {0, 0, false};
+  const size_t b = BlockFor(line);
+  const Block& block = blocks_[b];
+  const size_t i = LowerBound(block, line);
+  const bool found = i < block.starts.size() && !Less{}(line, LineAt(block, i));
+  return {b, i, found};
+}
+
+std::string& SortedList::WritableText(Block& block, size_t extra) {
+  std::string& text = *block.text;
+  const size_t needed = text.size() + extra;
+  if (block.text.use_count() > 1) {
+    // A snapshot reads this text: change a copy and leave the snapshot its own.
+    auto copy = std::make_shared<std::string>();
+    copy->reserve(needed + needed / 8);
+    copy->append(text);
+    block.text = std::move(copy);
+  } else if (needed > text.capacity()) {
+    // Grow by an eighth rather than double: the texts are most of the list's memory.
+    text.reserve(needed + needed / 8);
+  }
+  return *block.text;
+}
+
+bool SortedList::Add(std::string_view line, bool marked) {
+  const Place place = Find(line);
+  if (place.found) return false;
+  Insert(place, line, marked);
   return true;
+}
+
+void SortedList::Insert(const Place& place, std::string_view line, bool marked) {
+  if (blocks_.empty()) blocks_.emplace_back();
+  Block& block = blocks_[place.block];
+  const size_t size = line.size() + kLineEnd.size();
+  std::string& text = WritableText(block, size);
+  const uint64_t at =
+      place.index < block.starts.size() ? block.starts[place.index] & ~kMarkBit : text.size();
+  text.insert(at, size, '\n');
+  line.copy(text.data() + at, line.size());
+  text[at + line.size()] = '\r';
+  for (size_t i = place.index; i < block.starts.size(); ++i) block.starts[i] += size;
+  block.starts.insert(block.starts.begin() + static_cast<std::ptrdiff_t>(place.index),
+                      marked ? at | kMarkBit : at);
+  ++count_;
+  if (marked) {
+    ++block.marked;
+    ++marked_;
+    marked_from_ = std::min(marked_from_, place.block);
+  }
+  SplitIfFull(place.block);
+}
+
+void SortedList::SplitIfFull(size_t b) {
+  if (blocks_[b].starts.size() < 2 * kBlockLines) return;
+  Block upper;
+  {
+    const Block& lower = blocks_[b];
+    const uint64_t cut = lower.starts[kBlockLines] & ~kMarkBit;
+    upper.text->reserve(lower.text->size() - cut + (lower.text->size() - cut) / 8);
+    upper.text->append(*lower.text, cut);
+    upper.starts.reserve(2 * kBlockLines);
+    for (size_t i = kBlockLines; i < lower.starts.size(); ++i) {
+      upper.starts.push_back(lower.starts[i] - cut);
+      if (lower.starts[i] & kMarkBit) ++upper.marked;
+    }
+  }
+  Block& lower = blocks_[b];
+  const uint64_t cut = lower.starts[kBlockLines] & ~kMarkBit;
+  WritableText(lower, 0).resize(cut);
+  lower.starts.resize(kBlockLines);
+  lower.marked -= upper.marked;
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
+  if (marked_from_ > b) ++marked_from_;
+}
+
+void SortedList::Erase(size_t b, size_t i) {
+  Block& block = blocks_[b];
+  const std::string_view line = LineAt(block, i);
+  const size_t size = line.size() + kLineEnd.size();
+  const uint64_t at = block.starts[i] & ~kMarkBit;
+  std::string& text = WritableText(block, 0);
+  text.erase(at, size);
+  if (block.starts[i] & kMarkBit) {
+    --block.marked;
+    --marked_;
+  }
+  block.starts.erase(block.starts.begin() + static_cast<std::ptrdiff_t>(i));
+  for (size_t k = i; k < block.starts.size(); ++k) block.starts[k] -= size;
+  --count_;
+  if (block.starts.empty()) {
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
+    if (marked_from_ > b) --marked_from_;
+  }
 }
 
 void SortedList::AddAll(const Lines& lines) {
@@ -43,55 +146,113 @@ void SortedList::AddAll(const Lines& lines) {
 }
 
 bool SortedList::Contains(std::string_view line) const {
-  if (count_ == 0) return false;
-  const auto& lines = blocks_[BlockFor(line)].lines;
-  const auto at = std::lower_bound(lines.begin(), lines.end(), line, Less{});
-  return at != lines.end() && !Less{}(line, *at);
+  return Find(line).found;
 }
 
 std::string SortedList::TakeFirst() {
-  Block& block = blocks_.front();
-  std::string line = std::move(block.lines.front());
-  block.lines.erase(block.lines.begin());
-  block.dirty = true;
-  if (block.lines.empty()) blocks_.erase(blocks_.begin());
-  --count_;
+  std::string line(First());
+  Erase(0, 0);
   return line;
 }
 
 void SortedList::Clear() {
   blocks_.clear();
   count_ = 0;
+  marked_ = 0;
+  marked_from_ = 0;
+}
+
+bool SortedList::Mark(std::string_view line) {
+  const Place place = Find(line);
+  if (!place.found) {
+    Insert(place, line, true);
+    return true;
+  }
+  Block& block = blocks_[place.block];
+  uint64_t& start = block.starts[place.index];
+  if (start & kMarkBit) return false;
+  start |= kMarkBit;
+  ++block.marked;
+  ++marked_;
+  marked_from_ = std::min(marked_from_, place.block);
+  return true;
+}
+
+size_t SortedList::FirstMarkedBlock() const {
+  while (blocks_[marked_from_].marked == 0) ++marked_from_;
+  return marked_from_;
+}
+
+std::string_view SortedList::FirstMarked() const {
+  const Block& block = blocks_[FirstMarkedBlock()];
+  size_t i = 0;
+  while (!(block.starts[i] & kMarkBit)) ++i;
+  return LineAt(block, i);
+}
+
+std::string SortedList::TakeFirstMarked() {
+  Block& block = blocks_[FirstMarkedBlock()];
+  size_t i = 0;
+  while (!(block.starts[i] & kMarkBit)) ++i;
+  block.starts[i] &= ~kMarkBit;
+  --block.marked;
+  --marked_;
+  return std::string(LineAt(block, i));
+}
+
+void SortedList::ClearMarks() {
+  for (Block& block : blocks_) {
+    for (uint64_t& start : block.starts) start &= ~kMarkBit;
+    block.marked = 0;
+  }
+  marked_ = 0;
+  marked_from_ = 0;
+}
+
+Lines SortedList::MarkedLines() const {
+  Lines lines;
+  lines.reserve(marked_);
+  for (const Block& block : blocks_) {
+    for (size_t i = 0; i < block.starts.size(); ++i) {
+      if (block.starts[i] & kMarkBit) lines.emplace_back(LineAt(block, i));
+    }
+  }
+  return lines;
 }
 
 std::vector<std::string_view> SortedList::TextPieces() const {
   std::vector<std::string_view> pieces;
   pieces.reserve(blocks_.size());
-  for (const Block& block : blocks_) {
-    if (block.dirty) {
-      block.text = JoinLines(block.lines);
-      block.dirty = false;
-    }
-    pieces.emplace_back(block.text);
-  }
+  for (const Block& block : blocks_) pieces.emplace_back(*block.text);
   return pieces;
 }
 
+SortedList::Snapshot SortedList::TakeSnapshot() const {
+  Snapshot snapshot;
+  snapshot.texts_.reserve(blocks_.size());
+  snapshot.pieces_.reserve(blocks_.size());
+  for (const Block& block : blocks_) {
+    snapshot.texts_.push_back(block.text);
+    snapshot.pieces_.emplace_back(*block.text);
+  }
+  return snapshot;
+}
+
 std::string SortedList::Text() const {
-  const auto pieces = TextPieces();
-  size_t size = 0;
-  for (auto piece : pieces) size += piece.size();
   std::string text;
+  size_t size = 0;
+  for (const Block& block : blocks_) size += block.text->size();
   text.reserve(size);
-  for (auto piece : pieces) text += piece;
+  for (const Block& block : blocks_) text += *block.text;
   return text;
 }
 
 Lines SortedList::ToLines() const {
   Lines lines;
   lines.reserve(count_);
-  for (const Block& block : blocks_)
-    lines.insert(lines.end(), block.lines.begin(), block.lines.end());
+  for (const Block& block : blocks_) {
+    for (size_t i = 0; i < block.starts.size(); ++i) lines.emplace_back(LineAt(block, i));
+  }
   return lines;
 }
 

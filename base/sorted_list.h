@@ -1,6 +1,8 @@
 // The sorted text list: ascending order ignoring letter case, duplicates dropped.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,23 +14,45 @@ namespace korvane {
 // Lines kept in ascending order under CompareNoCase1251. Adding a line equal to one present
 // (letter case ignored) changes nothing, so the spelling that came first stays.
 //
-// The lines live in blocks of a few hundred, each with its saved text cached: an add or a
-// removal costs a binary search plus a block-sized move, and a save of a list that changed in
-// a few places re-joins only the blocks that changed. Not thread-safe; the owner serialises.
+// The lines live in blocks of a few hundred, and a block's storage is its saved text itself:
+// its lines, each followed by CR LF, with the offset of every line beside it. An add or a
+// removal costs a binary search plus a block-sized move; a save writes the block texts as they
+// stand, without joining anything.
+//
+// A line may carry a mark. The marked lines form a second sorted list over the same bytes
+// (the crawl keeps its queue of waiting addresses so: every queued address is a seen one).
+//
+// Not thread-safe; the owner serialises. A Snapshot lets another thread read the saved text
+// of one moment while the owner goes on changing the list.
 class SortedList {
  public:
   struct Less {
     bool operator()(std::string_view a, std::string_view b) const;
   };
 
-  // Returns true when the line was new and has been added.
-  bool Add(std::string_view line);
+  // The saved text of the list at the moment it was taken, in consecutive pieces. The list
+  // copies a block before it changes one that a snapshot still holds, so the pieces stay valid
+  // and unchanged for the snapshot's life, whatever the list does meanwhile. Take, copy and
+  // drop snapshots on the owner's thread; the pieces may be read on any thread meanwhile.
+  class Snapshot {
+   public:
+    [[nodiscard]] const std::vector<std::string_view>& Pieces() const { return pieces_; }
+
+   private:
+    friend class SortedList;
+    std::vector<std::shared_ptr<const std::string>> texts_;
+    std::vector<std::string_view> pieces_;
+  };
+
+  // Returns true when the line was new and has been added; a new line is marked when
+  // `marked` is true.
+  bool Add(std::string_view line, bool marked = false);
   void AddAll(const Lines& lines);
   [[nodiscard]] bool Contains(std::string_view line) const;
   [[nodiscard]] size_t Count() const { return count_; }
   [[nodiscard]] bool Empty() const { return count_ == 0; }
   // Line 0, the alphabetically first. The list must not be empty.
-  [[nodiscard]] const std::string& First() const { return blocks_.front().lines.front(); }
+  [[nodiscard]] std::string_view First() const { return LineAt(blocks_.front(), 0); }
   // Removes and returns line 0. The list must not be empty.
   std::string TakeFirst();
   void Clear();
@@ -37,21 +61,59 @@ class SortedList {
   [[nodiscard]] std::string Text() const;
   // The same text in consecutive pieces, valid until the list next changes.
   [[nodiscard]] std::vector<std::string_view> TextPieces() const;
+  // The same text, kept unchanged for as long as the snapshot lives. Costs one pointer per
+  // block; nothing is copied until the list changes a block the snapshot holds.
+  [[nodiscard]] Snapshot TakeSnapshot() const;
   [[nodiscard]] Lines ToLines() const;
 
- private:
-  struct Block {
-    std::vector<std::string> lines;
-    mutable std::string text;  // the lines joined, when !dirty
-    mutable bool dirty = true;
-  };
-  static constexpr size_t kBlockLines = 256;
+  // Marks the line, adding it (marked) when the list lacks it. True when the marked lines
+  // have grown, false when the line was marked already.
+  bool Mark(std::string_view line);
+  [[nodiscard]] size_t MarkedCount() const { return marked_; }
+  // The alphabetically first marked line. There must be one.
+  [[nodiscard]] std::string_view FirstMarked() const;
+  // Unmarks the first marked line and returns it; the line stays in the list.
+  std::string TakeFirstMarked();
+  // Unmarks every line.
+  void ClearMarks();
+  // The marked lines in order.
+  [[nodiscard]] Lines MarkedLines() const;
 
+ private:
+  static constexpr size_t kBlockLines = 128;  // a block splits when it reaches twice this
+  static constexpr uint64_t kMarkBit = uint64_t{1} << 63;
+
+  struct Block {
+    std::shared_ptr<std::string> text = std::make_shared<std::string>();
+    // Where each line begins in `text`; kMarkBit set for a marked line.
+    std::vector<uint64_t> starts;
+    size_t marked = 0;
+  };
+
+  [[nodiscard]] static std::string_view LineAt(const Block& block, size_t i);
+  // The first index in `block` whose line is not below `line`.
+  [[nodiscard]] static size_t LowerBound(const Block& block, std::string_view line);
   // The block that holds `line` or would receive it.
   [[nodiscard]] size_t BlockFor(std::string_view line) const;
+  // Where `line` is or would go: its block and its index there; `found` when present.
+  struct Place {
+    size_t block;
+    size_t index;
+    bool found;
+  };
+  [[nodiscard]] Place Find(std::string_view line) const;
+  // The block's text, copied first when a snapshot shares it.
+  static std::string& WritableText(Block& block, size_t extra);
+  void Insert(const Place& place, std::string_view line, bool marked);
+  void Erase(size_t b, size_t i);
+  void SplitIfFull(size_t b);
+  [[nodiscard]] size_t FirstMarkedBlock() const;
 
   std::vector<Block> blocks_;
   size_t count_ = 0;
+  size_t marked_ = 0;
+  // Every block before this one has no marked line.
+  mutable size_t marked_from_ = 0;
 };
 
 }  // namespace korvane

@@ -35,7 +35,9 @@ class FlagGuard {
 }  // namespace
 
 CrawlController::CrawlController(CrawlOptions& options, FrontEnd& front_end)
-    : options_(options), front_end_(front_end) {}
+    : options_(options),
+      front_end_(front_end),
+      seen_writer_(std::string(texts::kSeenUrlsFile), state_.seen_urls) {}
 
 CrawlController::~CrawlController() {
   // Workers may still be fetching (a failed START, a test fetch): end them and wait, so no
@@ -62,6 +64,7 @@ StartResult CrawlController::Button1Click() {
     // Workers already started must still drain before the state they use goes away.
     if (state_.active_threads > 0) FinalWait();
     done_.Close();
+    seen_writer_.Stop();
     front_end_.ShowMessage(error.what());
     return StartResult::kFailed;
   }
@@ -103,6 +106,9 @@ void CrawlController::RunCrawl() {
   WriteCount(CounterLabel::kLabel9, state_.parsed_count);
   ProcessMessages();
   front_end_.SetWatchdogEnabled(false);
+  // The final save is exact: it waits for a background write still running, so none can land
+  // after it, and writes the list as it now stands.
+  seen_writer_.Stop();
   SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
   done_.Close();
   ReapWorkers(false);
@@ -243,6 +249,7 @@ void CrawlController::FinalWait() {
 
 void CrawlController::ProcessMessages() {
   queue_.Drain();
+  seen_writer_.Poll();
   ReapWorkers(false);
   front_end_.ProcessMessages();
 }
@@ -384,13 +391,13 @@ void CrawlController::PageDone(TmyThread& worker) {
 }
 
 void CrawlController::AddFoundLink(TmyThread& worker) {
-  if (state_.seen_urls.Add(worker.FoundLink) && MayQueue(worker.FoundLink)) {
-    state_.url_queue.Add(worker.FoundLink);
-  }
+  // A link new to the seen list joins the queue too, unless robots.txt rules it out; as the
+  // queue is the seen list's marked lines, that is one search and one insert.
+  state_.seen_urls.Add(worker.FoundLink, /*marked=*/MayQueue(worker.FoundLink));
 }
 
 void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
-  SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
+  seen_writer_.Save();
 }
 
 void CrawlController::RemoveMonitorRow(int32_t id) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "base/sorted_list.h"
@@ -19,16 +20,41 @@
 #include "crawl/monitor.h"
 #include "crawl/options.h"
 #include "crawl/robots.h"
+#include "crawl/seen_urls_writer.h"
 #include "crawl/worker.h"
 
 namespace korvane {
+
+// The addresses waiting to be fetched, handed out alphabetically. They are the marked lines of
+// the seen list, so each address's bytes are stored once; queuing an address the seen list
+// lacks adds it there too (the crawl queues only seen addresses).
+class UrlQueue {
+ public:
+  explicit UrlQueue(SortedList& seen) : seen_(seen) {}
+  UrlQueue(const UrlQueue&) = delete;
+  UrlQueue& operator=(const UrlQueue&) = delete;
+
+  // True when `url` was not queued already.
+  bool Add(std::string_view url) { return seen_.Mark(url); }
+  [[nodiscard]] size_t Count() const { return seen_.MarkedCount(); }
+  [[nodiscard]] bool Empty() const { return Count() == 0; }
+  // The alphabetically first queued address. The queue must not be empty.
+  [[nodiscard]] std::string First() const { return std::string(seen_.FirstMarked()); }
+  std::string TakeFirst() { return seen_.TakeFirstMarked(); }
+  void Clear() { seen_.ClearMarks(); }
+  // The queued addresses in order.
+  [[nodiscard]] Lines ToLines() const { return seen_.MarkedLines(); }
+
+ private:
+  SortedList& seen_;
+};
 
 // The shared state of one run. Main thread only, except the two values workers read
 // directly: `proxy_list` (replaced only at START, before any worker of the run starts) and
 // `first_request_pending`.
 struct CrawlState {
-  SortedList url_queue;  // addresses waiting, handed out alphabetically
-  SortedList seen_urls;  // every address admitted, saved to "parsed_urls.txt"
+  SortedList seen_urls;           // every address admitted, saved to "parsed_urls.txt"
+  UrlQueue url_queue{seen_urls};  // addresses waiting, handed out alphabetically
   Lines thread_registry;
   Lines user_agents;
   std::atomic<std::shared_ptr<const Lines>> proxy_list{std::make_shared<const Lines>()};
@@ -141,6 +167,7 @@ class CrawlController final : public WorkerHost {
   FrontEnd& front_end_;
   MainThreadQueue queue_;
   CrawlState state_;
+  SeenUrlsWriter seen_writer_;  // the saves after each page; the final save is RunCrawl's
   MonitorGrid grid_;
   FetchLimits limits_;
   bool running_ = false;

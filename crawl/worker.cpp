@@ -33,6 +33,13 @@ void SaveTextLines(std::string_view path, std::string_view text) {
 
 }  // namespace
 
+void WorkerHost::AddFoundLinks(TmyThread& worker) {
+  for (const std::string& link : worker.FoundLinks) {
+    worker.FoundLink = link;
+    AddFoundLink(worker);
+  }
+}
+
 std::string ResultFilePath(int32_t id) {
   return std::string(texts::kResultFolder) + "/" + std::to_string(id) + ".txt";
 }
@@ -150,15 +157,15 @@ void TmyThread::RunCrawlPipeline() {
                            *options.site.Get(),
                            &blacklist->lines,
                            target.scheme};
-  const auto add_link = [&](const std::string& link) {
-    FoundLink = link;
-    Sync(&WorkerHost::AddFoundLink);
-  };
+  // One main-thread call for all the page's links, not one per link.
+  FoundLinks.clear();
+  const auto add_link = [&](const std::string& link) { FoundLinks.push_back(link); };
   // A redirect's target is queued like the page's first anchor.
   if (location) {
     if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
   }
   ExtractLinks(page, Url, Host, link_options, add_link);
+  if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
   Sync(&WorkerHost::SaveSeenUrls);
   Sync(&WorkerHost::RefreshWorkTime);
 

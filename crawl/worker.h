@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/text_lines.h"
 #include "crawl/address.h"
@@ -63,6 +64,9 @@ class WorkerHost {
   virtual void ThreadFinished(TmyThread&) {}
   virtual void DecActiveThreads(TmyThread&) {}
   virtual void AddFoundLink(TmyThread&) {}
+  // The links of one page in one call: AddFoundLink for each of worker.FoundLinks in order,
+  // with FoundLink set to it, so the lists change exactly as with one call per link.
+  virtual void AddFoundLinks(TmyThread& worker);
   virtual void SaveSeenUrls(TmyThread&) {}
 };
 
@@ -83,10 +87,11 @@ class TmyThread {
   [[nodiscard]] const std::atomic<bool>& CancelFlag() const { return cancelled_; }
 
   // Fields read by the hooks (written by the worker before it synchronises a hook).
-  std::string ThreadStatus{"[FAIL]"};  // "[SUCCESS]" once the pipeline has run to its end
-  std::string ThreadState;             // state prefix + Url, shown in the monitor
-  std::string Host;                    // UrlHost(Url)
-  std::string FoundLink;               // the link handed to AddFoundLink
+  std::string ThreadStatus{"[FAIL]"};   // "[SUCCESS]" once the pipeline has run to its end
+  std::string ThreadState;              // state prefix + Url, shown in the monitor
+  std::string Host;                     // UrlHost(Url)
+  std::string FoundLink;                // the link handed to AddFoundLink
+  std::vector<std::string> FoundLinks;  // the page's admitted links, for AddFoundLinks
   const std::string Url;
   std::string ProxyHost;
   std::string ProxyPort;
