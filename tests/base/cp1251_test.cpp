@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
+#include <map>
 #include <random>
 #include <set>
 
@@ -50,6 +52,33 @@ TEST(Cp1251, FoldsLatinAndCyrillicCapitals) {
   EXPECT_LT(CompareNoCase1251("ab", "abc"), 0);
   EXPECT_GT(CompareNoCase1251(Utf8ToCp1251("я"), "z"), 0);
   EXPECT_NE(CompareNoCase1251("[", "{"), 0);  // only letters fold
+}
+
+// The comparison folded byte by byte, as it reads.
+int ReferenceCompare(std::string_view a, std::string_view b) {
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const int x = FoldCase1251(static_cast<unsigned char>(a[i]));
+    const int y = FoldCase1251(static_cast<unsigned char>(b[i]));
+    if (x != y) return x - y;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+TEST(Cp1251, ComparisonAgreesWithTheByteByByteReference) {
+  // Pairs with long common prefixes, differing in letter case or in one byte anywhere.
+  std::mt19937 random(11);
+  const char alphabet[] = "aAbB/\xC0\xE0\xFF\x01";
+  for (int round = 0; round < 200000; ++round) {
+    std::string a;
+    for (size_t n = random() % 40; n > 0; --n) a += alphabet[random() % (sizeof alphabet - 1)];
+    std::string b = a;
+    if (!b.empty() && random() % 2) b[random() % b.size()] = alphabet[random() % 9];
+    if (random() % 3 == 0) b.resize(random() % (b.size() + 1));
+    if (random() % 3 == 0) b += alphabet[random() % 9];
+    const int expected = ReferenceCompare(a, b);
+    const int got = CompareNoCase1251(a, b);
+    ASSERT_EQ((got > 0) - (got < 0), (expected > 0) - (expected < 0)) << a << " vs " << b;
+  }
 }
 
 TEST(SortedList, KeepsAscendingCaseInsensitiveOrderAndTheFirstSpelling) {
@@ -101,6 +130,90 @@ TEST(SortedList, AgreesWithAnOrderedSetOverManyAddsAndRemovals) {
   for (auto piece : list.TextPieces()) joined += piece;
   EXPECT_EQ(joined, JoinLines(expected));
   for (const auto& line : expected) ASSERT_TRUE(list.Contains(folded(line)));
+}
+
+TEST(SortedList, MarkedLinesAndSnapshotsAgreeWithAModel) {
+  // The model: folded text -> (first spelling, marked).
+  auto folded = [](const std::string& s) {
+    std::string f = s;
+    for (char& c : f) c = static_cast<char>(FoldCase1251(static_cast<unsigned char>(c)));
+    return f;
+  };
+  std::map<std::string, std::pair<std::string, bool>> model;
+  auto model_text = [&] {
+    std::string text;
+    for (const auto& [key, entry] : model) text += entry.first + "\r\n";
+    return text;
+  };
+  struct Held {
+    SortedList::Snapshot snapshot;
+    std::string text;
+  };
+  std::vector<Held> held;
+  SortedList list;
+  size_t marked = 0;
+  std::mt19937 random(5);
+  for (int step = 0; step < 60000; ++step) {
+    std::string line = "http://h/";
+    for (int k = random() % 4; k >= 0; --k) line += "aBz\xC0\xE0"[random() % 5];
+    line += std::to_string(random() % 3000);
+    switch (random() % 8) {
+      case 0:
+      case 1:
+      case 2: {  // add, marked or not
+        const bool mark = random() % 2;
+        const bool added = model.emplace(folded(line), std::make_pair(line, mark)).second;
+        ASSERT_EQ(list.Add(line, mark), added) << line;
+        marked += added && mark;
+        break;
+      }
+      case 3:
+      case 4: {  // mark, adding when missing
+        auto [it, added] = model.emplace(folded(line), std::make_pair(line, true));
+        const bool grew = added || !it->second.second;
+        it->second.second = true;
+        ASSERT_EQ(list.Mark(line), grew) << line;
+        marked += grew;
+        break;
+      }
+      case 5: {  // take the first marked line
+        auto it = std::find_if(model.begin(), model.end(),
+                               [](const auto& entry) { return entry.second.second; });
+        if (it == model.end()) break;
+        ASSERT_EQ(list.FirstMarked(), it->second.first);
+        ASSERT_EQ(list.TakeFirstMarked(), it->second.first);
+        it->second.second = false;
+        --marked;
+        break;
+      }
+      case 6:  // remove line 0
+        if (model.empty()) break;
+        if (model.begin()->second.second) --marked;
+        ASSERT_EQ(list.TakeFirst(), model.begin()->second.first);
+        model.erase(model.begin());
+        break;
+      default:  // a snapshot, kept while the list goes on changing; at most three at a time
+        if (random() % 50 != 0) break;
+        if (held.size() == 3) {
+          std::string joined;
+          for (auto piece : held.front().snapshot.Pieces()) joined += piece;
+          ASSERT_EQ(joined, held.front().text);
+          held.erase(held.begin());
+        }
+        held.push_back({list.TakeSnapshot(), model_text()});
+        break;
+    }
+    ASSERT_EQ(list.MarkedCount(), marked);
+  }
+  EXPECT_EQ(list.Text(), model_text());
+  for (const Held& h : held) {
+    std::string joined;
+    for (auto piece : h.snapshot.Pieces()) joined += piece;
+    EXPECT_EQ(joined, h.text);
+  }
+  list.ClearMarks();
+  EXPECT_EQ(list.MarkedCount(), 0u);
+  EXPECT_EQ(list.Count(), model.size());
 }
 
 }  // namespace

@@ -67,6 +67,36 @@ TEST_F(ControllerTest, CrawlsEveryReachablePageInAlphabeticalOrder) {
   EXPECT_EQ(front.labels.back(), std::make_pair(CounterLabel::kLabel9, std::string("4")));
 }
 
+TEST_F(ControllerTest, OneCallForAPagesLinksChangesTheListsAsOneCallPerLink) {
+  // Two pages: the first finds c, which is then dispatched; the second finds the rest.
+  const Lines first = {"http://h/c"};
+  const Lines second = {"http://h/b", "http://h/a",    "HTTP://H/B",    "http://h/c", "http://h/a",
+                        "http://h/A", "http://h/\xC0", "http://h/\xE0", "http://h/d"};
+  // The rule one link at a time, over two separate lists.
+  SortedList seen;
+  SortedList queue;
+  for (const Lines* page : {&first, &second}) {
+    for (const std::string& link : *page) {
+      if (seen.Add(link)) queue.Add(link);
+    }
+    if (page == &first) queue.TakeFirst();
+  }
+
+  TmyThread worker(controller, "http://h/", 0, "UA", WorkerMode::kCrawl);
+  // The test plays the dispatcher, which owns the queue.
+  auto& state = const_cast<CrawlState&>(controller.State());
+  worker.FoundLinks = first;
+  controller.AddFoundLinks(worker);
+  state.url_queue.TakeFirst();
+  worker.FoundLinks = second;
+  controller.AddFoundLinks(worker);
+  EXPECT_EQ(state.seen_urls.ToLines(), seen.ToLines());
+  Lines queued;
+  while (!state.url_queue.Empty()) queued.push_back(state.url_queue.TakeFirst());
+  EXPECT_EQ(queued, queue.ToLines());
+  EXPECT_EQ(worker.FoundLink, "http://h/d");
+}
+
 TEST_F(ControllerTest, AThreadCountOfZeroOrNotANumberDispatchesNothingUntilStop) {
   for (const char* count : {"0", "-3", "ten"}) {
     SCOPED_TRACE(count);

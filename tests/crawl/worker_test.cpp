@@ -40,6 +40,10 @@ class RecordingHost : public WorkerHost {
   void UnregisterThread(TmyThread& w) override { Log("UnregisterThread " + w.ThreadStatus); }
   void ThreadFinished(TmyThread&) override { Log("ThreadFinished"); }
   void DecActiveThreads(TmyThread&) override { Log("DecActiveThreads"); }
+  void AddFoundLinks(TmyThread& w) override {
+    Log("AddFoundLinks " + std::to_string(w.FoundLinks.size()));
+    WorkerHost::AddFoundLinks(w);
+  }
   void AddFoundLink(TmyThread& w) override { Log("AddFoundLink " + w.FoundLink); }
   void SaveSeenUrls(TmyThread&) override {
     Log("SaveSeenUrls");
@@ -88,7 +92,8 @@ TEST_F(WorkerTest, AdmittedPageRunsEveryHookInOrderAndWritesItsText) {
   const std::string u = "http://127.0.0.21/a.html";
   EXPECT_EQ(host.log, (std::vector<std::string>{
                           "RegisterThread", "ShowState [get] " + u, "RefreshWorkTime",
-                          "ShowState [parse] links " + u, "AddFoundLink http://127.0.0.21/c.html",
+                          "ShowState [parse] links " + u, "AddFoundLinks 2",
+                          "AddFoundLink http://127.0.0.21/c.html",
                           "AddFoundLink http://127.0.0.21/b.html", "SaveSeenUrls",
                           "RefreshWorkTime", "ShowState [parse] text " + u, "ShowState [done] " + u,
                           "UnregisterThread [SUCCESS]", "ThreadFinished", "DecActiveThreads"}));

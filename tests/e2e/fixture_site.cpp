@@ -1,6 +1,7 @@
 // Fixture web sites: hand-written tables and a generated large site.
 #include "e2e/fixture_site.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -47,6 +48,15 @@ std::string PageLink(int target, int form, const LargeSiteShape& shape) {
   }
 }
 
+// Named address `j` of page `index`: "/z/" and eight hex digits that differ for every pair
+// (k * 2654435761 is a bijection modulo 2^32), in no sorted order.
+std::string NamedPath(int index, int j, const LargeSiteShape& shape) {
+  const auto k = static_cast<uint32_t>(index * shape.named + j);
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(k * 2654435761u));
+  return "z/" + std::string(hex) + ".html";
+}
+
 std::string LargeSitePage(int index, const LargeSiteShape& shape) {
   std::mt19937 random(shape.seed + static_cast<uint32_t>(index));
   std::vector<std::string> lines;
@@ -78,6 +88,8 @@ std::string LargeSitePage(int index, const LargeSiteShape& shape) {
   lines.push_back("<li>" + Anchor("/img/photo" + std::to_string(index) + ".jpg", "Photo") +
                   "</li>");
   lines.push_back("</ul>");
+  for (int j = 0; j < shape.named; ++j)
+    lines.push_back(Anchor("/" + NamedPath(index, j, shape), "n"));
   return HtmlPage("Page " + std::to_string(index), lines);
 }
 
@@ -122,6 +134,9 @@ std::vector<std::string> LargeSiteAddresses(const LargeSiteShape& shape) {
   std::vector<std::string> addresses;
   for (int i = 0; i < shape.pages; ++i) {
     addresses.push_back(shape.scheme + shape.host + "/" + LargeSitePagePath(i));
+    for (int j = 0; j < shape.named; ++j) {
+      addresses.push_back(shape.scheme + shape.host + "/" + NamedPath(i, j, shape));
+    }
   }
   return addresses;
 }

@@ -33,12 +33,15 @@ struct LargeSiteShape {
   std::string scheme = "http://";  // and their scheme
   int paragraphs = 6;              // prose paragraphs per page
   uint32_t seed = 20261208;        // same seed, same site
+  int named = 0;                   // addresses each page names that no other page names
 };
 
 // A generated site of `shape.pages` pages. Every page is reachable from the root through a
 // tree of links (page i links to pages 2i+1 and 2i+2), and each page also links to a few
-// pages chosen at random. Links come in every form the crawler tells apart: absolute
-// SCHEME + "HOST/...", root-relative "/...", relative to the root without a leading "/", and
+// pages chosen at random, and names `shape.named` addresses under "/z/" that lead to no page
+// (they sort after the pages, and spread over their part of the list). Links come in every
+// form the crawler tells apart: absolute SCHEME + "HOST/...", root-relative "/...", relative
+// to the root without a leading "/", and
 // links that never lead to a page: with "#" (dropped) and to ".jpg" pictures (blacklisted by
 // default). Each paragraph is one line of more than 10 letters and more than 3 spaces, so the
 // plain-text extractor keeps it; the menu lines are too short to be kept.
@@ -47,8 +50,8 @@ struct LargeSiteShape {
 // The path of page `index` of a generated site, without the leading "/" ("" for the root).
 [[nodiscard]] std::string LargeSitePagePath(int index);
 
-// Every address a crawl of the generated site from SCHEME + "HOST/" can reach: the root and one
-// address per page, in no particular order.
+// Every address a crawl of the generated site from SCHEME + "HOST/" can reach: the root, one
+// address per page and the named addresses, in no particular order.
 [[nodiscard]] std::vector<std::string> LargeSiteAddresses(const LargeSiteShape& shape);
 
 }  // namespace korvane::testing

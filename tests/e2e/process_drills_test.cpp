@@ -10,7 +10,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "base/cp1251.h"
@@ -103,6 +105,83 @@ TEST(KillDrill, AKilledCrawlLeavesOnlyWholeFiles) {
       }
     }
   }
+}
+
+// A site whose 40 pages name 2,500 addresses each: its list of 100,041 lines (4 MB) is saved in
+// the background while it grows.
+LargeSiteShape BigListSite() {
+  LargeSiteShape shape;
+  shape.pages = 40;
+  shape.host = "127.0.0.81";
+  shape.named = 2500;
+  return shape;
+}
+
+// Every address of the site, each followed by CR LF, sorted by the byte-by-byte folded
+// comparison: what the final save must write.
+std::string ReferenceList(const LargeSiteShape& shape) {
+  std::map<std::string, std::string> sorted;
+  for (const std::string& address : LargeSiteAddresses(shape)) {
+    std::string key = address;
+    for (char& c : key) c = static_cast<char>(FoldCase1251(static_cast<unsigned char>(c)));
+    sorted.emplace(key, address);
+  }
+  std::string text;
+  for (const auto& [key, address] : sorted) text += address + "\r\n";
+  return text;
+}
+
+TEST(KillDrill, ABigCrawlKilledWhileItSavesItsListLeavesAWholeSortedList) {
+  const LargeSiteShape shape = BigListSite();
+  TempDir root;
+  WriteSite(root.path(), MakeLargeSite(shape));
+  NginxServer server(shape.host, root.path());
+  const auto all = LargeSiteAddresses(shape);
+  const std::set<std::string> addresses(all.begin(), all.end());
+
+  std::mt19937 random(20261209);
+  for (int drill = 0; drill < 6; ++drill) {
+    SCOPED_TRACE("drill " + std::to_string(drill));
+    TempDir work;
+    work.Write("UA.txt", "UA\r\n");
+    {
+      ChildProcess cli({KORVANE_CLI_PATH, "crawl", "--site", server.Url(), "--links-only"},
+                       work.path(), work.File("out.txt"), work.File("err.txt"), 60'000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 1400));
+      ::kill(cli.pid(), SIGKILL);
+      cli.Wait(10'000);
+    }
+    if (!work.Exists("parsed_urls.txt")) continue;
+    const std::string bytes = work.Read("parsed_urls.txt");
+    ASSERT_TRUE(bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n");
+    const Lines saved = SplitLines(bytes);
+    for (size_t i = 0; i < saved.size(); ++i) {
+      ASSERT_TRUE(addresses.contains(saved[i])) << saved[i];
+      if (i > 0) ASSERT_LT(CompareNoCase1251(saved[i - 1], saved[i]), 0);
+    }
+  }
+}
+
+TEST(BigList, TheFinalSaveWritesEveryAddressSortedByteForByte) {
+  const LargeSiteShape shape = BigListSite();
+  TempDir root;
+  WriteSite(root.path(), MakeLargeSite(shape));
+  NginxServer server(shape.host, root.path());
+  TempDir work(true);
+  work.Write("UA.txt", "UA\r\n");
+  CrawlOptions options;
+  options.site.Set(server.Url());
+  options.links_only = true;
+  options.blacklist.Set(MemoText(std::string(texts::kDefaultBlacklist)));  // no pictures
+  FakeFrontEnd front;
+  CrawlController controller(options, front);
+  // Once every address is known, STOP: the rest of the queue names no page.
+  const size_t total = LargeSiteAddresses(shape).size();
+  front.on_pass = [&] {
+    if (controller.State().seen_urls.Count() == total) controller.Button3Click();
+  };
+  ASSERT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(work.Read("parsed_urls.txt"), ReferenceList(shape));
 }
 
 class SignalDrill : public ::testing::Test {
