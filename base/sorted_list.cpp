@@ -23,11 +23,15 @@ std::string_view SortedList::LineAt(const Block& block, size_t i) {
 }
 
 size_t SortedList::LowerBound(const Block& block, std::string_view line) {
+  const std::string_view text = *block.text;
+  const std::vector<uint64_t>& starts = block.starts;
   size_t low = 0;
-  size_t high = block.starts.size();
+  size_t high = starts.size();
   while (low < high) {
     const size_t middle = low + (high - low) / 2;
-    if (Less{}(LineAt(block, middle), line)) {
+    const uint64_t begin = starts[middle] & ~kMarkBit;
+    const uint64_t end = middle + 1 < starts.size() ? starts[middle + 1] & ~kMarkBit : text.size();
+    if (Less{}(text.substr(begin, end - begin - kLineEnd.size()), line)) {
       low = middle + 1;
     } else {
       high = middle;
@@ -39,7 +43,7 @@ size_t SortedList::LowerBound(const Block& block, std::string_view line) {
 size_t SortedList::BlockFor(std::string_view line) const {
   // The last block whose first line is not above `line`; before every block, the first.
   const auto it = std::partition_point(blocks_.begin(), blocks_.end(), [&](const Block& block) {
-    return !Less{}(line, LineAt(block, 0));
+    return !Less{}(line, block.first);
   });
   return it == blocks_.begin() ? 0 : static_cast<size_t>(it - blocks_.begin()) - 1;
 }
@@ -69,6 +73,10 @@ std::string& SortedList::WritableText(Block& block, size_t extra) {
   return *block.text;
 }
 
+void SortedList::Refresh(Block& block) {
+  block.first = block.starts.empty() ? std::string_view() : LineAt(block, 0);
+}
+
 bool SortedList::Add(std::string_view line, bool marked) {
   const Place place = Find(line);
   if (place.found) return false;
@@ -95,6 +103,7 @@ void SortedList::Insert(const Place& place, std::string_view line, bool marked) 
     ++marked_;
     marked_from_ = std::min(marked_from_, place.block);
   }
+  Refresh(block);
   SplitIfFull(place.block);
 }
 
@@ -117,6 +126,8 @@ void SortedList::SplitIfFull(size_t b) {
   WritableText(lower, 0).resize(cut);
   lower.starts.resize(kBlockLines);
   lower.marked -= upper.marked;
+  Refresh(lower);
+  Refresh(upper);
   blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
   if (marked_from_ > b) ++marked_from_;
 }
@@ -134,6 +145,7 @@ void SortedList::Erase(size_t b, size_t i) {
   }
   block.starts.erase(block.starts.begin() + static_cast<std::ptrdiff_t>(i));
   for (size_t k = i; k < block.starts.size(); ++k) block.starts[k] -= size;
+  Refresh(block);
   --count_;
   if (block.starts.empty()) {
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));

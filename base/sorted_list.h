@@ -52,7 +52,7 @@ class SortedList {
   [[nodiscard]] size_t Count() const { return count_; }
   [[nodiscard]] bool Empty() const { return count_ == 0; }
   // Line 0, the alphabetically first. The list must not be empty.
-  [[nodiscard]] std::string_view First() const { return LineAt(blocks_.front(), 0); }
+  [[nodiscard]] std::string_view First() const { return blocks_.front().first; }
   // Removes and returns line 0. The list must not be empty.
   std::string TakeFirst();
   void Clear();
@@ -88,6 +88,8 @@ class SortedList {
     // Where each line begins in `text`; kMarkBit set for a marked line.
     std::vector<uint64_t> starts;
     size_t marked = 0;
+    // Line 0, kept beside the block so the search over blocks reads one text per step.
+    std::string_view first;
   };
 
   [[nodiscard]] static std::string_view LineAt(const Block& block, size_t i);
@@ -104,6 +106,8 @@ class SortedList {
   [[nodiscard]] Place Find(std::string_view line) const;
   // The block's text, copied first when a snapshot shares it.
   static std::string& WritableText(Block& block, size_t extra);
+  // Updates `first` after a change of the block.
+  static void Refresh(Block& block);
   void Insert(const Place& place, std::string_view line, bool marked);
   void Erase(size_t b, size_t i);
   void SplitIfFull(size_t b);
