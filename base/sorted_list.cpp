@@ -2,13 +2,38 @@
 #include "base/sorted_list.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/cp1251.h"
 
 namespace korvane {
 
 namespace {
+
 constexpr std::string_view kLineEnd = "\r\n";
+
+// The folded bytes of `line` from `from` on, four of them packed with the first highest, 0
+// past its end. When two lines fold alike before `from`, different keys order them as the
+// lines compare; equal keys decide nothing (a line may hold a 0 byte, or go on beyond).
+uint32_t KeyAt(std::string_view line, size_t from) {
+  uint32_t key = 0;
+  for (size_t p = from; p < from + 4; ++p) {
+    key = key << 8 | (p < line.size() ? FoldCase1251(static_cast<unsigned char>(line[p])) : 0u);
+  }
+  return key;
+}
+
+// How many leading bytes of `a` and `b` fold alike, counting no further than `limit`.
+size_t FoldedCommonPrefix(std::string_view a, std::string_view b, size_t limit) {
+  const size_t n = std::min({a.size(), b.size(), limit});
+  size_t i = 0;
+  while (i < n && (a[i] == b[i] || FoldCase1251(static_cast<unsigned char>(a[i])) ==
+                                       FoldCase1251(static_cast<unsigned char>(b[i])))) {
+    ++i;
+  }
+  return i;
+}
+
 }  // namespace
 
 bool SortedList::Less::operator()(std::string_view a, std::string_view b) const {
@@ -22,59 +47,96 @@ std::string_view SortedList::LineAt(const Block& block, size_t i) {
   return std::string_view(*block.text).substr(begin, end - begin - kLineEnd.size());
 }
 
-size_t SortedList::LowerBound(const Block& block, std::string_view line) {
-  const std::string_view text = *block.text;
-  const std::vector<uint64_t>& starts = block.starts;
+std::pair<size_t, bool> SortedList::Locate(size_t b, std::string_view line) const {
+  const Block& block = blocks_[b];
+  const size_t n = block.starts.size();
+  if (n == 0) return {0, false};
+  // A line that does not fold like the block's common prefix is none of its lines and sorts
+  // before or after all of them. The head holds the prefix unless it is long.
+  const Head& head = heads_[b];
+  const std::string_view head_bytes(head.bytes.data(), std::min<uint64_t>(head.size, Head::kBytes));
+  const std::string_view first = block.prefix <= head_bytes.size() ? head_bytes : block.first;
+  if (FoldedCommonPrefix(line, first, block.prefix) < block.prefix) {
+    return {CompareToFirst(line, b) < 0 ? 0 : n, false};
+  }
+  const uint32_t key = KeyAt(line, block.prefix);
   size_t low = 0;
-  size_t high = starts.size();
+  size_t high = n;
   while (low < high) {
     const size_t middle = low + (high - low) / 2;
-    const uint64_t begin = starts[middle] & ~kMarkBit;
-    const uint64_t end = middle + 1 < starts.size() ? starts[middle + 1] & ~kMarkBit : text.size();
-    if (Less{}(text.substr(begin, end - begin - kLineEnd.size()), line)) {
+    const uint32_t other = block.keys[middle];
+    if (other != key ? other < key : Less{}(LineAt(block, middle), line)) {
       low = middle + 1;
     } else {
       high = middle;
     }
   }
-  return low;
+  // Equal lines have equal keys, so a different key needs no look at the line.
+  const bool found = low < n && block.keys[low] == key && !Less{}(line, LineAt(block, low));
+  return {low, found};
 }
 
 size_t SortedList::BlockFor(std::string_view line) const {
   // The last block whose first line is not above `line`; before every block, the first.
-  const auto it = std::partition_point(blocks_.begin(), blocks_.end(), [&](const Block& block) {
-    return !Less{}(line, block.first);
-  });
-  return it == blocks_.begin() ? 0 : static_cast<size_t>(it - blocks_.begin()) - 1;
+  size_t low = 0;
+  size_t high = blocks_.size();
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    if (CompareToFirst(line, middle) >= 0) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low == 0 ? 0 : low - 1;
 }
 
 SortedList::Place SortedList::Find(std::string_view line) const {
   if (count_ == 0) return {0, 0, false};
   const size_t b = BlockFor(line);
-  const Block& block = blocks_[b];
-  const size_t i = LowerBound(block, line);
-  const bool found = i < block.starts.size() && !Less{}(line, LineAt(block, i));
+  const auto [i, found] = Locate(b, line);
   return {b, i, found};
 }
 
 std::string& SortedList::WritableText(Block& block, size_t extra) {
   std::string& text = *block.text;
   const size_t needed = text.size() + extra;
-  if (block.text.use_count() > 1) {
-    // A snapshot reads this text: change a copy and leave the snapshot its own.
-    auto copy = std::make_shared<std::string>();
-    copy->reserve(needed + needed / 8);
-    copy->append(text);
-    block.text = std::move(copy);
-  } else if (needed > text.capacity()) {
-    // Grow by an eighth rather than double: the texts are most of the list's memory.
-    text.reserve(needed + needed / 8);
-  }
+  const bool shared = block.text.use_count() > 1;
+  if (!shared && needed <= text.capacity()) return text;
+  // A snapshot reads this text, or it is full: go on in a copy. The copy grows by an eighth,
+  // not twice over as a string's own growth would: the texts are most of the list's memory.
+  auto copy = std::make_shared<std::string>();
+  copy->reserve(needed + needed / 8);
+  copy->append(text);
+  block.text = std::move(copy);
   return *block.text;
 }
 
-void SortedList::Refresh(Block& block) {
+void SortedList::Rekey(Block& block) {
+  const size_t lines = block.starts.size();
+  block.prefix = FoldedCommonPrefix(LineAt(block, 0), LineAt(block, lines - 1), SIZE_MAX);
+  block.keys.resize(lines);
+  for (size_t i = 0; i < lines; ++i) block.keys[i] = KeyAt(LineAt(block, i), block.prefix);
+}
+
+void SortedList::Refresh(size_t b) {
+  Block& block = blocks_[b];
   block.first = block.starts.empty() ? std::string_view() : LineAt(block, 0);
+  Head& head = heads_[b];
+  head.size = block.first.size();
+  block.first.copy(head.bytes.data(), Head::kBytes);
+}
+
+int SortedList::CompareToFirst(std::string_view line, size_t b) const {
+  const Head& head = heads_[b];
+  const size_t held = std::min<uint64_t>(head.size, Head::kBytes);
+  const int result =
+      CompareNoCase1251(line.substr(0, held), std::string_view(head.bytes.data(), held));
+  if (result != 0) return result;
+  // The line begins as the head does: a whole first line is shorter or equal, a longer one
+  // must be read.
+  if (head.size == held) return line.size() > held ? 1 : 0;
+  return CompareNoCase1251(line, blocks_[b].first);
 }
 
 bool SortedList::Add(std::string_view line, bool marked) {
@@ -85,8 +147,22 @@ bool SortedList::Add(std::string_view line, bool marked) {
 }
 
 void SortedList::Insert(const Place& place, std::string_view line, bool marked) {
-  if (blocks_.empty()) blocks_.emplace_back();
+  if (blocks_.empty()) {
+    blocks_.emplace_back();
+    heads_.emplace_back();
+  }
   Block& block = blocks_[place.block];
+  // A line between two others folds like them as far as they fold alike; one at either end
+  // may shorten the common prefix, and then every key is taken afresh.
+  const size_t lines = block.starts.size();
+  size_t prefix = line.size();
+  if (lines > 0) {
+    prefix = block.prefix;
+    if (place.index == 0 || place.index == lines) {
+      const std::string_view end = LineAt(block, place.index == 0 ? 0 : lines - 1);
+      prefix = FoldedCommonPrefix(line, end, prefix);
+    }
+  }
   const size_t size = line.size() + kLineEnd.size();
   std::string& text = WritableText(block, size);
   const uint64_t at =
@@ -97,13 +173,19 @@ void SortedList::Insert(const Place& place, std::string_view line, bool marked) 
   for (size_t i = place.index; i < block.starts.size(); ++i) block.starts[i] += size;
   block.starts.insert(block.starts.begin() + static_cast<std::ptrdiff_t>(place.index),
                       marked ? at | kMarkBit : at);
+  if (lines > 0 && prefix == block.prefix) {
+    block.keys.insert(block.keys.begin() + static_cast<std::ptrdiff_t>(place.index),
+                      KeyAt(line, prefix));
+  } else {
+    Rekey(block);
+  }
   ++count_;
   if (marked) {
     ++block.marked;
     ++marked_;
     marked_from_ = std::min(marked_from_, place.block);
   }
-  Refresh(block);
+  Refresh(place.block);
   SplitIfFull(place.block);
 }
 
@@ -123,12 +205,20 @@ void SortedList::SplitIfFull(size_t b) {
   }
   Block& lower = blocks_[b];
   const uint64_t cut = lower.starts[kBlockLines] & ~kMarkBit;
-  WritableText(lower, 0).resize(cut);
+  // The lower half moves to a text of its own size, so no half keeps the whole's room.
+  auto text = std::make_shared<std::string>();
+  text->reserve(cut + cut / 8);
+  text->append(*lower.text, 0, cut);
+  lower.text = std::move(text);
   lower.starts.resize(kBlockLines);
   lower.marked -= upper.marked;
-  Refresh(lower);
-  Refresh(upper);
+  // Each half spans a narrower range than the whole, so its lines may fold alike for longer.
+  Rekey(lower);
+  Rekey(upper);
   blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
+  heads_.insert(heads_.begin() + static_cast<std::ptrdiff_t>(b) + 1, Head{});
+  Refresh(b);
+  Refresh(b + 1);
   if (marked_from_ > b) ++marked_from_;
 }
 
@@ -144,11 +234,13 @@ void SortedList::Erase(size_t b, size_t i) {
     --marked_;
   }
   block.starts.erase(block.starts.begin() + static_cast<std::ptrdiff_t>(i));
+  block.keys.erase(block.keys.begin() + static_cast<std::ptrdiff_t>(i));
   for (size_t k = i; k < block.starts.size(); ++k) block.starts[k] -= size;
-  Refresh(block);
+  Refresh(b);
   --count_;
   if (block.starts.empty()) {
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
+    heads_.erase(heads_.begin() + static_cast<std::ptrdiff_t>(b));
     if (marked_from_ > b) --marked_from_;
   }
 }
@@ -169,6 +261,7 @@ std::string SortedList::TakeFirst() {
 
 void SortedList::Clear() {
   blocks_.clear();
+  heads_.clear();
   count_ = 0;
   marked_ = 0;
   marked_from_ = 0;

@@ -1,10 +1,12 @@
 // The sorted text list: ascending order ignoring letter case, duplicates dropped.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/text_lines.h"
@@ -90,11 +92,16 @@ class SortedList {
     size_t marked = 0;
     // Line 0, kept beside the block so the search over blocks reads one text per step.
     std::string_view first;
+    // Every line's first `prefix` bytes fold alike, and keys[i] packs the folded bytes of line
+    // i that follow them: the search within the block compares keys, and reads a line only
+    // where the keys are equal.
+    size_t prefix = 0;
+    std::vector<uint32_t> keys;
   };
 
   [[nodiscard]] static std::string_view LineAt(const Block& block, size_t i);
-  // The first index in `block` whose line is not below `line`.
-  [[nodiscard]] static size_t LowerBound(const Block& block, std::string_view line);
+  // The first index in block `b` whose line is not below `line`, and whether it is `line`.
+  [[nodiscard]] std::pair<size_t, bool> Locate(size_t b, std::string_view line) const;
   // The block that holds `line` or would receive it.
   [[nodiscard]] size_t BlockFor(std::string_view line) const;
   // Where `line` is or would go: its block and its index there; `found` when present.
@@ -106,14 +113,28 @@ class SortedList {
   [[nodiscard]] Place Find(std::string_view line) const;
   // The block's text, copied first when a snapshot shares it.
   static std::string& WritableText(Block& block, size_t extra);
-  // Updates `first` after a change of the block.
-  static void Refresh(Block& block);
+  // Takes the block's common prefix and every key afresh.
+  static void Rekey(Block& block);
+  // Updates the block's `first` and its head after a change of block `b`.
+  void Refresh(size_t b);
+  // The sign of comparing `line` with the first line of block `b`, read from its head when
+  // that decides it.
+  [[nodiscard]] int CompareToFirst(std::string_view line, size_t b) const;
   void Insert(const Place& place, std::string_view line, bool marked);
   void Erase(size_t b, size_t i);
   void SplitIfFull(size_t b);
   [[nodiscard]] size_t FirstMarkedBlock() const;
 
+  // The start of each block's first line, side by side in one array: the search over blocks
+  // reads these few hundred kilobytes, not a line in every block it passes.
+  struct Head {
+    static constexpr size_t kBytes = 56;
+    std::array<char, kBytes> bytes;
+    uint64_t size;  // of the whole line
+  };
+
   std::vector<Block> blocks_;
+  std::vector<Head> heads_;  // one per block
   size_t count_ = 0;
   size_t marked_ = 0;
   // Every block before this one has no marked line.
