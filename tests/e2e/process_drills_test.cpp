@@ -157,7 +157,9 @@ TEST(KillDrill, ABigCrawlKilledWhileItSavesItsListLeavesAWholeSortedList) {
     const Lines saved = SplitLines(bytes);
     for (size_t i = 0; i < saved.size(); ++i) {
       ASSERT_TRUE(addresses.contains(saved[i])) << saved[i];
-      if (i > 0) ASSERT_LT(CompareNoCase1251(saved[i - 1], saved[i]), 0);
+      if (i > 0) {
+        ASSERT_LT(CompareNoCase1251(saved[i - 1], saved[i]), 0);
+      }
     }
   }
 }
