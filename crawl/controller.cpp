@@ -397,6 +397,13 @@ void CrawlController::AddFoundLink(TmyThread& worker) {
 }
 
 void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
+  if (done_.IsOpen()) {
+    // The page is recorded as done right after this hook; the record must never reach the
+    // disk before a list that holds the page's links, or a kill would lose them for good.
+    seen_writer_.Stop();
+    SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
+    return;
+  }
   seen_writer_.Save();
 }
 

@@ -27,6 +27,11 @@ void DoneRecord::Close() {
   fd_.reset();
 }
 
+bool DoneRecord::IsOpen() {
+  std::lock_guard lock(mutex_);
+  return fd_.has_value();
+}
+
 void DoneRecord::Append(const std::string& url) {
   const std::string line = url + "\r\n";
   std::lock_guard lock(mutex_);

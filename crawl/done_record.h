@@ -24,6 +24,8 @@ class DoneRecord {
   void Open(const std::string& path, bool fresh);
   // Ends the record; later appends are dropped.
   void Close();
+  // Whether the record is open: the run records its finished pages.
+  [[nodiscard]] bool IsOpen();
 
   // Appends `url`. When a line cannot be written whole (a full disk) the record ends there:
   // a continued run then fetches the later pages again.
