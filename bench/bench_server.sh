@@ -1,4 +1,4 @@
-# For the big-site benchmark (sourced, not run): nginx serving a folder on port 80 of one
+# For the crawl benchmarks (sourced, not run): nginx serving a folder on port 80 of one
 # loopback address, started and stopped by its PID, and the reading of /usr/bin/time.
 # Expects $work (a scratch folder of the caller's) to exist; sets $server_pid.
 

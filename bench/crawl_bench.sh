@@ -44,25 +44,8 @@ if [ ! -x /usr/bin/time ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-crawl-bench-XXXXXX")
-server_pid=""
-
-stop_server() {
-  [ -n "$server_pid" ] || return 0
-  # server_pid is the `timeout` that runs nginx: TERM is passed on to nginx.
-  kill -TERM "$server_pid" 2>/dev/null || true
-  for _ in $(seq 50); do
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$server_pid" 2>/dev/null; then
-    if [ -s "$work/nginx.pid" ]; then
-      kill -KILL "$(cat "$work/nginx.pid")" 2>/dev/null || true
-    fi
-    kill -KILL "$server_pid" 2>/dev/null || true
-  fi
-  wait "$server_pid" 2>/dev/null || true
-  server_pid=""
-}
+# shellcheck source=bench/bench_server.sh
+. "$(dirname "$0")/bench_server.sh"
 cleanup() {
   stop_server
   rm -rf "$work"
@@ -160,9 +143,9 @@ fetched=$(wc -l <"$work/access.log")
 resumed=$(grep -c '|r$' "$work/access.log" || true)
 seen=$(wc -l <"$work/run/parsed_urls.txt")
 results=$(find "$work/run/parse" -name '*.txt' | wc -l)
-user_s=$(awk -F': ' '/User time \(seconds\)/ {print $2}' "$work/time.txt")
-sys_s=$(awk -F': ' '/System time \(seconds\)/ {print $2}' "$work/time.txt")
-max_rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+user_s=$(time_field "User time (seconds)")
+sys_s=$(time_field "System time (seconds)")
+max_rss_kb=$(time_field "Maximum resident set size")
 
 awk -v pages="$pages" -v fetched="$fetched" -v seen="$seen" -v results="$results" \
   -v ns="$((end_ns - start_ns))" -v user="$user_s" -v sys="$sys_s" -v rss="$max_rss_kb" \

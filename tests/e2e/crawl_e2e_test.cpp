@@ -36,20 +36,6 @@ constexpr const char* kTestFetchAgent = "Yandex/1.01.001 (compatible; Win16; P)"
 constexpr const char* kMainBlock =
     "[blockname]main[/blockname][start]<div id=\"main\">[/start][stop]</div>[/stop]";
 
-// Every line followed by CR LF, as the crawler writes its files.
-std::string CrLf(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-// A page with one prose line that names it, and the given links.
-std::string NamedPage(const std::string& name, const std::vector<std::string>& links = {}) {
-  std::vector<std::string> lines = {"<p>This is the page called " + name + " with its words.</p>"};
-  for (const std::string& link : links) lines.push_back(Anchor(link, "go"));
-  return HtmlPage(name, lines);
-}
-
 std::string NamedPageText(const std::string& name) {
   return CrLf({"This is the page called " + name + " with its words."});
 }

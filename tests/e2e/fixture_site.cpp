@@ -115,6 +115,18 @@ std::string Anchor(const std::string& target, const std::string& label) {
   return "<a href=\"" + target + "\">" + label + "</a>";
 }
 
+std::string NamedPage(const std::string& name, const std::vector<std::string>& links) {
+  std::vector<std::string> lines = {"<p>This is the page called " + name + " with its words.</p>"};
+  for (const std::string& link : links) lines.push_back(Anchor(link, "go"));
+  return HtmlPage(name, lines);
+}
+
+std::string CrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
 std::string LargeSitePagePath(int index) {
   if (index == 0) return "";
   return "s" + std::to_string(index % 7) + "/p" + std::to_string(index / 7 % 5) + "/page" +

@@ -25,6 +25,13 @@ void WriteSite(const std::string& root, const SiteTable& site);
 // `<a href="target">label</a>`
 [[nodiscard]] std::string Anchor(const std::string& target, const std::string& label);
 
+// A page with one prose line that names it, and an anchor "go" for each of `links`.
+[[nodiscard]] std::string NamedPage(const std::string& name,
+                                    const std::vector<std::string>& links = {});
+
+// Every line followed by CR LF, as the crawler writes its files.
+[[nodiscard]] std::string CrLf(const std::vector<std::string>& lines);
+
 // The shape of a generated site. Page 0 is the root ("index.html", served at "/"); page i > 0
 // lives at "<section>/<part>/page<i>.html" with a few folders per level.
 struct LargeSiteShape {

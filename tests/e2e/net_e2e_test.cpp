@@ -31,18 +31,6 @@ constexpr const char* kRecodeAddress = "127.0.0.63";
 constexpr uint16_t kProxyPort = 3160;
 constexpr const char* kAgent = "KorvaneNet/1.0";
 
-std::string CrLf(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-std::string NamedPage(const std::string& name, const std::vector<std::string>& links = {}) {
-  std::vector<std::string> lines = {"<p>This is the page called " + name + " with its words.</p>"};
-  for (const std::string& link : links) lines.push_back(Anchor(link, "go"));
-  return HtmlPage(name, lines);
-}
-
 // UTF-8 text in another character set, through glibc's iconv.
 std::string Encode(const std::string& utf8, const char* charset) {
   const iconv_t converter = ::iconv_open(charset, "UTF-8");

@@ -25,13 +25,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kAgent = "KorvanePolite/1.0";
 
-// A page with one prose line that names it, and the given links.
-std::string NamedPage(const std::string& name, const std::vector<std::string>& links = {}) {
-  std::vector<std::string> lines = {"<p>This is the page called " + name + " with its words.</p>"};
-  for (const std::string& link : links) lines.push_back(Anchor(link, "go"));
-  return HtmlPage(name, lines);
-}
-
 // The files under parse/, by name.
 std::map<std::string, std::string> Results(const TempDir& folder) {
   std::map<std::string, std::string> files;
