@@ -67,6 +67,16 @@ stop_server() {
   server_pid=""
 }
 
+# crawl_ended STATUS: stops the server; a crawl that failed ends the script with its errors.
+crawl_ended() {
+  stop_server
+  if [ "$1" -ne 0 ]; then
+    echo "the crawl failed with status $1:" >&2
+    tail -20 "$work/crawl.err" >&2
+    exit 1
+  fi
+}
+
 # time_field NAME: one field of /usr/bin/time -v's report in $work/time.txt.
 time_field() {
   awk -F': ' -v name="$1" 'index($0, name) {print $2}' "$work/time.txt"

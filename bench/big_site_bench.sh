@@ -88,12 +88,7 @@ done
 status=0
 wait "$runner" || status=$?
 cli_pid=""
-stop_server
-if [ "$status" -ne 0 ]; then
-  echo "the crawl failed with status $status:" >&2
-  tail -20 "$work/crawl.err" >&2
-  exit 1
-fi
+crawl_ended "$status"
 
 fetched=$(wc -l <"$work/access.log")
 seen=$(wc -l <"$work/run/parsed_urls.txt")

@@ -131,13 +131,7 @@ status=0
   "${crawl_flags[@]}" \
   2>"$work/crawl.err") || status=$?
 end_ns=$(date +%s%N)
-stop_server
-
-if [ "$status" -ne 0 ]; then
-  echo "the crawl failed with status $status:" >&2
-  tail -20 "$work/crawl.err" >&2
-  exit 1
-fi
+crawl_ended "$status"
 
 fetched=$(wc -l <"$work/access.log")
 resumed=$(grep -c '|r$' "$work/access.log" || true)

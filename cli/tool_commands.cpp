@@ -67,32 +67,29 @@ int RunTool(Tool tool) {
 
 }  // namespace
 
-int RunFilter(const FilterFields& fields) {
+// A tool that always runs to its end; what it returns is in its final text.
+template <class Tool, class Fields>
+int RunToEnd(const Tool& tool, const Fields& fields) {
   return RunTool([&](const ToolProgress& progress) {
-    FilterSmallFiles(fields, progress);
+    tool(fields, progress);
     return true;
   });
+}
+
+int RunFilter(const FilterFields& fields) {
+  return RunToEnd(FilterSmallFiles, fields);
 }
 
 int RunJoin(const JoinFields& fields) {
-  return RunTool([&](const ToolProgress& progress) {
-    JoinTexts(fields, progress);
-    return true;
-  });
+  return RunToEnd(JoinTexts, fields);
 }
 
 int RunCleanFromTo(const CleanFields& fields) {
-  return RunTool([&](const ToolProgress& progress) {
-    CleanFromTo(fields, progress);
-    return true;
-  });
+  return RunToEnd(CleanFromTo, fields);
 }
 
 int RunCleanWords(const CleanFields& fields) {
-  return RunTool([&](const ToolProgress& progress) {
-    CleanWords(fields, progress);
-    return true;
-  });
+  return RunToEnd(CleanWords, fields);
 }
 
 int RunSplit(const SplitFields& fields) {
