@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "base/cp1251.h"
 
@@ -36,8 +37,29 @@ size_t FoldedCommonPrefix(std::string_view a, std::string_view b, size_t limit) 
 
 }  // namespace
 
+SortedList::SortedList(const SortedList& other)
+    : heads_(other.heads_),
+      count_(other.count_),
+      marked_(other.marked_),
+      marked_from_(other.marked_from_) {
+  blocks_.reserve(other.blocks_.size());
+  for (const auto& block : other.blocks_) blocks_.push_back(std::make_unique<Block>(*block));
+}
+
+SortedList& SortedList::operator=(const SortedList& other) {
+  if (this != &other) *this = SortedList(other);
+  return *this;
+}
+
 bool SortedList::Less::operator()(std::string_view a, std::string_view b) const {
   return CompareNoCase1251(a, b) < 0;
+}
+
+SortedList::Probe::Probe(std::string_view text) : line(text) {
+  const size_t n = std::min(line.size(), Head::kBytes);
+  for (size_t i = 0; i < n; ++i) {
+    folded[i] = static_cast<char>(FoldCase1251(static_cast<unsigned char>(line[i])));
+  }
 }
 
 std::string_view SortedList::LineAt(const Block& block, size_t i) {
@@ -47,18 +69,19 @@ std::string_view SortedList::LineAt(const Block& block, size_t i) {
   return std::string_view(*block.text).substr(begin, end - begin - kLineEnd.size());
 }
 
-std::pair<size_t, bool> SortedList::Locate(size_t b, std::string_view line) const {
-  const Block& block = blocks_[b];
+std::pair<size_t, bool> SortedList::Locate(size_t b, const Probe& probe) const {
+  const std::string_view line = probe.line;
+  const Block& block = *blocks_[b];
   const size_t n = block.starts.size();
   if (n == 0) return {0, false};
   // A line that does not fold like the block's common prefix is none of its lines and sorts
-  // before or after all of them. The head holds the prefix unless it is long.
-  const Head& head = heads_[b];
-  const std::string_view head_bytes(head.bytes.data(), std::min<uint64_t>(head.size, Head::kBytes));
-  const std::string_view first = block.prefix <= head_bytes.size() ? head_bytes : block.first;
-  if (FoldedCommonPrefix(line, first, block.prefix) < block.prefix) {
-    return {CompareToFirst(line, b) < 0 ? 0 : n, false};
-  }
+  // before or after all of them. The head holds the prefix, folded, unless it is long.
+  const bool shares_prefix =
+      block.prefix <= Head::kBytes
+          ? line.size() >= block.prefix &&
+                std::memcmp(probe.folded.data(), heads_[b].bytes.data(), block.prefix) == 0
+          : FoldedCommonPrefix(line, block.first, block.prefix) == block.prefix;
+  if (!shares_prefix) return {CompareToFirst(probe, b) < 0 ? 0 : n, false};
   const uint32_t key = KeyAt(line, block.prefix);
   size_t low = 0;
   size_t high = n;
@@ -76,13 +99,13 @@ std::pair<size_t, bool> SortedList::Locate(size_t b, std::string_view line) cons
   return {low, found};
 }
 
-size_t SortedList::BlockFor(std::string_view line) const {
+size_t SortedList::BlockFor(const Probe& probe) const {
   // The last block whose first line is not above `line`; before every block, the first.
   size_t low = 0;
   size_t high = blocks_.size();
   while (low < high) {
     const size_t middle = low + (high - low) / 2;
-    if (CompareToFirst(line, middle) >= 0) {
+    if (CompareToFirst(probe, middle) >= 0) {
       low = middle + 1;
     } else {
       high = middle;
@@ -93,8 +116,9 @@ size_t SortedList::BlockFor(std::string_view line) const {
 
 SortedList::Place SortedList::Find(std::string_view line) const {
   if (count_ == 0) return {0, 0, false};
-  const size_t b = BlockFor(line);
-  const auto [i, found] = Locate(b, line);
+  const Probe probe(line);
+  const size_t b = BlockFor(probe);
+  const auto [i, found] = Locate(b, probe);
   return {b, i, found};
 }
 
@@ -120,23 +144,28 @@ void SortedList::Rekey(Block& block) {
 }
 
 void SortedList::Refresh(size_t b) {
-  Block& block = blocks_[b];
+  Block& block = *blocks_[b];
   block.first = block.starts.empty() ? std::string_view() : LineAt(block, 0);
   Head& head = heads_[b];
   head.size = block.first.size();
-  block.first.copy(head.bytes.data(), Head::kBytes);
+  const size_t n = std::min(block.first.size(), Head::kBytes);
+  for (size_t i = 0; i < n; ++i) {
+    head.bytes[i] = static_cast<char>(FoldCase1251(static_cast<unsigned char>(block.first[i])));
+  }
 }
 
-int SortedList::CompareToFirst(std::string_view line, size_t b) const {
+int SortedList::CompareToFirst(const Probe& probe, size_t b) const {
+  // Folded bytes compare as the lines do; an equal run leaves the shorter line first.
   const Head& head = heads_[b];
   const size_t held = std::min<uint64_t>(head.size, Head::kBytes);
-  const int result =
-      CompareNoCase1251(line.substr(0, held), std::string_view(head.bytes.data(), held));
+  const size_t n = std::min(probe.line.size(), held);
+  const int result = std::memcmp(probe.folded.data(), head.bytes.data(), n);
   if (result != 0) return result;
+  if (probe.line.size() < held) return -1;
   // The line begins as the head does: a whole first line is shorter or equal, a longer one
   // must be read.
-  if (head.size == held) return line.size() > held ? 1 : 0;
-  return CompareNoCase1251(line, blocks_[b].first);
+  if (head.size == held) return probe.line.size() > held ? 1 : 0;
+  return CompareNoCase1251(probe.line, blocks_[b]->first);
 }
 
 bool SortedList::Add(std::string_view line, bool marked) {
@@ -148,10 +177,10 @@ bool SortedList::Add(std::string_view line, bool marked) {
 
 void SortedList::Insert(const Place& place, std::string_view line, bool marked) {
   if (blocks_.empty()) {
-    blocks_.emplace_back();
+    blocks_.push_back(std::make_unique<Block>());
     heads_.emplace_back();
   }
-  Block& block = blocks_[place.block];
+  Block& block = *blocks_[place.block];
   // A line between two others folds like them as far as they fold alike; one at either end
   // may shorten the common prefix, and then every key is taken afresh.
   const size_t lines = block.starts.size();
@@ -164,6 +193,7 @@ void SortedList::Insert(const Place& place, std::string_view line, bool marked) 
     }
   }
   const size_t size = line.size() + kLineEnd.size();
+  const char* const held = block.text->data();
   std::string& text = WritableText(block, size);
   const uint64_t at =
       place.index < block.starts.size() ? block.starts[place.index] & ~kMarkBit : text.size();
@@ -185,15 +215,16 @@ void SortedList::Insert(const Place& place, std::string_view line, bool marked) 
     ++marked_;
     marked_from_ = std::min(marked_from_, place.block);
   }
-  Refresh(place.block);
+  // Line 0 and its bytes stay put unless the new line is line 0 or the text moved.
+  if (place.index == 0 || text.data() != held) Refresh(place.block);
   SplitIfFull(place.block);
 }
 
 void SortedList::SplitIfFull(size_t b) {
-  if (blocks_[b].starts.size() < 2 * kBlockLines) return;
+  if (blocks_[b]->starts.size() < 2 * kBlockLines) return;
   Block upper;
   {
-    const Block& lower = blocks_[b];
+    const Block& lower = *blocks_[b];
     const uint64_t cut = lower.starts[kBlockLines] & ~kMarkBit;
     upper.text->reserve(lower.text->size() - cut + (lower.text->size() - cut) / 8);
     upper.text->append(*lower.text, cut);
@@ -203,7 +234,7 @@ void SortedList::SplitIfFull(size_t b) {
       if (lower.starts[i] & kMarkBit) ++upper.marked;
     }
   }
-  Block& lower = blocks_[b];
+  Block& lower = *blocks_[b];
   const uint64_t cut = lower.starts[kBlockLines] & ~kMarkBit;
   // The lower half moves to a text of its own size, so no half keeps the whole's room.
   auto text = std::make_shared<std::string>();
@@ -215,7 +246,8 @@ void SortedList::SplitIfFull(size_t b) {
   // Each half spans a narrower range than the whole, so its lines may fold alike for longer.
   Rekey(lower);
   Rekey(upper);
-  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1,
+                 std::make_unique<Block>(std::move(upper)));
   heads_.insert(heads_.begin() + static_cast<std::ptrdiff_t>(b) + 1, Head{});
   Refresh(b);
   Refresh(b + 1);
@@ -223,7 +255,7 @@ void SortedList::SplitIfFull(size_t b) {
 }
 
 void SortedList::Erase(size_t b, size_t i) {
-  Block& block = blocks_[b];
+  Block& block = *blocks_[b];
   const std::string_view line = LineAt(block, i);
   const size_t size = line.size() + kLineEnd.size();
   const uint64_t at = block.starts[i] & ~kMarkBit;
@@ -247,6 +279,19 @@ void SortedList::Erase(size_t b, size_t i) {
 
 void SortedList::AddAll(const Lines& lines) {
   for (const auto& line : lines) Add(line);
+}
+
+size_t SortedList::AddEach(const std::vector<std::string>& lines,
+                           const std::function<bool(std::string_view)>& mark_new) {
+  size_t added = 0;
+  for (const std::string& line : lines) {
+    const Place place = Find(line);
+    if (!place.found) {
+      Insert(place, line, mark_new(line));
+      ++added;
+    }
+  }
+  return added;
 }
 
 bool SortedList::Contains(std::string_view line) const {
@@ -273,7 +318,7 @@ bool SortedList::Mark(std::string_view line) {
     Insert(place, line, true);
     return true;
   }
-  Block& block = blocks_[place.block];
+  Block& block = *blocks_[place.block];
   uint64_t& start = block.starts[place.index];
   if (start & kMarkBit) return false;
   start |= kMarkBit;
@@ -284,19 +329,19 @@ bool SortedList::Mark(std::string_view line) {
 }
 
 size_t SortedList::FirstMarkedBlock() const {
-  while (blocks_[marked_from_].marked == 0) ++marked_from_;
+  while (blocks_[marked_from_]->marked == 0) ++marked_from_;
   return marked_from_;
 }
 
 std::string_view SortedList::FirstMarked() const {
-  const Block& block = blocks_[FirstMarkedBlock()];
+  const Block& block = *blocks_[FirstMarkedBlock()];
   size_t i = 0;
   while (!(block.starts[i] & kMarkBit)) ++i;
   return LineAt(block, i);
 }
 
 std::string SortedList::TakeFirstMarked() {
-  Block& block = blocks_[FirstMarkedBlock()];
+  Block& block = *blocks_[FirstMarkedBlock()];
   size_t i = 0;
   while (!(block.starts[i] & kMarkBit)) ++i;
   block.starts[i] &= ~kMarkBit;
@@ -306,7 +351,8 @@ std::string SortedList::TakeFirstMarked() {
 }
 
 void SortedList::ClearMarks() {
-  for (Block& block : blocks_) {
+  for (const auto& block_ptr : blocks_) {
+    Block& block = *block_ptr;
     for (uint64_t& start : block.starts) start &= ~kMarkBit;
     block.marked = 0;
   }
@@ -317,7 +363,8 @@ void SortedList::ClearMarks() {
 Lines SortedList::MarkedLines() const {
   Lines lines;
   lines.reserve(marked_);
-  for (const Block& block : blocks_) {
+  for (const auto& block_ptr : blocks_) {
+    const Block& block = *block_ptr;
     for (size_t i = 0; i < block.starts.size(); ++i) {
       if (block.starts[i] & kMarkBit) lines.emplace_back(LineAt(block, i));
     }
@@ -328,7 +375,7 @@ Lines SortedList::MarkedLines() const {
 std::vector<std::string_view> SortedList::TextPieces() const {
   std::vector<std::string_view> pieces;
   pieces.reserve(blocks_.size());
-  for (const Block& block : blocks_) pieces.emplace_back(*block.text);
+  for (const auto& block : blocks_) pieces.emplace_back(*block->text);
   return pieces;
 }
 
@@ -336,7 +383,8 @@ SortedList::Snapshot SortedList::TakeSnapshot() const {
   Snapshot snapshot;
   snapshot.texts_.reserve(blocks_.size());
   snapshot.pieces_.reserve(blocks_.size());
-  for (const Block& block : blocks_) {
+  for (const auto& block_ptr : blocks_) {
+    const Block& block = *block_ptr;
     snapshot.texts_.push_back(block.text);
     snapshot.pieces_.emplace_back(*block.text);
   }
@@ -346,16 +394,17 @@ SortedList::Snapshot SortedList::TakeSnapshot() const {
 std::string SortedList::Text() const {
   std::string text;
   size_t size = 0;
-  for (const Block& block : blocks_) size += block.text->size();
+  for (const auto& block : blocks_) size += block->text->size();
   text.reserve(size);
-  for (const Block& block : blocks_) text += *block.text;
+  for (const auto& block : blocks_) text += *block->text;
   return text;
 }
 
 Lines SortedList::ToLines() const {
   Lines lines;
   lines.reserve(count_);
-  for (const Block& block : blocks_) {
+  for (const auto& block_ptr : blocks_) {
+    const Block& block = *block_ptr;
     for (size_t i = 0; i < block.starts.size(); ++i) lines.emplace_back(LineAt(block, i));
   }
   return lines;

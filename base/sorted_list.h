@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,15 +47,27 @@ class SortedList {
     std::vector<std::string_view> pieces_;
   };
 
+  SortedList() = default;
+  // A copy shares the block texts until either list changes one.
+  SortedList(const SortedList& other);
+  SortedList& operator=(const SortedList& other);
+  SortedList(SortedList&&) noexcept = default;
+  SortedList& operator=(SortedList&&) noexcept = default;
+  ~SortedList() = default;
+
   // Returns true when the line was new and has been added; a new line is marked when
   // `marked` is true.
   bool Add(std::string_view line, bool marked = false);
   void AddAll(const Lines& lines);
+  // Adds each line in turn, as Add does; a line that is new is marked when `mark_new(line)`
+  // says so, and only a new line is asked about. Returns how many lines were new.
+  size_t AddEach(const std::vector<std::string>& lines,
+                 const std::function<bool(std::string_view)>& mark_new);
   [[nodiscard]] bool Contains(std::string_view line) const;
   [[nodiscard]] size_t Count() const { return count_; }
   [[nodiscard]] bool Empty() const { return count_ == 0; }
   // Line 0, the alphabetically first. The list must not be empty.
-  [[nodiscard]] std::string_view First() const { return blocks_.front().first; }
+  [[nodiscard]] std::string_view First() const { return blocks_.front()->first; }
   // Removes and returns line 0. The list must not be empty.
   std::string TakeFirst();
   void Clear();
@@ -82,7 +95,7 @@ class SortedList {
   [[nodiscard]] Lines MarkedLines() const;
 
  private:
-  static constexpr size_t kBlockLines = 128;  // a block splits when it reaches twice this
+  static constexpr size_t kBlockLines = 64;  // a block splits when it reaches twice this
   static constexpr uint64_t kMarkBit = uint64_t{1} << 63;
 
   struct Block {
@@ -99,11 +112,14 @@ class SortedList {
     std::vector<uint32_t> keys;
   };
 
+  // A line being searched for, with its first bytes folded once for the whole search.
+  struct Probe;
+
   [[nodiscard]] static std::string_view LineAt(const Block& block, size_t i);
   // The first index in block `b` whose line is not below `line`, and whether it is `line`.
-  [[nodiscard]] std::pair<size_t, bool> Locate(size_t b, std::string_view line) const;
+  [[nodiscard]] std::pair<size_t, bool> Locate(size_t b, const Probe& probe) const;
   // The block that holds `line` or would receive it.
-  [[nodiscard]] size_t BlockFor(std::string_view line) const;
+  [[nodiscard]] size_t BlockFor(const Probe& probe) const;
   // Where `line` is or would go: its block and its index there; `found` when present.
   struct Place {
     size_t block;
@@ -119,21 +135,28 @@ class SortedList {
   void Refresh(size_t b);
   // The sign of comparing `line` with the first line of block `b`, read from its head when
   // that decides it.
-  [[nodiscard]] int CompareToFirst(std::string_view line, size_t b) const;
+  [[nodiscard]] int CompareToFirst(const Probe& probe, size_t b) const;
   void Insert(const Place& place, std::string_view line, bool marked);
   void Erase(size_t b, size_t i);
   void SplitIfFull(size_t b);
   [[nodiscard]] size_t FirstMarkedBlock() const;
 
-  // The start of each block's first line, side by side in one array: the search over blocks
-  // reads these few hundred kilobytes, not a line in every block it passes.
+  // The start of each block's first line, folded, side by side in one array: the search over
+  // blocks compares these few hundred kilobytes bytewise, and reads no line in a block it
+  // passes.
   struct Head {
     static constexpr size_t kBytes = 56;
     std::array<char, kBytes> bytes;
     uint64_t size;  // of the whole line
   };
+  struct Probe {
+    explicit Probe(std::string_view text);
+    std::string_view line;
+    std::array<char, Head::kBytes> folded;  // the first bytes of `line`, folded
+  };
 
-  std::vector<Block> blocks_;
+  // Blocks are held by pointer so that a split moves pointers, not records, along the list.
+  std::vector<std::unique_ptr<Block>> blocks_;
   std::vector<Head> heads_;  // one per block
   size_t count_ = 0;
   size_t marked_ = 0;

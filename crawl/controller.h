@@ -117,6 +117,7 @@ class CrawlController final : public WorkerHost {
   void ThreadFinished(TmyThread& worker) override;
   void DecActiveThreads(TmyThread& worker) override;
   void AddFoundLink(TmyThread& worker) override;
+  void AddFoundLinks(TmyThread& worker) override;
   void PageDone(TmyThread& worker) override;
   void SaveSeenUrls(TmyThread& worker) override;
 
@@ -138,7 +139,7 @@ class CrawlController final : public WorkerHost {
   // queued. STOP during the fetch cancels it.
   void FetchRobots(const std::string& site);
   // Whether robots.txt lets `url` enter the queue: the one check every queued address passes.
-  [[nodiscard]] bool MayQueue(const std::string& url) const;
+  [[nodiscard]] bool MayQueue(std::string_view url) const;
   void DropDisallowedFromQueue();
   // The pause due before the next dispatch has passed (the pause option, raised to the
   // robots.txt Crawl-delay).

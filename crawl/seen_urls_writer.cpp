@@ -30,12 +30,14 @@ void SeenUrlsWriter::Save() {
 }
 
 void SeenUrlsWriter::Poll() {
+  // A written snapshot is dropped at once: while one is held, every block the list changes is
+  // copied first, and during the rest that copying would buy nothing.
+  if (held_ && !Collect()) return;
   if (!wanted_) return;
   {
     std::lock_guard lock(mutex_);
-    if (writing_ || std::chrono::steady_clock::now() < rested_at_) return;
+    if (std::chrono::steady_clock::now() < rested_at_) return;
   }
-  Collect();
   held_ = list_.TakeSnapshot();
   wanted_ = false;
   {
@@ -47,12 +49,13 @@ void SeenUrlsWriter::Poll() {
   if (!thread_.joinable()) thread_ = std::thread(&SeenUrlsWriter::Run, this);
 }
 
-void SeenUrlsWriter::Collect() {
+bool SeenUrlsWriter::Collect() {
   {
     std::lock_guard lock(mutex_);
-    if (writing_) return;
+    if (writing_) return false;
   }
   held_.reset();
+  return true;
 }
 
 void SeenUrlsWriter::Stop() {

@@ -49,15 +49,15 @@ class SeenUrlsWriter {
 
  private:
   void Run();
-  // Drops the snapshot of a write that has ended.
-  void Collect();
+  // Drops the snapshot of a write that has ended; false while the write goes on.
+  bool Collect();
 
   const std::string path_;
   const SortedList& list_;
   std::thread thread_;
 
   // Owner's thread only.
-  std::optional<SortedList::Snapshot> held_;  // the snapshot being written, or last written
+  std::optional<SortedList::Snapshot> held_;  // the snapshot being written
   bool wanted_ = false;                       // the list has changed since the last snapshot
 
   std::mutex mutex_;

@@ -160,12 +160,27 @@ TEST(SortedList, MarkedLinesAndSnapshotsAgreeWithAModel) {
     line += std::to_string(random() % 3000);
     switch (random() % 8) {
       case 0:
-      case 1:
-      case 2: {  // add, marked or not
+      case 1: {  // add, marked or not
         const bool mark = random() % 2;
         const bool added = model.emplace(folded(line), std::make_pair(line, mark)).second;
         ASSERT_EQ(list.Add(line, mark), added) << line;
         marked += added && mark;
+        break;
+      }
+      case 2: {  // a batch, with repeats and case variants; new lines marked by their length
+        std::vector<std::string> batch{line, line + "q"};
+        for (int k = random() % 6; k >= 0; --k) batch.push_back(batch[random() % batch.size()]);
+        batch.push_back(folded(line));
+        size_t added = 0;
+        for (const std::string& each : batch) {
+          const bool mark = each.size() % 2 == 0;
+          if (model.emplace(folded(each), std::make_pair(each, mark)).second) {
+            ++added;
+            marked += mark;
+          }
+        }
+        ASSERT_EQ(list.AddEach(batch, [](std::string_view each) { return each.size() % 2 == 0; }),
+                  added);
         break;
       }
       case 3:
@@ -215,6 +230,13 @@ TEST(SortedList, MarkedLinesAndSnapshotsAgreeWithAModel) {
   list.ClearMarks();
   EXPECT_EQ(list.MarkedCount(), 0u);
   EXPECT_EQ(list.Count(), model.size());
+  // A copy shares the texts, and a change to either leaves the other as it was.
+  SortedList copy = list;
+  const std::string before = copy.Text();
+  list.Add("http://h/\xFF\xFF");  // sorts last
+  copy.TakeFirst();
+  EXPECT_EQ(list.Text(), before + "http://h/\xFF\xFF\r\n");
+  EXPECT_EQ(copy.Text(), before.substr(before.find("\r\n") + 2));
 }
 
 }  // namespace
