@@ -2,6 +2,8 @@
 #include "crawl/links.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -16,38 +18,96 @@ constexpr std::string_view kAnchorMarker = "<a href=\"";
 // A marker that reaches across a join starts at most this many bytes before it.
 constexpr size_t kMarkerReach = kAnchorMarker.size() - 1;
 
-// The address parts every link of one page is built from, computed once per page.
+// The blacklist lines by their first byte: a link is read once, and at each of its bytes
+// only the lines that begin with that byte are compared.
+class BlacklistMatcher {
+ public:
+  explicit BlacklistMatcher(const Lines* blacklist) {
+    if (blacklist == nullptr) return;
+    for (const std::string& line : *blacklist) {
+      if (!line.empty()) by_first_[static_cast<unsigned char>(line[0])].emplace_back(line);
+    }
+  }
+
+  // Yes when `link` contains one of the lines: IsBlacklisted.
+  [[nodiscard]] bool Matches(std::string_view link) const {
+    for (size_t at = 0; at < link.size(); ++at) {
+      for (const std::string_view line : by_first_[static_cast<unsigned char>(link[at])]) {
+        if (line.size() <= link.size() - at &&
+            std::memcmp(link.data() + at, line.data(), line.size()) == 0) {
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+ private:
+  std::array<std::vector<std::string_view>, 256> by_first_;
+};
+
+// The anchor text as the rules read it: "Zero" for nothing, then without TAB, LF and CR.
+std::string LinkText(std::string_view raw) {
+  if (raw.empty()) return std::string(kZero);
+  std::string text(raw);
+  text.erase(std::remove_if(text.begin(), text.end(),
+                            [](char c) { return c == '\t' || c == '\n' || c == '\r'; }),
+             text.end());
+  return text;
+}
+
+// The address parts and the blacklist every link of one page is built with, prepared once
+// per page.
 class LinkBuilder {
  public:
   LinkBuilder(std::string_view url, std::string_view host, const LinkOptions& options)
       : url_(url),
         host_(host),
         options_(options),
-        host_root_(options.scheme + std::string(host) + "/") {}
+        host_root_(options.scheme + std::string(host) + "/"),
+        blacklist_(options.blacklist) {}
 
+  // The link of one raw anchor text: the rules, then "&amp;" as "&", then the blacklist.
+  [[nodiscard]] std::optional<std::string> Admit(std::string_view raw) {
+    std::optional<std::string> link = Build(LinkText(raw));
+    if (!link) return std::nullopt;
+    if (link->find('&') != std::string::npos) *link = ReplaceAll(*link, "&amp;", "&");
+    if (blacklist_.Matches(*link)) return std::nullopt;
+    return link;
+  }
+
+ private:
   // The link built from the anchor text `text` (breaks already removed), or nothing when the
   // first rule that applies drops it.
-  [[nodiscard]] std::optional<std::string> Build(std::string_view text) {
+  [[nodiscard]] std::optional<std::string> Build(std::string text) {
     // An empty text has no first character to classify; such an anchor leads nowhere.
     if (text.empty()) return std::nullopt;
     if (Contains(text, "#")) return std::nullopt;
     if (Contains(text, "./")) return options_.site + DeleteFirst(text, "./");
     if (Contains(text, host_)) {
       if (options_.exclude_subdomains && !Contains(text, host_root_)) return std::nullopt;
-      return std::string(text);
+      return text;
     }
-    if (text.front() == '/') return options_.scheme + std::string(host_) + std::string(text);
+    if (text.front() == '/') return Prefixed(options_.scheme, host_, text);
     if (text.front() == 'h') return std::nullopt;  // an absolute link to another site
-    if (!options_.relative) return host_root_ + std::string(text);
+    if (!options_.relative) return Prefixed(host_root_, {}, text);
     if (!page_folder_) page_folder_ = UrlDirectory(url_);
-    return *page_folder_ + std::string(text);
+    return Prefixed(*page_folder_, {}, text);
   }
 
- private:
+  // a + b + text, in one allocation.
+  static std::string Prefixed(std::string_view a, std::string_view b, std::string_view text) {
+    std::string link;
+    link.reserve(a.size() + b.size() + text.size());
+    link.append(a).append(b).append(text);
+    return link;
+  }
+
   std::string_view url_;
   std::string_view host_;
   const LinkOptions& options_;
-  std::string host_root_;                   // scheme + host + "/"
+  std::string host_root_;  // scheme + host + "/"
+  BlacklistMatcher blacklist_;
   std::optional<std::string> page_folder_;  // UrlDirectory(url), once it is needed
 };
 
@@ -88,27 +148,6 @@ class PassedText {
   std::vector<std::pair<size_t, size_t>> ranges_;
 };
 
-// The anchor text as the rules read it: "Zero" for nothing, then without TAB, LF and CR.
-std::string LinkText(std::string_view raw) {
-  if (raw.empty()) return std::string(kZero);
-  std::string text;
-  text.reserve(raw.size());
-  for (char c : raw) {
-    if (c != '\t' && c != '\n' && c != '\r') text += c;
-  }
-  return text;
-}
-
-// The link of one raw anchor text: the rules, then "&amp;" as "&", then the blacklist.
-std::optional<std::string> Admit(LinkBuilder& builder, std::string_view raw,
-                                 const LinkOptions& options) {
-  std::optional<std::string> link = builder.Build(LinkText(raw));
-  if (!link) return std::nullopt;
-  *link = ReplaceAll(*link, "&amp;", "&");
-  if (options.blacklist && IsBlacklisted(*link, *options.blacklist)) return std::nullopt;
-  return link;
-}
-
 }  // namespace
 
 std::string NormalizeAnchors(std::string_view page) {
@@ -133,7 +172,7 @@ std::string NormalizeAnchors(std::string_view page) {
 // of the next marker, so each byte of the page is searched a bounded number of times.
 void ExtractLinks(std::string_view page, std::string_view url, std::string_view host,
                   const LinkOptions& options,
-                  const std::function<void(const std::string& link)>& on_link) {
+                  const std::function<void(std::string link)>& on_link) {
   std::string quoted;
   std::string_view text = page;
   if (options.apostrophes) {
@@ -163,14 +202,14 @@ void ExtractLinks(std::string_view page, std::string_view url, std::string_view 
     // Up to the next double quote, or the whole rest of P when there is none.
     const size_t quote = text.find('"', rest);
     const size_t length = quote == std::string_view::npos ? quote : quote - rest;
-    if (const auto link = Admit(builder, text.substr(rest, length), options)) on_link(*link);
+    if (auto link = builder.Admit(text.substr(rest, length))) on_link(std::move(*link));
   }
 }
 
 std::optional<std::string> BuildLink(std::string_view raw, std::string_view url,
                                      std::string_view host, const LinkOptions& options) {
   LinkBuilder builder(url, host, options);
-  return Admit(builder, raw, options);
+  return builder.Admit(raw);
 }
 
 bool IsBlacklisted(std::string_view link, const Lines& blacklist) {

@@ -42,8 +42,7 @@ struct LinkOptions {
 //   <a <a href="href="x"> -> "http://H/x" (the inner anchor reads "href=" and is dropped)
 // "&amp;" in a built link becomes "&". Linear in the page size.
 void ExtractLinks(std::string_view page, std::string_view url, std::string_view host,
-                  const LinkOptions& options,
-                  const std::function<void(const std::string& link)>& on_link);
+                  const LinkOptions& options, const std::function<void(std::string link)>& on_link);
 
 // The link ExtractLinks would build from one anchor text `raw` of the page at `url`, or
 // nothing when the rules or the blacklist drop it: the Location of a redirect goes through

@@ -159,7 +159,7 @@ void TmyThread::RunCrawlPipeline() {
                            target.scheme};
   // One main-thread call for all the page's links, not one per link.
   FoundLinks.clear();
-  const auto add_link = [&](const std::string& link) { FoundLinks.push_back(link); };
+  const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };
   // A redirect's target is queued like the page's first anchor.
   if (location) {
     if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
