@@ -166,6 +166,8 @@ void TmyThread::RunCrawlPipeline() {
   }
   ExtractLinks(page, Url, Host, link_options, add_link);
   if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
+  // Freed here, on this thread, rather than by the main thread when it reaps the worker.
+  FoundLinks = {};
   Sync(&WorkerHost::SaveSeenUrls);
   Sync(&WorkerHost::RefreshWorkTime);
 
