@@ -10,6 +10,7 @@
 
 #include "crawl/controller.h"
 #include "crawl/front_end.h"
+#include "crawl/option_table.h"
 #include "crawl/options.h"
 #include "tools/tools.h"
 
@@ -84,7 +85,7 @@ class TForm1 final : public QWidget, public FrontEnd {
   std::string TemplatesText;
 
   // ---- Controls, top to bottom. ----
-  QTabWidget* PageControl1;  // the six pages of settings and tools, and "Сеть"
+  QTabWidget* PageControl1;  // the six pages of settings and tools, "Сеть" and "Текст"
   QWidget* TabSheet1;        // "Настройки": settings
   QWidget* TabSheet2;        // "Black n White"
   QWidget* TabSheet3;        // "Фильтр результатов": result filter
@@ -92,6 +93,7 @@ class TForm1 final : public QWidget, public FrontEnd {
   QWidget* TabSheet5;        // "TextCleaner"
   QWidget* TabSheet6;        // "PathMaker"
   QWidget* TabSheet7;        // "Сеть": network options beyond the design
+  QWidget* TabSheet8;        // "Текст": text options beyond the design
 
   QGroupBox* GroupBox1;  // "Центр управления полетами": mission control centre
   QLabel* Label1;        // "сайт:": site
@@ -189,7 +191,8 @@ class TForm1 final : public QWidget, public FrontEnd {
   void BuildSettingsPage();
   void BuildListsPage();
   void BuildToolPages();
-  void BuildNetworkPage();
+  // The extension controls of the option table's rows for `tab`, on `page`.
+  void BuildExtensionPage(QWidget* page, ExtensionTab tab);
   void BuildCounters();
   void BuildMonitor();
   void BindControls();

@@ -124,10 +124,12 @@ TForm1::TForm1() : controller_(options_, *this) {
   TabSheet5 = AddPage(PageControl1, "TabSheet5", QStringLiteral("TextCleaner"));
   TabSheet6 = AddPage(PageControl1, "TabSheet6", QStringLiteral("PathMaker"));
   TabSheet7 = AddPage(PageControl1, "TabSheet7", QStringLiteral("Сеть"));
+  TabSheet8 = AddPage(PageControl1, "TabSheet8", QStringLiteral("Текст"));
   BuildSettingsPage();
   BuildListsPage();
   BuildToolPages();
-  BuildNetworkPage();
+  BuildExtensionPage(TabSheet7, ExtensionTab::kNetwork);
+  BuildExtensionPage(TabSheet8, ExtensionTab::kText);
   BuildCounters();
   BuildMonitor();
   BindControls();
@@ -335,30 +337,35 @@ void TForm1::BuildToolPages() {
   grid->setRowStretch(3, 1);
 }
 
-// One check box per extension of kCheckOptions and one field per row of kNumberOptions, named
-// after the table's control so the binding block finds them.
-void TForm1::BuildNetworkPage() {
-  auto* layout = new QFormLayout(TabSheet7);
+// One check box per extension of kCheckOptions and one field per row of kNumberOptions that
+// belong to `tab`, named after the table's control so the binding block finds them.
+void TForm1::BuildExtensionPage(QWidget* page, ExtensionTab tab) {
+  auto* layout = new QFormLayout(page);
   layout->setContentsMargins(8, 6, 8, 6);
   layout->setVerticalSpacing(1);
-  auto* checks = new QWidget(TabSheet7);
-  auto* column = new QVBoxLayout(checks);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(1);
+  // Two columns of check boxes, filled row by row, so a tab of many fits the page's height.
+  auto* checks = new QWidget(page);
+  auto* columns = new QGridLayout(checks);
+  columns->setContentsMargins(0, 0, 0, 0);
+  columns->setHorizontalSpacing(12);
+  columns->setVerticalSpacing(1);
+  int placed = 0;
   for (const CheckOption& row : kCheckOptions) {
-    if (row.extension_caption.empty()) continue;
+    if (row.tab != tab) continue;
     auto* box = new QCheckBox(Utf8(row.extension_caption), checks);
     box->setObjectName(Utf8(row.control));
     box->setToolTip(Utf8(row.help));
-    column->addWidget(box);
+    columns->addWidget(box, placed / 2, placed % 2);
+    ++placed;
   }
   layout->addRow(checks);
   for (const NumberOption& row : kNumberOptions) {
-    auto* field = new QSpinBox(TabSheet7);
+    if (row.tab != tab) continue;
+    auto* field = new QSpinBox(page);
     field->setObjectName(Utf8(row.control));
     field->setRange(0, INT_MAX);
     field->setToolTip(Utf8(row.help));
-    auto* label = new QLabel(Utf8(row.caption), TabSheet7);
+    auto* label = new QLabel(Utf8(row.caption), page);
     label->setBuddy(field);
     field->setAccessibleName(label->text());
     layout->addRow(label, field);
@@ -447,7 +454,7 @@ void TForm1::BindControls() {
   BindMemo(Memo1, options_.blacklist);             // "Блэклист"
   BindMemo(Memo2, options_.whitelist);             // "Вайтлист"
   BindEnabled(CheckBox11, options_.normalize_anchors);  // "расширенный формат ссылок"
-  BindOptionTables(this, "", options_);  // CheckBox1 ... CheckBox10, the "Сеть" tab
+  BindOptionTables(this, "", options_);  // CheckBox1 ... CheckBox10, "Сеть" and "Текст"
 }
 
 void TForm1::ConnectHandlers() {

@@ -20,7 +20,7 @@
 #include "crawl/settings_file.h"
 #include "crawl/test_fetch.h"
 #include "crawl/texts.h"
-#include "text/plain_text.h"
+#include "crawl/worker.h"
 #include "text/templates.h"
 
 namespace korvane::cli {
@@ -170,7 +170,7 @@ int RunCrawl(CrawlOptions& options) {
 }
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {
-  WriteBytes(NormalizeLines(ExtractPlainText(LoadTextPage(file, options))));
+  WriteBytes(NormalizeLines(PlainModeText(LoadTextPage(file, options), options)));
   return 0;
 }
 

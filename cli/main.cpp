@@ -56,12 +56,13 @@ int main(int argc, char** argv) {
       *crawl, options,
       {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes", "--template-pages",
        "--exclude-subdomains", "--relative", "--proxy", "--markup", "--keep-br", "--no-clean",
-       "--https", "--insecure", "--follow-redirects", "--recode", "--robots", "--continue"});
+       "--https", "--insecure", "--follow-redirects", "--recode", "--robots", "--continue",
+       "--sitemaps", "--compressed", "--retry", "--main-text", "--skip-duplicates", "--report"});
   AddNumberOptions(*crawl, options);
 
-  auto* text = app.add_subcommand("text", "print the plain text a worker would save for FILE");
+  auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*text, options, {"--recode"});
+  AddCheckFlags(*text, options, {"--recode", "--main-text"});
 
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");

@@ -67,15 +67,22 @@ struct CrawlOptions {
   std::atomic<bool> elementary_clean{true};      // template window CheckBox3
 
   // Extensions beyond the design, all off by default; with every one off a run sends, writes
-  // and lists exactly what it would without them. They sit on the window's "Сеть" tab.
-  std::atomic<bool> https_ports{false};       // "https://" addresses and ":port" in hosts
-  std::atomic<bool> insecure_tls{false};      // accept any certificate (own test sites)
-  std::atomic<bool> follow_redirects{false};  // queue the Location of a 3xx answer
-  std::atomic<bool> recode_pages{false};      // page text from its charset to code page 1251
-  std::atomic<bool> obey_robots{false};       // never dispatch what robots.txt disallows
-  std::atomic<int64_t> request_delay_ms{0};   // at least this long between two dispatches
-  std::atomic<int64_t> max_pages{0};          // stop dispatching after this many; 0 = no limit
-  std::atomic<bool> continue_run{false};      // START continues the last run's address list
+  // and lists exactly what it would without them. They sit on the window's "Сеть" and
+  // "Текст" tabs.
+  std::atomic<bool> https_ports{false};        // "https://" addresses and ":port" in hosts
+  std::atomic<bool> insecure_tls{false};       // accept any certificate (own test sites)
+  std::atomic<bool> follow_redirects{false};   // queue the Location of a 3xx answer
+  std::atomic<bool> recode_pages{false};       // page text from its charset to code page 1251
+  std::atomic<bool> obey_robots{false};        // never dispatch what robots.txt disallows
+  std::atomic<int64_t> request_delay_ms{0};    // at least this long between two dispatches
+  std::atomic<int64_t> max_pages{0};           // stop dispatching after this many; 0 = no limit
+  std::atomic<bool> continue_run{false};       // START continues the last run's address list
+  std::atomic<bool> read_sitemaps{false};      // queue the sitemaps' addresses at START
+  std::atomic<bool> accept_compressed{false};  // ask for gzip/deflate answers, inflate them
+  std::atomic<bool> retry_busy{false};         // wait and ask again after 429 and 503
+  std::atomic<bool> main_text{false};          // save the page's main text, not the plain text
+  std::atomic<bool> skip_duplicates{false};    // save no text twice, nor a near copy
+  std::atomic<bool> write_report{false};       // report/pages.csv and report/index.html
 };
 
 }  // namespace korvane

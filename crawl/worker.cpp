@@ -13,6 +13,7 @@
 #include "crawl/recode.h"
 #include "crawl/texts.h"
 #include "text/admission.h"
+#include "text/main_text.h"
 #include "text/plain_text.h"
 #include "text/templates.h"
 
@@ -38,6 +39,12 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
     worker.FoundLink = link;
     AddFoundLink(worker);
   }
+}
+
+std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
+  if (!options.main_text.load()) return ExtractPlainText(page);
+  return ExtractMainText(page,
+                         options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
 }
 
 std::string ResultFilePath(int32_t id) {
@@ -188,7 +195,7 @@ void TmyThread::RunCrawlPipeline() {
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
-        text = ExtractPlainText(page);
+        text = PlainModeText(page, options);
       }
       WriteResultFile(text);
     }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/text_lines.h"
@@ -118,6 +119,10 @@ class TmyThread {
   std::atomic<bool> cancelled_{false};
   FetchCancel fetch_cancel_;
 };
+
+// The text a worker saves for `page` (as received, recoded when the run recodes) when it runs
+// neither links-only nor selective: the main text with that option on, else the plain text.
+[[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);
