@@ -45,7 +45,8 @@ class TForm1 final : public QWidget, public FrontEnd {
   [[nodiscard]] TForm2& TemplateWindow() { return *form2_; }
 
   // Writes the settings file from the site, the two lists and the templates, and sets
-  // TemplatesText first. Raises KorvaneError when the file cannot be written.
+  // TemplatesText first; then the extensions file from the "Сеть" and "Текст" tabs. Raises
+  // KorvaneError when a file cannot be written.
   void savesettings();
 
   // Runs a handler that processes messages for a long time (a crawl, a test fetch, a tool):
@@ -75,6 +76,7 @@ class TForm1 final : public QWidget, public FrontEnd {
   void WriteLabel(CounterLabel label, const std::string& text) override;
   void ProcessMessages() override;
   void ShowMessage(const std::string& text) override;
+  void ShowError(const KorvaneError& error) override;
   bool PrepareTemplates() override;
   void SaveSettings() override;
   void SetWatchdogEnabled(bool enabled) override;

@@ -100,6 +100,17 @@ void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& op
   }
 }
 
+void ApplyExtensionValues(QWidget* window, const std::vector<ExtensionValue>& values) {
+  for (const ExtensionValue& value : values) {
+    const QString name = QString::fromUtf8(value.control.data(), value.control.size());
+    if (auto* field = window->findChild<QSpinBox*>(name)) {
+      field->setValue(static_cast<int>(value.value));
+    } else {
+      Control<QCheckBox>(window, value.control)->setChecked(value.value != 0);
+    }
+  }
+}
+
 void RenderGrid(QTableWidget* table, const MonitorGrid& grid) {
   const auto& rows = grid.Rows();
   const int columns = table->columnCount();

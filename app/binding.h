@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "crawl/extensions_file.h"
 
 #include "crawl/options.h"
 
@@ -35,6 +38,10 @@ void BindEnabled(QWidget* control, std::atomic<bool>& option);
 // prefix, every field of kNumberOptions. A row without its control is a programming fault
 // (std::logic_error).
 void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& options);
+
+// Gives each control named by `values` (a check box or a number field of `window`) its
+// value; its binding then writes the option.
+void ApplyExtensionValues(QWidget* window, const std::vector<ExtensionValue>& values);
 
 // Shows `grid` in `table`: the header row as the column titles, the other rows as the
 // table's rows.

@@ -50,7 +50,7 @@ void ShowErrors(QWidget* parent, const std::function<void()>& body) {
   try {
     body();
   } catch (const KorvaneError& error) {
-    ShowMessageBox(parent, ToQt(error.what()));
+    ShowMessageBox(parent, ErrorToQt(error));
   }
 }
 

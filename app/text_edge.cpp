@@ -39,4 +39,9 @@ std::string PathFromQt(const QString& text) {
   return std::string(native.constData(), static_cast<size_t>(native.size()));
 }
 
+QString ErrorToQt(const KorvaneError& error) {
+  const KorvaneError::Parts parts = error.Split();
+  return ToQt(parts.before) + PathToQt(parts.path) + ToQt(parts.after);
+}
+
 }  // namespace korvane

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
+
 namespace korvane {
 
 // Code page 1251 bytes to a widget text, and back. Every widget text the core reads or
@@ -21,5 +23,8 @@ namespace korvane {
 // such as "/home/иван/parse" reaches the tools as the name the system knows.
 [[nodiscard]] QString PathToQt(std::string_view native);
 [[nodiscard]] std::string PathFromQt(const QString& text);
+
+// An error's text: its file name through PathToQt, the rest through ToQt.
+[[nodiscard]] QString ErrorToQt(const KorvaneError& error);
 
 }  // namespace korvane

@@ -25,6 +25,7 @@
 #include "app/text_edge.h"
 #include "app/widgets.h"
 #include "base/files.h"
+#include "crawl/extensions_file.h"
 #include "crawl/monitor.h"
 #include "crawl/option_table.h"
 #include "crawl/settings_file.h"
@@ -484,6 +485,7 @@ void TForm1::FormCreate() {
   Edit11->setText(Edit3->text());
   Edit12->setText(Edit3->text());
   ShowErrors(this, [this] { LoadSettingsFile(); });
+  ShowErrors(this, [this] { ApplyExtensionValues(this, LoadExtensions(ExtensionsFilePath())); });
 }
 
 void TForm1::LoadSettingsFile() {
@@ -498,9 +500,11 @@ void TForm1::LoadSettingsFile() {
 void TForm1::savesettings() {
   TemplatesText = options_.templates.Get()->text;
   korvane::SaveSettings(SettingsFilePath(), SettingsOf(options_));
+  SaveExtensions(ExtensionsFilePath(), options_);
 }
 
 void TForm1::FormDestroy() {
+  ShowErrors(this, [this] { SaveExtensions(ExtensionsFilePath(), options_); });
   EndProcess();
 }
 
@@ -634,6 +638,10 @@ void TForm1::ProcessMessages() {
 
 void TForm1::ShowMessage(const std::string& text) {
   ShowMessageBox(this, ToQt(text));
+}
+
+void TForm1::ShowError(const KorvaneError& error) {
+  ShowMessageBox(this, ErrorToQt(error));
 }
 
 bool TForm1::PrepareTemplates() {

@@ -5,15 +5,22 @@ namespace korvane {
 
 namespace {
 KorvaneError FileError(std::string_view verb, std::string_view path, std::string_view reason) {
-  std::string text = "Cannot ";
-  text += verb;
-  text += " file \"";
-  text += path;
-  text += "\". ";
-  text += reason;
-  return KorvaneError(text);
+  return KorvaneError("Cannot " + std::string(verb) + " file \"", path,
+                      "\". " + std::string(reason));
 }
 }  // namespace
+
+KorvaneError::KorvaneError(std::string_view before, std::string_view path, std::string_view after)
+    : std::runtime_error(std::string(before).append(path).append(after)),
+      path_begin_(before.size()),
+      path_size_(path.size()) {}
+
+KorvaneError::Parts KorvaneError::Split() const {
+  const std::string_view text = what();
+  if (path_begin_ == std::string_view::npos) return {text, {}, {}};
+  return {text.substr(0, path_begin_), text.substr(path_begin_, path_size_),
+          text.substr(path_begin_ + path_size_)};
+}
 
 KorvaneError CannotOpenFile(std::string_view path, std::string_view reason) {
   return FileError("open", path, reason);

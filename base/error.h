@@ -8,10 +8,25 @@
 namespace korvane {
 
 // An operation failed in a way the user is told about. `what()` is the finished message text
-// (code page 1251 bytes), e.g. `Cannot open file "UA.txt". No such file or directory`.
+// (code page 1251 bytes), e.g. `Cannot open file "UA.txt". No such file or directory`. A file
+// name in it keeps the file system's bytes, which are not code page 1251 text: Parts() marks
+// where it stands, so a front end converts the name as a name and the rest as text.
 class KorvaneError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // what() is before + path + after.
+  KorvaneError(std::string_view before, std::string_view path, std::string_view after);
+
+  struct Parts {
+    std::string_view before;  // code page 1251
+    std::string_view path;    // the file system's bytes; empty for an error naming no file
+    std::string_view after;   // code page 1251
+  };
+  [[nodiscard]] Parts Split() const;
+
+ private:
+  size_t path_begin_ = std::string_view::npos;
+  size_t path_size_ = 0;
 };
 
 // `Cannot open file "<path>". <reason>`

@@ -45,6 +45,10 @@ void PrintError(const std::string& cp1251_text) {
   std::cerr << "korvane-cli: " << Cp1251ToUtf8(cp1251_text) << std::endl;
 }
 
+void PrintError(const KorvaneError& error) {
+  std::cerr << "korvane-cli: " << ErrorToUtf8(error) << std::endl;
+}
+
 // The front end of a headless crawl: counters on stderr, messages as errors, signals as
 // STOP and HALT. The settings file is never written.
 class CliFrontEnd final : public FrontEnd {
@@ -77,6 +81,7 @@ class CliFrontEnd final : public FrontEnd {
   }
 
   void ShowMessage(const std::string& text) override { PrintError(text); }
+  void ShowError(const KorvaneError& error) override { PrintError(error); }
 
   bool PrepareTemplates() override { return !options_.templates.Get()->lines.empty(); }
 
@@ -113,6 +118,7 @@ class QuietFrontEnd final : public FrontEnd {
   void WriteLabel(CounterLabel, const std::string&) override {}
   void ProcessMessages() override {}
   void ShowMessage(const std::string& text) override { PrintError(text); }
+  void ShowError(const KorvaneError& error) override { PrintError(error); }
   bool PrepareTemplates() override { return true; }
   void SaveSettings() override {}
   [[noreturn]] void Halt() override { std::_Exit(130); }
@@ -142,6 +148,11 @@ void WriteBytes(const std::string& bytes) {
 }
 
 }  // namespace
+
+std::string ErrorToUtf8(const KorvaneError& error) {
+  const KorvaneError::Parts parts = error.Split();
+  return Cp1251ToUtf8(parts.before) + std::string(parts.path) + Cp1251ToUtf8(parts.after);
+}
 
 void LoadSettingsInto(CrawlOptions& options) {
   const auto settings = LoadSettings(std::string(texts::kSettingsFile));
@@ -209,7 +220,7 @@ int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& op
 int RunTestFetch(const std::string& url, CrawlOptions& options) {
   QuietFrontEnd front_end;
   CrawlController controller(options, front_end);
-  if (!RunTestFetch(controller, url)) {
+  if (RunTestFetch(controller, url) != TestFetchResult::kWritten) {
     PrintError("the test fetch wrote no result file");
     return 1;
   }

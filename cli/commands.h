@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/error.h"
 #include "crawl/options.h"
 #include "tools/tools.h"
 
@@ -28,6 +29,9 @@ int RunJoin(const JoinFields& fields);
 int RunCleanFromTo(const CleanFields& fields);
 int RunCleanWords(const CleanFields& fields);
 int RunSplit(const SplitFields& fields);  // 1 with "Файлов нет!" on stderr when there is nothing
+
+// An error's text for the terminal: code page 1251 text as UTF-8, a file name as it is.
+[[nodiscard]] std::string ErrorToUtf8(const KorvaneError& error);
 
 // Fills the mirror's site, blacklist, whitelist and templates from "settings/settings.txt",
 // or with the defaults of a first start when the file is missing.

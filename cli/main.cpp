@@ -41,7 +41,9 @@ void AddNumberOptions(CLI::App& command, CrawlOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Korvane: crawls one web site and saves the readable text of its pages"};
+  // Named, so that the help's usage lines say "korvane-cli" whatever path started it.
+  CLI::App app{"Korvane: crawls one web site and saves the readable text of its pages",
+               "korvane-cli"};
   app.set_version_flag("--version", "korvane-cli " KORVANE_VERSION);
   app.require_subcommand(1);
 
@@ -106,7 +108,12 @@ int main(int argc, char** argv) {
   split->add_option("DIR", folder, "the folder of result files")->required();
   split->add_option("--per", count_text, "files per sub-folder (Edit13)")->required();
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // --help and --version end with 0, a command line that cannot be parsed with 2.
+    return app.exit(error) == 0 ? 0 : 2;
+  }
   if (*clean && !*clean_from && !*clean_word) {
     std::cerr << "clean: give --from and --to, or --word\nRun with --help for more information.\n";
     return 2;
@@ -136,7 +143,7 @@ int main(int argc, char** argv) {
     if (*links) return korvane::cli::PrintLinks(file, korvane::Utf8ToCp1251(url), options);
     if (*test) return korvane::cli::RunTestFetch(korvane::Utf8ToCp1251(url), options);
   } catch (const korvane::KorvaneError& error) {
-    std::cerr << "korvane-cli: " << korvane::Cp1251ToUtf8(error.what()) << std::endl;
+    std::cerr << "korvane-cli: " << korvane::cli::ErrorToUtf8(error) << std::endl;
     return 1;
   }
   return 0;

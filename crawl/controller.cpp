@@ -65,7 +65,7 @@ StartResult CrawlController::Button1Click() {
     if (state_.active_threads > 0) FinalWait();
     done_.Close();
     seen_writer_.Stop();
-    front_end_.ShowMessage(error.what());
+    front_end_.ShowError(error);
     return StartResult::kFailed;
   }
 }
@@ -258,7 +258,7 @@ void CrawlController::Button3Click() {
   try {
     front_end_.SaveSettings();
   } catch (const KorvaneError& error) {
-    front_end_.ShowMessage(error.what());
+    front_end_.ShowError(error);
     return;
   }
   state_.stop_requested = true;
@@ -269,7 +269,8 @@ void CrawlController::Button8Click() {
 }
 
 std::shared_ptr<const std::atomic<bool>> CrawlController::StartTestWorker(const std::string& url) {
-  return StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest).ended;
+  test_ended_ = StartWorker(url, 0, std::string(texts::kTestUserAgent), WorkerMode::kTest).ended;
+  return test_ended_;
 }
 
 CrawlController::StartedWorker CrawlController::StartWorker(const std::string& url, int32_t id,

@@ -92,6 +92,8 @@ class CrawlController final : public WorkerHost {
   // The template window's test fetch: one test worker for `url`, outside any crawl. The flag
   // it returns is set once the worker's body has returned.
   std::shared_ptr<const std::atomic<bool>> StartTestWorker(const std::string& url);
+  // Main thread: whether the last test worker started has not ended yet.
+  [[nodiscard]] bool TestWorkerRunning() const { return test_ended_ && !test_ended_->load(); }
 
   [[nodiscard]] bool Running() const { return running_; }
   // Main thread: whether any worker thread (crawl or test) has not ended yet.
@@ -172,7 +174,8 @@ class CrawlController final : public WorkerHost {
   MonitorGrid grid_;
   FetchLimits limits_;
   bool running_ = false;
-  std::optional<SiteRobots> robots_;  // the rules fetched at this run's START
+  std::shared_ptr<const std::atomic<bool>> test_ended_;  // the last test worker's flag
+  std::optional<SiteRobots> robots_;                     // the rules fetched at this run's START
   std::optional<std::chrono::steady_clock::time_point> last_request_;  // last dispatch
   DoneRecord done_;                  // "done_urls.txt", open in a run with the continue option
   std::set<int32_t> taken_numbers_;  // result files a continued run must not overwrite

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "base/error.h"
+
 namespace korvane {
 
 // The counter labels the controller writes during a run.
@@ -30,6 +32,8 @@ class FrontEnd {
 
   // A message box (or its equivalent) with `text` (code page 1251).
   virtual void ShowMessage(const std::string& text) = 0;
+  // The same for an error, whose file name (KorvaneError::Split) is no code page 1251 text.
+  virtual void ShowError(const KorvaneError& error) { ShowMessage(error.what()); }
 
   // START's template step: when saved templates are waiting, hands them to the template
   // window and saves them there (which may raise KorvaneError when the settings file cannot

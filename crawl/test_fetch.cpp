@@ -9,18 +9,18 @@
 
 namespace korvane {
 
-bool RunTestFetch(CrawlController& controller, const std::string& url) {
+TestFetchResult RunTestFetch(CrawlController& controller, const std::string& url) {
   constexpr auto kPoll = std::chrono::milliseconds(5);
+  if (controller.TestWorkerRunning()) return TestFetchResult::kBusy;
   const std::string result(texts::kTestResultFile);
   RemoveFile(result);
   const auto ended = controller.StartTestWorker(url);
-  while (!FileExists(result)) {
-    // The worker writes the file before it ends, so the test after `ended` is final.
-    if (ended->load()) return FileExists(result);
+  // The worker saves the file whole (a rename over the old name) before it ends.
+  while (!ended->load()) {
     controller.ProcessMessages();
     std::this_thread::sleep_for(kPoll);
   }
-  return true;
+  return FileExists(result) ? TestFetchResult::kWritten : TestFetchResult::kNothing;
 }
 
 }  // namespace korvane

@@ -7,11 +7,18 @@
 
 namespace korvane {
 
-// Main thread. Deletes "SelectiveParseTest/test.txt", starts the test worker for `url` and
-// serves messages (controller.ProcessMessages) until that file exists or the worker has ended
-// without writing it. Returns whether the file exists. The worker saves the file whole (a
-// rename over the old name), so once it exists it is complete. The wait polls every few
-// milliseconds instead of spinning, and its bound is the fetch's own time limits.
-[[nodiscard]] bool RunTestFetch(CrawlController& controller, const std::string& url);
+enum class TestFetchResult {
+  kWritten,  // the run wrote "SelectiveParseTest/test.txt"
+  kNothing,  // the run ended without writing it
+  kBusy,     // an earlier test fetch still runs: nothing was started, no file touched
+};
+
+// Main thread. Unless a test worker still runs, deletes "SelectiveParseTest/test.txt", starts
+// the test worker for `url` and serves messages (controller.ProcessMessages) until that worker
+// has ended, then tells whether the file exists. Only this run's worker can have written it:
+// a second fetch asked for meanwhile (from a handler run by ProcessMessages) gets kBusy. The
+// wait polls every few milliseconds instead of spinning, and its bound is the fetch's own
+// time limits.
+[[nodiscard]] TestFetchResult RunTestFetch(CrawlController& controller, const std::string& url);
 
 }  // namespace korvane

@@ -44,6 +44,7 @@ inline constexpr std::string_view kDoneUrlsFile = "done_urls.txt";  // ended wor
 inline constexpr std::string_view kResultFolder = "parse";
 inline constexpr std::string_view kSettingsFolder = "settings";
 inline constexpr std::string_view kSettingsFile = "settings/settings.txt";
+inline constexpr std::string_view kExtensionsFile = "settings/extensions.txt";  // UTF-8
 inline constexpr std::string_view kTestFolder = "SelectiveParseTest";
 inline constexpr std::string_view kTestRawFile = "SelectiveParseTest/html.txt";
 inline constexpr std::string_view kTestResultFile = "SelectiveParseTest/test.txt";

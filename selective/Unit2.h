@@ -6,6 +6,7 @@
 #include <string>
 
 #include "crawl/options.h"
+#include "crawl/test_fetch.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -49,8 +50,9 @@ class TForm2 final : public QWidget {
   QPlainTextEdit* Memo1;  // the templates, one block per line
 
  private:
-  // Opens the test result, or says that the test fetch wrote none.
-  void ShowTestResult(bool written);
+  // Opens the test result, or says that the test fetch wrote none; a refused second press
+  // shows nothing.
+  void ShowTestResult(TestFetchResult result);
 
   CrawlOptions& options_;
   TForm1& form1_;

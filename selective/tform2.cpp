@@ -117,8 +117,11 @@ void TForm2::Button2Click() {
       [this] { ShowTestResult(RunTestFetch(form1_.Controller(), FromQt(Edit1->text()))); });
 }
 
-void TForm2::ShowTestResult(bool written) {
-  if (!written) return ShowMessageBox(this, ToQt(texts::kTestWroteNothing));
+void TForm2::ShowTestResult(TestFetchResult result) {
+  if (result == TestFetchResult::kBusy) return;
+  if (result == TestFetchResult::kNothing) {
+    return ShowMessageBox(this, ToQt(texts::kTestWroteNothing));
+  }
   const std::string path = WorkingPath(texts::kTestResultFile);
   OpenWithDesktop(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
 }

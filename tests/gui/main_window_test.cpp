@@ -24,8 +24,11 @@
 namespace korvane::testing {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 class MainWindowTest : public WindowTest {};
 
@@ -292,6 +295,20 @@ TEST_F(SettingsTest, LoadsEveryBlockWhateverItsPlaceAndMarksMissingOnes) {
     EXPECT_EQ(form.TemplatesText, c.templ) << c.name;
   }
   EXPECT_THAT(messages, IsEmpty());
+}
+
+// The extension tabs come back from settings/extensions.txt, the design's check boxes do not.
+TEST_F(SettingsTest, ExtensionTabsAreRememberedAndTheDesignsBoxesAreNot) {
+  work_.Write("settings/extensions.txt", "robots = true\ndelay = 250\nignore-whitelist = true\n");
+  TForm1& form = Open();
+  EXPECT_TRUE(form.Options().obey_robots.load());
+  EXPECT_EQ(form.Options().request_delay_ms.load(), 250);
+  EXPECT_FALSE(form.Options().ignore_whitelist.load());
+  Find<QCheckBox>(&form, "TextCheckBox1")->setChecked(true);
+  form.Button3->click();
+  EXPECT_THAT(work_.Read("settings/extensions.txt"),
+              AllOf(HasSubstr("robots = true\n"), HasSubstr("main-text = true\n"),
+                    HasSubstr("delay = 250\n"), Not(HasSubstr("ignore-whitelist"))));
 }
 
 // A settings file that cannot be written: STOP shows the error and does not stop; START with

@@ -5,11 +5,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "base/cp1251.h"
 #include "e2e/fixture_site.h"
 #include "e2e/servers.h"
 #include "gui_fixture.h"
+#include "support/site_server.h"
 
 namespace korvane::testing {
 namespace {
@@ -18,6 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr const char* kTestSiteAddress = "127.0.0.51";
+constexpr const char* kSlowSiteAddress = "127.0.0.53";
 constexpr const char* kNobodyAddress = "127.0.0.59";  // nothing listens here
 
 QString Skeleton(int n) {
@@ -114,6 +117,25 @@ TEST_F(TemplateWindowTest, TestFetchThatWritesNoResultEndsWithAMessage) {
               ElementsAre(QString::fromUtf8("Тестовый запрос завершился, не записав результат "
                                             "\"SelectiveParseTest/test.txt\"")));
   EXPECT_THAT(opened, IsEmpty());
+}
+
+// The first fetch is slow; a press meanwhile must neither fetch nor end the first one's wait.
+TEST_F(TemplateWindowTest, ASecondTestPressWhileOneRunsIsIgnored) {
+  SiteServer server(kSlowSiteAddress, {{"/first", "<p>first</p>"}, {"/second", "<p>2</p>"}}, 30000,
+                    300);
+  Open();
+  TForm2& form = Form2();
+  form.Memo1->setPlainText(
+      QStringLiteral("[blockname]p[/blockname][start]<p>[/start][stop]</p>[/stop]"));
+  form.Edit1->setText(QStringLiteral("http://127.0.0.53/first"));
+  QTimer::singleShot(20, &form, [&form] {
+    form.Edit1->setText(QStringLiteral("http://127.0.0.53/second"));
+    form.Button2->click();
+  });
+  form.Button2->click();
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_THAT(work_.Read("SelectiveParseTest/test.txt"), ::testing::HasSubstr("first"));
 }
 
 }  // namespace

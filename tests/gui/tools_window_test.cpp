@@ -5,8 +5,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <filesystem>
 #include <functional>
+
+#include <unistd.h>
 
 #include "gui_fixture.h"
 
@@ -108,6 +111,22 @@ TEST_F(ToolsWindowTest, FolderFieldsReachTheFileSystemByTheirOwnNames) {
   form.Button11->click();
   EXPECT_THAT(messages, IsEmpty());
   EXPECT_EQ(work_.Read("результаты/0/1.txt"), "one");
+}
+
+// And so do the error texts, a tool's and STOP's (from the crawl engine) alike.
+TEST_F(ToolsWindowTest, ErrorTextsNameFilesByTheirOwnNames) {
+  work_.Write("папка/parse/1.txt", "one");
+  ASSERT_EQ(::chdir(work_.File("папка").c_str()), 0);
+  TForm1& form = Open();
+  const QString folder = QString::fromStdString(work_.File("папка"));
+  form.Edit4->setText(folder + QStringLiteral("/нет/union.txt"));
+  form.Button6->click();
+  form.Button3->click();
+  const auto error = [&](const char* file) {
+    return QStringLiteral("Cannot create file \"") + folder + QString::fromUtf8(file) +
+           QStringLiteral("\". No such file or directory");
+  };
+  EXPECT_THAT(messages, ElementsAre(error("/нет/union.txt"), error("/settings/settings.txt")));
 }
 
 }  // namespace
