@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Checks a built package as a user meets it: validates the menu entry, installs the .deb with
-# apt-get, starts the installed menu entry the way a desktop does (gio launch) under Xvfb
+# Checks a built package as a user meets it: runs lintian on it (no error may remain; the
+# warnings left are explained in packaging/lintian-notes.txt), installs the .deb with apt-get,
+# validates the menu entry and the AppStream metainfo, renders both manual pages, asks both
+# programs for --version, starts the installed menu entry the way a desktop does (gio launch)
+# under Xvfb
 # with a fresh home folder, waits for the window, checks that ~/Korvane was prepared, saves a
 # screenshot of the window to $OUT (default build-deb/menu-start.png), closes the window and
 # removes the package again (KEEP=1 keeps it installed).
@@ -12,7 +15,7 @@ deb=$(realpath "${1:-$(ls "$repo"/build-deb/korvane_*.deb | tail -1)}")
 out=$(realpath -m "${OUT:-$repo/build-deb/menu-start.png}")
 source "$repo/bench/gui_session.sh"
 session_install desktop-file-utils libglib2.0-bin xvfb xauth xdotool wmctrl openbox \
-  imagemagick x11-utils
+  imagemagick x11-utils lintian appstream man-db
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-check-deb-XXXXXX")
 installed=""
@@ -29,11 +32,28 @@ trap 'exit 130' INT TERM
 
 echo "package: $deb"
 dpkg-deb -f "$deb" Package Version Depends Recommends
+# lintian's own exit status fails on errors; its warnings are listed for the notes.
+lintian --fail-on error --info "$deb" | tee "$work/lintian.txt"
+echo "lintian: $(grep -c '^E:' "$work/lintian.txt" || true) errors," \
+  "$(grep -c '^W:' "$work/lintian.txt" || true) warnings"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 installed=1
-entry=/usr/share/applications/korvane.desktop
+entry=/usr/share/applications/invalid.korvane.Korvane.desktop
+metainfo=/usr/share/metainfo/invalid.korvane.Korvane.metainfo.xml
 desktop-file-validate "$entry"
-for file in /usr/bin/korvane /usr/bin/korvane-cli "$entry" \
+appstreamcli validate --no-net --explain "$metainfo"
+for page in korvane korvane-cli; do
+  # man -l renders the installed page; groff's warnings fail the check.
+  rendered=$(MANWIDTH=80 man --warnings -l "$(man -w "$page")" 2>"$work/man-warnings.txt")
+  if [ -s "$work/man-warnings.txt" ]; then
+    cat "$work/man-warnings.txt" >&2
+    exit 1
+  fi
+  echo "man $page: $(wc -l <<<"$rendered") lines; $(grep -A1 '^NAME' <<<"$rendered" | tail -1)"
+done
+echo "versions: $(korvane --version), $(korvane-cli --version)"
+for file in /usr/bin/korvane /usr/bin/korvane-cli "$entry" "$metainfo" \
+  /usr/share/bash-completion/completions/korvane-cli /usr/share/doc/korvane/copyright \
   /usr/share/icons/hicolor/scalable/apps/korvane.svg; do
   [ -e "$file" ] || {
     echo "missing $file" >&2
