@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 #include "base/error.h"
@@ -106,18 +106,21 @@ std::string LoadFile(const std::string& path) {
   if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
     throw CannotOpenFile(path, SystemReason(EISDIR));
   }
-  std::string bytes;
-  if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-  char buffer[65536];
+  // Read straight into the string: a regular file in one read of its size, and one more that
+  // finds its end; a file that grows, or reports no size, in ever larger reads.
+  std::string bytes(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536, '\0');
+  size_t used = 0;
   for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw CannotOpenFile(path, SystemReason(errno));
     }
     if (n == 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
+    used += static_cast<size_t>(n);
   }
+  bytes.resize(used);
   return bytes;
 }
 

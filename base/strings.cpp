@@ -1,6 +1,8 @@
 // Byte-string helpers.
 #include "base/strings.h"
 
+#include <cstring>
+
 #include "base/error.h"
 
 namespace korvane {
@@ -17,6 +19,23 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   }
   out.append(text, pos);
   return out;
+}
+
+void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to) {
+  if (from.empty()) return;
+  // Every replacement is written no further on than the bytes it replaces, so writing never
+  // overtakes the search.
+  size_t kept = 0;
+  size_t pos = 0;
+  for (size_t at; (at = std::string_view(text).find(from, pos)) != std::string_view::npos;
+       pos = at + from.size()) {
+    std::memmove(text.data() + kept, text.data() + pos, at - pos);
+    kept += at - pos;
+    std::memcpy(text.data() + kept, to.data(), to.size());
+    kept += to.size();
+  }
+  std::memmove(text.data() + kept, text.data() + pos, text.size() - pos);
+  text.resize(kept + text.size() - pos);
 }
 
 std::string ReplaceFirst(std::string_view text, std::string_view from, std::string_view to) {

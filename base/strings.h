@@ -17,6 +17,10 @@ namespace korvane {
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
                                      std::string_view to);
 
+// ReplaceAll in the text's own buffer, for a `to` no longer than `from`.
+//   "a<b><b>" with "<b>" -> "" gives "a";  "xaay" with "aa" -> "b" gives "xby"
+void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to);
+
 // Replaces the first occurrence of `from` only; the text is unchanged when there is none.
 [[nodiscard]] std::string ReplaceFirst(std::string_view text, std::string_view from,
                                        std::string_view to);

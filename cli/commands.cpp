@@ -125,14 +125,14 @@ TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
 // The page as a crawl worker sees it after its fetch.
 std::string LoadPage(const std::string& file, const CrawlOptions& options) {
   std::string page = LoadFile(file);
-  if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
+  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
   return page;
 }
 
 // The page as a crawl worker extracts its text from.
 std::string LoadTextPage(const std::string& file, const CrawlOptions& options) {
   std::string page = LoadPage(file, options);
-  if (options.recode_pages.load()) page = RecodePage(page);
+  if (options.recode_pages.load()) RecodePageInPlace(page);
   return page;
 }
 
@@ -170,14 +170,18 @@ int RunCrawl(CrawlOptions& options) {
 }
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {
-  WriteBytes(NormalizeLines(PlainModeText(LoadTextPage(file, options), options)));
+  std::string text = PlainModeText(LoadTextPage(file, options), options);
+  NormalizeLinesInPlace(text);
+  WriteBytes(text);
   return 0;
 }
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
-  WriteBytes(NormalizeLines(
-      ApplyTemplates(LoadTextPage(file, options), templates->lines, ReadTemplateOptions(options))));
+  std::string text =
+      ApplyTemplates(LoadTextPage(file, options), templates->lines, ReadTemplateOptions(options));
+  NormalizeLinesInPlace(text);
+  WriteBytes(text);
   return 0;
 }
 
