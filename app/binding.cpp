@@ -2,11 +2,15 @@
 #include "app/binding.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <stdexcept>
 
 #include "app/text_edge.h"
@@ -37,6 +41,39 @@ class EnabledWatcher final : public QObject {
  private:
   QWidget* control_;
   std::atomic<bool>& option_;
+};
+
+// Holds back a window's update requests that come sooner than `interval_ms` after the last
+// one it let through, and posts one when the interval is over.
+class PaintPacer final : public QObject {
+ public:
+  PaintPacer(QWidget* window, int interval_ms)
+      : QObject(window), window_(window), interval_ms_(interval_ms) {
+    release_.setSingleShot(true);
+    QObject::connect(&release_, &QTimer::timeout, this, [this] {
+      QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
+    window_->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != window_ || event->type() != QEvent::UpdateRequest) return false;
+    if (since_paint_.isValid() && since_paint_.elapsed() < interval_ms_) {
+      if (!release_.isActive()) {
+        release_.start(static_cast<int>(interval_ms_ - since_paint_.elapsed()));
+      }
+      return true;
+    }
+    since_paint_.start();
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+  int interval_ms_;
+  QElapsedTimer since_paint_;
+  QTimer release_;
 };
 
 template <class Widget>
@@ -100,14 +137,23 @@ void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& op
   }
 }
 
-void RenderGrid(QTableWidget* table, const MonitorGrid& grid) {
+void RenderGrid(QTableWidget* table, const MonitorGrid& grid,
+                std::vector<MonitorGrid::Row>& shown) {
   const auto& rows = grid.Rows();
   const int columns = table->columnCount();
-  table->setHorizontalHeaderLabels({ToQt(rows[0][0]), ToQt(rows[0][1]), ToQt(rows[0][2])});
-  table->setRowCount(static_cast<int>(rows.size()) - 1);
+  // Setting the titles makes new header items and lays the header out again.
+  if (shown.empty() || shown[0] != rows[0]) {
+    table->setHorizontalHeaderLabels({ToQt(rows[0][0]), ToQt(rows[0][1]), ToQt(rows[0][2])});
+  }
+  if (table->rowCount() != static_cast<int>(rows.size()) - 1) {
+    table->setRowCount(static_cast<int>(rows.size()) - 1);
+  }
   for (size_t r = 1; r < rows.size(); ++r) {
+    if (r < shown.size() && shown[r] == rows[r]) continue;
     for (int c = 0; c < columns; ++c) {
-      const QString text = ToQt(rows[r][static_cast<size_t>(c)]);
+      const std::string& cell = rows[r][static_cast<size_t>(c)];
+      if (r < shown.size() && shown[r][static_cast<size_t>(c)] == cell) continue;
+      const QString text = ToQt(cell);
       QTableWidgetItem* item = table->item(static_cast<int>(r) - 1, c);
       if (item == nullptr) {
         item = new QTableWidgetItem(text);
@@ -118,6 +164,27 @@ void RenderGrid(QTableWidget* table, const MonitorGrid& grid) {
       }
     }
   }
+  shown = rows;
+}
+
+void SetCounterText(QLabel* label, const QString& text) {
+  const int room = label->minimumWidth();
+  // The label's own measure can exceed this tight box by a pixel or two of bearing.
+  constexpr int kSlack = 4;
+  const bool fits = room > 0 && label->isVisible() &&
+                    label->fontMetrics().boundingRect(text).width() + kSlack <= room;
+  const bool pinned = label->maximumWidth() == room;
+  if (fits && !pinned) {
+    label->setFixedSize(room, label->height());
+  } else if (!fits && pinned) {
+    label->setMinimumSize(room, 0);
+    label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  label->setText(text);
+}
+
+void PacePaints(QWidget* window, int interval_ms) {
+  new PaintPacer(window, interval_ms);
 }
 
 }  // namespace korvane

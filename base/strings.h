@@ -8,6 +8,12 @@
 
 namespace korvane {
 
+// The index of the first occurrence of `what` in `text` at or after `from`; npos when there
+// is none, or `what` is empty. std::string_view::find's result, found 64 bytes at a time by
+// the places of the first and the last byte of `what`.
+//   FindText("a<b<c", "<c", 0) -> 3;  FindText("abc", "", 0) -> npos
+[[nodiscard]] size_t FindText(std::string_view text, std::string_view what, size_t from = 0);
+
 [[nodiscard]] inline bool Contains(std::string_view text, std::string_view what) {
   return !what.empty() && text.find(what) != std::string_view::npos;
 }

@@ -12,7 +12,8 @@
 #   (default: $KORVANE_BUILD_DIR or build/; needs the targets korvane, korvane-cli and
 #   korvane-fixture-site; PAGES=2000 THREADS=10 override the site size and the thread count;
 #   PERF=FILE records a call-graph profile of the window's crawl into FILE with perf, which
-#   adds its own cost to the window's figures)
+#   adds its own cost to the window's figures; PERF_TARGET="-t" follows only the main thread,
+#   PERF_GRAPH="--call-graph dwarf" unwinds libraries built without frame pointers)
 # Run as root (nginx listens on port 80); installs xdotool, openbox, ... when missing.
 set -euo pipefail
 
@@ -56,7 +57,9 @@ window=$(session_find_window "Korvane ")
 window_pid=$(xdotool getwindowpid "$window")
 perf_job=
 if [ -n "${PERF:-}" ]; then
-  perf record -q -F 499 -g -p "$window_pid" -o "$PERF" >"$work/perf.out" 2>&1 &
+  # shellcheck disable=SC2086 # the graph option is one or two words
+  perf record -q -F 499 ${PERF_GRAPH:--g} "${PERF_TARGET:--p}" "$window_pid" -o "$PERF" \
+    >"$work/perf.out" 2>&1 &
   perf_job=$!
 fi
 

@@ -158,7 +158,8 @@ std::string NormalizeAnchors(std::string_view page) {
 
 void NormalizeAnchorsInPlace(std::string& page) {
   // "<A" cannot overlap itself, and "<a" forms none with what follows.
-  for (size_t at = page.find("<A"); at != std::string::npos; at = page.find("<A", at + 2)) {
+  for (size_t at = FindText(page, "<A"); at != std::string::npos;
+       at = FindText(page, "<A", at + 2)) {
     page[at + 1] = 'a';
   }
   const std::string_view between = ExtractBetweenView("<a", "href=", page);

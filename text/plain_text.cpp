@@ -136,9 +136,7 @@ void KeepProseLines(std::string& text) {
     bool after_space = false;
     while (r < line_end) {
       char c = *r++;
-      if (c == '\t') {
-        c = ' ';
-      } else if (c == '&') {
+      if (c == '&') [[unlikely]] {
         const std::string_view rest(r - 1, static_cast<size_t>(line_end - r + 1));
         for (const Entity& entity : kEntities) {
           if (rest.starts_with(entity.text)) {
@@ -148,12 +146,13 @@ void KeepProseLines(std::string& text) {
           }
         }
       }
-      if (c == ' ') {
-        if (after_space) continue;
-        ++spaces;
-      }
-      after_space = c == ' ';
-      *w++ = c;
+      // Without branches on the bytes of prose, where spaces come and go unpredictably.
+      c = c == '\t' ? ' ' : c;
+      const bool space = c == ' ';
+      *w = c;
+      w += !(space && after_space);
+      spaces += space && !after_space;
+      after_space = space;
     }
     const size_t size = static_cast<size_t>(w - (out_base + out));
     if (size - spaces < kMinOtherBytes || spaces < kMinSpaces) return;
