@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFontMetrics>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -167,12 +169,43 @@ void RenderGrid(QTableWidget* table, const MonitorGrid& grid,
   shown = rows;
 }
 
+namespace {
+
+// The most width `text` can take in `label`'s font: measured with every digit as the font's
+// widest digit, so a counter measures once for each length of its number, not for each count.
+int CounterWidth(const QLabel* label, const QString& text) {
+  static QFont font;  // main thread only, like every widget
+  static QChar widest;
+  static QHash<QString, int> widths;
+  const QFontMetrics metrics = label->fontMetrics();
+  if (widest.isNull() || label->font() != font) {
+    font = label->font();
+    widths.clear();
+    widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+      if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest)) {
+        widest = QChar(digit);
+      }
+    }
+  }
+  QString shape = text;
+  for (QChar& c : shape) {
+    if (c.isDigit()) c = widest;
+  }
+  const auto known = widths.constFind(shape);
+  if (known != widths.constEnd()) return *known;
+  const int width = metrics.boundingRect(shape).width();
+  widths.insert(shape, width);
+  return width;
+}
+
+}  // namespace
+
 void SetCounterText(QLabel* label, const QString& text) {
   const int room = label->minimumWidth();
   // The label's own measure can exceed this tight box by a pixel or two of bearing.
   constexpr int kSlack = 4;
-  const bool fits = room > 0 && label->isVisible() &&
-                    label->fontMetrics().boundingRect(text).width() + kSlack <= room;
+  const bool fits = room > 0 && label->isVisible() && CounterWidth(label, text) + kSlack <= room;
   const bool pinned = label->maximumWidth() == room;
   if (fits && !pinned) {
     label->setFixedSize(room, label->height());

@@ -32,6 +32,20 @@ template <class... Bytes>
 #endif
 }
 
+// Bit i is set when block[i] is one of `wanted`, for the 16 bytes at `block`.
+template <class... Bytes>
+[[nodiscard]] inline uint32_t ByteMask16(const char* block, Bytes... wanted) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  const __m128i hits = (_mm_cmpeq_epi8(bytes, _mm_set1_epi8(wanted)) | ...);
+  return static_cast<uint16_t>(_mm_movemask_epi8(hits));
+#else
+  uint32_t mask = 0;
+  for (int i = 0; i < 16; ++i) mask |= uint32_t{((block[i] == wanted) || ...)} << i;
+  return mask;
+#endif
+}
+
 // Calls `visit(i)` for every index i >= `from` of `text` whose byte is one of `wanted`, in
 // ascending order, until `visit` returns false. A block's places are found before any of them
 // is visited, so `visit` may overwrite bytes before the index it is given, never after.
