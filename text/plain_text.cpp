@@ -178,7 +178,8 @@ void KeepProseLines(std::string& text) {
         after_space = (spaces_at >> 15) != 0;
         continue;
       }
-      for (const char* const chunk_end = r + 16; r < chunk_end;) rewrite_byte();
+      const char* const chunk_end = r + 16;
+      while (r < chunk_end) rewrite_byte();
     }
     while (r < line_end) rewrite_byte();
     const size_t size = static_cast<size_t>(w - (out_base + out));
