@@ -3,13 +3,17 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "crawl/controller.h"
 #include "crawl/front_end.h"
+#include "crawl/monitor.h"
 #include "crawl/option_table.h"
 #include "crawl/options.h"
 #include "tools/tools.h"
@@ -215,9 +219,12 @@ class TForm1 final : public QWidget, public FrontEnd {
 
   CrawlOptions options_;
   CrawlController controller_;
-  uint64_t rendered_grid_ = UINT64_MAX;  // the grid version StringGrid1 shows
-  int long_handlers_ = 0;                // long handlers running, nested
-  bool close_pending_ = false;           // a close request waits for them
+  uint64_t rendered_grid_ = UINT64_MAX;          // the grid version StringGrid1 shows
+  std::vector<MonitorGrid::Row> rendered_rows_;  // and its rows, header first
+  // The text each counter label was last given, so an unchanged one is not set again.
+  std::array<std::optional<std::string>, 7> written_labels_;
+  int long_handlers_ = 0;       // long handlers running, nested
+  bool close_pending_ = false;  // a close request waits for them
   std::unique_ptr<TForm2> form2_;
 };
 

@@ -2,11 +2,17 @@
 #include "app/binding.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QFontMetrics>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <stdexcept>
 
 #include "app/text_edge.h"
@@ -37,6 +43,39 @@ class EnabledWatcher final : public QObject {
  private:
   QWidget* control_;
   std::atomic<bool>& option_;
+};
+
+// Holds back a window's update requests that come sooner than `interval_ms` after the last
+// one it let through, and posts one when the interval is over.
+class PaintPacer final : public QObject {
+ public:
+  PaintPacer(QWidget* window, int interval_ms)
+      : QObject(window), window_(window), interval_ms_(interval_ms) {
+    release_.setSingleShot(true);
+    QObject::connect(&release_, &QTimer::timeout, this, [this] {
+      QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    });
+    window_->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != window_ || event->type() != QEvent::UpdateRequest) return false;
+    if (since_paint_.isValid() && since_paint_.elapsed() < interval_ms_) {
+      if (!release_.isActive()) {
+        release_.start(static_cast<int>(interval_ms_ - since_paint_.elapsed()));
+      }
+      return true;
+    }
+    since_paint_.start();
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+  int interval_ms_;
+  QElapsedTimer since_paint_;
+  QTimer release_;
 };
 
 template <class Widget>
@@ -111,14 +150,23 @@ void ApplyExtensionValues(QWidget* window, const std::vector<ExtensionValue>& va
   }
 }
 
-void RenderGrid(QTableWidget* table, const MonitorGrid& grid) {
+void RenderGrid(QTableWidget* table, const MonitorGrid& grid,
+                std::vector<MonitorGrid::Row>& shown) {
   const auto& rows = grid.Rows();
   const int columns = table->columnCount();
-  table->setHorizontalHeaderLabels({ToQt(rows[0][0]), ToQt(rows[0][1]), ToQt(rows[0][2])});
-  table->setRowCount(static_cast<int>(rows.size()) - 1);
+  // Setting the titles makes new header items and lays the header out again.
+  if (shown.empty() || shown[0] != rows[0]) {
+    table->setHorizontalHeaderLabels({ToQt(rows[0][0]), ToQt(rows[0][1]), ToQt(rows[0][2])});
+  }
+  if (table->rowCount() != static_cast<int>(rows.size()) - 1) {
+    table->setRowCount(static_cast<int>(rows.size()) - 1);
+  }
   for (size_t r = 1; r < rows.size(); ++r) {
+    if (r < shown.size() && shown[r] == rows[r]) continue;
     for (int c = 0; c < columns; ++c) {
-      const QString text = ToQt(rows[r][static_cast<size_t>(c)]);
+      const std::string& cell = rows[r][static_cast<size_t>(c)];
+      if (r < shown.size() && shown[r][static_cast<size_t>(c)] == cell) continue;
+      const QString text = ToQt(cell);
       QTableWidgetItem* item = table->item(static_cast<int>(r) - 1, c);
       if (item == nullptr) {
         item = new QTableWidgetItem(text);
@@ -129,6 +177,58 @@ void RenderGrid(QTableWidget* table, const MonitorGrid& grid) {
       }
     }
   }
+  shown = rows;
+}
+
+namespace {
+
+// The most width `text` can take in `label`'s font: measured with every digit as the font's
+// widest digit, so a counter measures once for each length of its number, not for each count.
+int CounterWidth(const QLabel* label, const QString& text) {
+  static QFont font;  // main thread only, like every widget
+  static QChar widest;
+  static QHash<QString, int> widths;
+  const QFontMetrics metrics = label->fontMetrics();
+  if (widest.isNull() || label->font() != font) {
+    font = label->font();
+    widths.clear();
+    widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+      if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest)) {
+        widest = QChar(digit);
+      }
+    }
+  }
+  QString shape = text;
+  for (QChar& c : shape) {
+    if (c.isDigit()) c = widest;
+  }
+  const auto known = widths.constFind(shape);
+  if (known != widths.constEnd()) return *known;
+  const int width = metrics.boundingRect(shape).width();
+  widths.insert(shape, width);
+  return width;
+}
+
+}  // namespace
+
+void SetCounterText(QLabel* label, const QString& text) {
+  const int room = label->minimumWidth();
+  // The label's own measure can exceed this tight box by a pixel or two of bearing.
+  constexpr int kSlack = 4;
+  const bool fits = room > 0 && label->isVisible() && CounterWidth(label, text) + kSlack <= room;
+  const bool pinned = label->maximumWidth() == room;
+  if (fits && !pinned) {
+    label->setFixedSize(room, label->height());
+  } else if (!fits && pinned) {
+    label->setMinimumSize(room, 0);
+    label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  label->setText(text);
+}
+
+void PacePaints(QWidget* window, int interval_ms) {
+  new PaintPacer(window, interval_ms);
 }
 
 }  // namespace korvane

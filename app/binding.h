@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "crawl/extensions_file.h"
-
+#include "crawl/monitor.h"
 #include "crawl/options.h"
 
 class QCheckBox;
+class QLabel;
+class QString;
 class QLineEdit;
 class QPlainTextEdit;
 class QSpinBox;
@@ -21,8 +23,6 @@ class QTableWidget;
 class QWidget;
 
 namespace korvane {
-
-class MonitorGrid;
 
 void BindCheck(QCheckBox* box, std::atomic<bool>& option);
 void BindEdit(QLineEdit* edit, Guarded<std::string>& option);
@@ -44,7 +44,22 @@ void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& op
 void ApplyExtensionValues(QWidget* window, const std::vector<ExtensionValue>& values);
 
 // Shows `grid` in `table`: the header row as the column titles, the other rows as the
-// table's rows.
-void RenderGrid(QTableWidget* table, const MonitorGrid& grid);
+// table's rows. `shown` holds the rows the table shows, header first, and is brought up to
+// date: only what differs from it is touched, so an unchanged row is never repainted.
+void RenderGrid(QTableWidget* table, const MonitorGrid& grid, std::vector<MonitorGrid::Row>& shown);
+
+// Sets a counter label's text. While the text fits the width the label keeps for its count
+// (its minimum width), the label is pinned to its size: Qt lays nothing out again for a
+// widget whose size cannot change, so a new count repaints the label alone instead of making
+// a layout pass over its row. A text that needs more room unpins it and the row is laid out
+// as before; with the room kept, the row looks the same either way.
+void SetCounterText(QLabel* label, const QString& text);
+
+// Paces a top-level window's repaints to one per `interval_ms` at most: an update request
+// that comes sooner is held back for the rest of the interval, and everything changed
+// meanwhile is painted at once then. A crawl changes counters and monitor rows on every pass
+// of its 20 ms beat, and painting each of those states cost the main thread more than the
+// crawl itself.
+void PacePaints(QWidget* window, int interval_ms);
 
 }  // namespace korvane

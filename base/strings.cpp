@@ -1,6 +1,10 @@
 // Byte-string helpers.
 #include "base/strings.h"
 
+#include <cstring>
+
+#include "base/byte_mask.h"
+
 #include "base/error.h"
 
 namespace korvane {
@@ -17,6 +21,45 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   }
   out.append(text, pos);
   return out;
+}
+
+size_t FindText(std::string_view text, std::string_view what, size_t from) {
+  if (what.empty() || from > text.size() || text.size() - from < what.size()) {
+    return std::string_view::npos;
+  }
+  const char* const data = text.data();
+  if (what.size() == 1) {
+    const void* hit = std::memchr(data + from, what[0], text.size() - from);
+    return hit == nullptr ? std::string_view::npos : static_cast<const char*>(hit) - data;
+  }
+  const size_t last = what.size() - 1;
+  size_t block = from;
+  for (; block + last + 64 <= text.size(); block += 64) {
+    uint64_t starts =
+        ByteMask64(data + block, what[0]) & ByteMask64(data + block + last, what[last]);
+    for (; starts != 0; starts &= starts - 1) {
+      const size_t at = block + static_cast<size_t>(__builtin_ctzll(starts));
+      if (std::memcmp(data + at + 1, what.data() + 1, last - 1) == 0) return at;
+    }
+  }
+  return text.find(what, block);
+}
+
+void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to) {
+  if (from.empty()) return;
+  // Every replacement is written no further on than the bytes it replaces, so writing never
+  // overtakes the search.
+  size_t kept = 0;
+  size_t pos = 0;
+  for (size_t at; (at = FindText(text, from, pos)) != std::string_view::npos;
+       pos = at + from.size()) {
+    std::memmove(text.data() + kept, text.data() + pos, at - pos);
+    kept += at - pos;
+    std::memcpy(text.data() + kept, to.data(), to.size());
+    kept += to.size();
+  }
+  std::memmove(text.data() + kept, text.data() + pos, text.size() - pos);
+  text.resize(kept + text.size() - pos);
 }
 
 std::string ReplaceFirst(std::string_view text, std::string_view from, std::string_view to) {

@@ -8,6 +8,12 @@
 
 namespace korvane {
 
+// The index of the first occurrence of `what` in `text` at or after `from`; npos when there
+// is none, or `what` is empty. std::string_view::find's result, found 64 bytes at a time by
+// the places of the first and the last byte of `what`.
+//   FindText("a<b<c", "<c", 0) -> 3;  FindText("abc", "", 0) -> npos
+[[nodiscard]] size_t FindText(std::string_view text, std::string_view what, size_t from = 0);
+
 [[nodiscard]] inline bool Contains(std::string_view text, std::string_view what) {
   return !what.empty() && text.find(what) != std::string_view::npos;
 }
@@ -16,6 +22,10 @@ namespace korvane {
 //   ReplaceAll("aaa", "aa", "a") -> "aa";  ReplaceAll("ab", "", "x") -> "ab"
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
                                      std::string_view to);
+
+// ReplaceAll in the text's own buffer, for a `to` no longer than `from`.
+//   "a<b><b>" with "<b>" -> "" gives "a";  "xaay" with "aa" -> "b" gives "xby"
+void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to);
 
 // Replaces the first occurrence of `from` only; the text is unchanged when there is none.
 [[nodiscard]] std::string ReplaceFirst(std::string_view text, std::string_view from,

@@ -5,23 +5,6 @@
 
 namespace korvane {
 
-namespace {
-// Calls `emit(line)` for each line of `text` as SplitLines defines them.
-template <class Emit>
-void ForEachLine(std::string_view text, Emit&& emit) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  if (const void* nul = std::memchr(p, '\0', text.size())) end = static_cast<const char*>(nul);
-  while (p < end) {
-    const char* start = p;
-    while (p < end && *p != '\r' && *p != '\n') ++p;
-    emit(std::string_view(start, static_cast<size_t>(p - start)));
-    if (p < end && *p == '\r') ++p;
-    if (p < end && *p == '\n') ++p;
-  }
-}
-}  // namespace
-
 Lines SplitLines(std::string_view text) {
   Lines lines;
   ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
@@ -48,6 +31,27 @@ std::string NormalizeLines(std::string_view text) {
     out += "\r\n";
   });
   return out;
+}
+
+bool IsNormalized(std::string_view text) {
+  if (text.empty()) return true;
+  if (!text.ends_with("\r\n") || std::memchr(text.data(), '\0', text.size()) != nullptr) {
+    return false;
+  }
+  size_t feeds = 0;
+  for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+    ++feeds;
+  }
+  size_t returns = 0;
+  for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+    if (text[at + 1] != '\n') return false;  // a CR never ends the text here
+    ++returns;
+  }
+  return returns == feeds;  // each LF follows one of the CRs
+}
+
+void NormalizeLinesInPlace(std::string& text) {
+  if (!IsNormalized(text)) text = NormalizeLines(text);
 }
 
 }  // namespace korvane

@@ -10,7 +10,10 @@
 #
 # usage: flock /tmp/korvane-net.lock bench/gui_bench.sh [BUILD_DIR]
 #   (default: $KORVANE_BUILD_DIR or build/; needs the targets korvane, korvane-cli and
-#   korvane-fixture-site; PAGES=2000 THREADS=10 override the site size and the thread count)
+#   korvane-fixture-site; PAGES=2000 THREADS=10 override the site size and the thread count;
+#   PERF=FILE records a call-graph profile of the window's crawl into FILE with perf, which
+#   adds its own cost to the window's figures; PERF_TARGET="-t" follows only the main thread,
+#   PERF_GRAPH="--call-graph dwarf" unwinds libraries built without frame pointers)
 # Run as root (nginx listens on port 80); installs xdotool, openbox, ... when missing.
 set -euo pipefail
 
@@ -52,6 +55,13 @@ wait "$locate_job"
 window_job=$!
 window=$(session_find_window "Korvane ")
 window_pid=$(xdotool getwindowpid "$window")
+perf_job=
+if [ -n "${PERF:-}" ]; then
+  # shellcheck disable=SC2086 # the graph option is one or two words
+  perf record -q -F 499 ${PERF_GRAPH:--g} "${PERF_TARGET:--p}" "$window_pid" -o "$PERF" \
+    >"$work/perf.out" 2>&1 &
+  perf_job=$!
+fi
 
 window_type "$window" "${at[0]}" "http://$address/"
 [ "$threads" = 10 ] || window_type "$window" "${at[1]}" "$threads"
@@ -63,6 +73,8 @@ wmctrl -i -c "$window"
 status=0
 wait "$window_job" || status=$?
 end_ns=$(date +%s%N)
+# perf ends when the process it follows has ended.
+[ -z "$perf_job" ] || wait "$perf_job" || true
 
 if [ "$status" -ne 0 ]; then
   echo "the window ended with status $status:" >&2

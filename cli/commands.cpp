@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "base/cp1251.h"
 #include "base/error.h"
@@ -128,17 +129,17 @@ TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
   return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
 }
 
-// The page as a crawl worker sees it after its fetch.
-std::string LoadPage(const std::string& file, const CrawlOptions& options) {
-  std::string page = LoadFile(file);
-  if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
-  return page;
+// The page as a crawl worker sees it after its fetch, once read: its anchors normalised when
+// the run normalises them.
+void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
+  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 }
 
-// The page as a crawl worker extracts its text from.
+// The page as a crawl worker extracts its text from, in the buffer it was read into.
 std::string LoadTextPage(const std::string& file, const CrawlOptions& options) {
-  std::string page = LoadPage(file, options);
-  if (options.recode_pages.load()) page = RecodePage(page);
+  std::string page = LoadFile(file);
+  NormalizeFetchedPage(page, options);
+  if (options.recode_pages.load()) RecodePageInPlace(page);
   return page;
 }
 
@@ -181,20 +182,27 @@ int RunCrawl(CrawlOptions& options) {
 }
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {
-  WriteBytes(NormalizeLines(PlainModeText(LoadTextPage(file, options), options)));
+  std::string text = PlainModeText(LoadTextPage(file, options), options);
+  NormalizeLinesInPlace(text);
+  WriteBytes(text);
   return 0;
 }
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
-  WriteBytes(NormalizeLines(
-      ApplyTemplates(LoadTextPage(file, options), templates->lines, ReadTemplateOptions(options))));
+  std::string text =
+      ApplyTemplates(LoadTextPage(file, options), templates->lines, ReadTemplateOptions(options));
+  NormalizeLinesInPlace(text);
+  WriteBytes(text);
   return 0;
 }
 
 int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& options) {
-  const std::string raw = LoadFile(file);
-  const std::string page = LoadPage(file, options);
+  std::string page = LoadFile(file);
+  // The redirect comes from the answer as received, as in a worker.
+  const std::optional<std::string> location =
+      options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
+  NormalizeFetchedPage(page, options);
   const auto blacklist = options.blacklist.Get();
   const UrlTarget target = SplitUrl(url, options.https_ports.load());
   const LinkOptions link_options{options.apostrophes.load(),
@@ -208,8 +216,7 @@ int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& op
     out += link;
     out += '\n';
   };
-  if (const auto location =
-          options.follow_redirects.load() ? RedirectLocation(raw) : std::nullopt) {
+  if (location) {
     if (const auto link = BuildLink(*location, url, target.host, link_options)) print(*link);
   }
   ExtractLinks(page, url, target.host, link_options, print);

@@ -151,10 +151,23 @@ class PassedText {
 }  // namespace
 
 std::string NormalizeAnchors(std::string_view page) {
-  std::string out = Contains(page, "<A") ? ReplaceAll(page, "<A", "<a") : std::string(page);
-  const std::string between = ExtractBetween("<a", "href=", out);
-  if (between == " ") return out;
-  return ReplaceAll(out, "<a" + between + "href=", "<a href=");
+  std::string out(page);
+  NormalizeAnchorsInPlace(out);
+  return out;
+}
+
+void NormalizeAnchorsInPlace(std::string& page) {
+  // "<A" cannot overlap itself, and "<a" forms none with what follows.
+  for (size_t at = FindText(page, "<A"); at != std::string::npos;
+       at = FindText(page, "<A", at + 2)) {
+    page[at + 1] = 'a';
+  }
+  const std::string_view between = ExtractBetweenView("<a", "href=", page);
+  if (between == " ") return;
+  // `between` is never empty ("Zero" stands for that), so the pattern is never shorter than
+  // its replacement.
+  const std::string pattern = "<a" + std::string(between) + "href=";
+  ReplaceAllInPlace(page, pattern, "<a href=");
 }
 
 // The rules read the page as a text P from which, after each anchor, the first marker is

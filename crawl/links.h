@@ -27,6 +27,8 @@ struct LinkOptions {
 // "href=" is a single space, every "<a" + that text + "href=" becomes "<a href=".
 //   "<a class=\"m\" href=\"/p\">" -> "<a href=\"/p\">"
 [[nodiscard]] std::string NormalizeAnchors(std::string_view page);
+// The same in the page's own buffer.
+void NormalizeAnchorsInPlace(std::string& page);
 
 // Calls `on_link` for every link of `page` that the rules build and the blacklist lets
 // through, in page order. `url` is the page's own address, `host` is UrlHost(url).

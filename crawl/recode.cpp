@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <memory>
-#include <optional>
 #include <type_traits>
 
 #include "base/cp1251.h"
@@ -44,13 +44,13 @@ std::string DetectCharset(std::string_view body) {
   return name == nullptr ? std::string() : Lower(name);
 }
 
-// `text` from `charset` to UTF-8, every invalid or cut-off sequence as "?"; nothing when iconv
-// does not know the character set.
-std::optional<std::string> ToUtf8(std::string_view text, const std::string& charset) {
+// `text` from `charset` to UTF-8, every invalid or cut-off sequence as "?": calls
+// `emit(piece, read)` for each piece of whole characters, `read` being how many bytes of
+// `text` are consumed once it is written. False when iconv does not know the character set.
+template <class Emit>
+bool ToUtf8(std::string_view text, const std::string& charset, Emit emit) {
   const iconv_t converter = ::iconv_open("UTF-8", charset.c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out;
-  out.reserve(text.size() * 2);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
   char buffer[4096];
   char* in = const_cast<char*>(text.data());
   size_t in_left = text.size();
@@ -58,15 +58,28 @@ std::optional<std::string> ToUtf8(std::string_view text, const std::string& char
     char* to = buffer;
     size_t to_left = sizeof buffer;
     const size_t result = ::iconv(converter, &in, &in_left, &to, &to_left);
-    out.append(buffer, static_cast<size_t>(to - buffer));
+    emit(std::string_view(buffer, static_cast<size_t>(to - buffer)), text.size() - in_left);
     if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
     // EILSEQ: a byte that starts no character here; EINVAL: the text ends inside one.
-    out += '?';
     ++in;
     --in_left;
+    emit(std::string_view("?"), text.size() - in_left);
   }
   ::iconv_close(converter);
-  return out;
+  return true;
+}
+
+// The code page 1251 text of `body` from `charset`, written piece by piece to `sink(bytes,
+// read)`; false when `body` stays as it is.
+template <class Sink>
+bool Recode(std::string_view body, const std::string& charset, Sink sink) {
+  const std::string name = Lower(charset);
+  if (IsCp1251(name)) return false;
+  // The pieces end at whole characters, so converting them one by one is converting the
+  // whole text.
+  return ToUtf8(body, name, [&](std::string_view utf8, size_t read) {
+    if (!utf8.empty()) sink(Utf8ToCp1251(utf8), read);
+  });
 }
 
 }  // namespace
@@ -78,16 +91,46 @@ std::string PageCharset(std::string_view answer) {
 }
 
 std::string RecodeText(std::string_view body, const std::string& charset) {
-  const std::string name = Lower(charset);
-  if (IsCp1251(name)) return std::string(body);
-  const std::optional<std::string> utf8 = ToUtf8(body, name);
-  if (!utf8) return std::string(body);
-  return Utf8ToCp1251(*utf8);
+  std::string out;
+  if (!Recode(body, charset, [&](const std::string& bytes, size_t) { out += bytes; })) {
+    return std::string(body);
+  }
+  return out;
 }
 
 std::string RecodePage(std::string_view answer) {
+  std::string page(answer);
+  RecodePageInPlace(page);
+  return page;
+}
+
+void RecodePageInPlace(std::string& answer) {
   const size_t body = BodyStart(answer);
-  return std::string(answer.substr(0, body)) + RecodeText(answer.substr(body), PageCharset(answer));
+  // A character becomes one byte, and a byte that is none becomes one "?", so the recoded
+  // text stays behind the bytes read; should a character set make more, the rest goes to a
+  // buffer of its own.
+  size_t written = body;
+  bool spilled = false;
+  std::string spill;
+  const bool recoded = Recode(std::string_view(answer).substr(body), PageCharset(answer),
+                              [&](const std::string& bytes, size_t read) {
+                                if (!spilled && written + bytes.size() > body + read) {
+                                  spill.assign(answer, 0, written);
+                                  spilled = true;
+                                }
+                                if (spilled) {
+                                  spill += bytes;
+                                  return;
+                                }
+                                std::memcpy(answer.data() + written, bytes.data(), bytes.size());
+                                written += bytes.size();
+                              });
+  if (!recoded) return;
+  if (!spilled) {
+    answer.resize(written);
+  } else {
+    answer.swap(spill);
+  }
 }
 
 }  // namespace korvane

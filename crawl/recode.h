@@ -20,5 +20,7 @@ namespace korvane {
 // `answer` with its body recoded from PageCharset(answer); the status line and header fields
 // stay as they arrived.
 [[nodiscard]] std::string RecodePage(std::string_view answer);
+// The same in the answer's own buffer.
+void RecodePageInPlace(std::string& answer);
 
 }  // namespace korvane

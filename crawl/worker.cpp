@@ -29,6 +29,7 @@ TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
 }
 
 void SaveTextLines(std::string_view path, std::string_view text) {
+  if (IsNormalized(text)) return SaveFileAtomic(std::string(path), text);
   SaveFileAtomic(std::string(path), NormalizeLines(text));
 }
 
@@ -41,8 +42,11 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
   }
 }
 
-std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
-  if (!options.main_text.load()) return ExtractPlainText(page);
+std::string PlainModeText(std::string page, const CrawlOptions& options) {
+  if (!options.main_text.load()) {
+    ExtractPlainTextInPlace(page);
+    return page;
+  }
   return ExtractMainText(page,
                          options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
 }
@@ -155,7 +159,7 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RefreshWorkTime);
   Sync(&WorkerHost::ShowState);
 
-  if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
+  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 
   const auto blacklist = options.blacklist.Get();
   LinkOptions link_options{options.apostrophes.load(),
@@ -180,7 +184,7 @@ void TmyThread::RunCrawlPipeline() {
 
   if (!options.links_only.load()) {
     // Links came from the bytes as received; the text is judged and stored in code page 1251.
-    if (options.recode_pages.load()) page = RecodePage(page);
+    if (options.recode_pages.load()) RecodePageInPlace(page);
     const auto whitelist = options.whitelist.Get();
     const auto templates = options.templates.Get();
     const AdmissionOptions admission{options.template_pages_only.load(),
@@ -195,7 +199,7 @@ void TmyThread::RunCrawlPipeline() {
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
-        text = PlainModeText(page, options);
+        text = PlainModeText(std::move(page), options);
       }
       WriteResultFile(text);
     }
@@ -213,10 +217,8 @@ void TmyThread::RunCrawlPipeline() {
 void TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
   EnsureDirectory(std::string(texts::kResultFolder));
-  std::string content;
-  if (host_.Options().markup.load()) content = "<URL>" + Url + "</URL>\r\n";
-  content += text;
-  SaveTextLines(ResultFilePath(WorkerId), content);
+  if (!host_.Options().markup.load()) return SaveTextLines(ResultFilePath(WorkerId), text);
+  SaveTextLines(ResultFilePath(WorkerId), "<URL>" + Url + "</URL>\r\n" + text);
 }
 
 void TmyThread::RunTestPipeline() {
@@ -229,7 +231,7 @@ void TmyThread::RunTestPipeline() {
   if (Cancelled()) return;
   EnsureDirectory(std::string(texts::kTestFolder));
   SaveTextLines(texts::kTestRawFile, page);
-  if (options.recode_pages.load()) page = RecodePage(page);
+  if (options.recode_pages.load()) RecodePageInPlace(page);
   page = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
   if (Cancelled()) return;
   SaveTextLines(texts::kTestResultFile, page);

@@ -121,8 +121,9 @@ class TmyThread {
 };
 
 // The text a worker saves for `page` (as received, recoded when the run recodes) when it runs
-// neither links-only nor selective: the main text with that option on, else the plain text.
-[[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options);
+// neither links-only nor selective: the main text with that option on, else the plain text,
+// made in the page's own buffer.
+[[nodiscard]] std::string PlainModeText(std::string page, const CrawlOptions& options);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);

@@ -4,26 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/strings.h"
+
 namespace korvane {
 
 size_t FindMarker(std::string_view text, std::string_view marker, size_t from) {
-  if (marker.empty() || from > text.size() || text.size() - from < marker.size()) {
-    return std::string_view::npos;
-  }
-  const char* p = text.data() + from;
-  const char* const end = text.data() + text.size();
-  const char* const last = end - marker.size();  // the last place a marker can start
-  // Scanning for the first byte is fastest while that byte is rare; once it keeps turning up
-  // without the rest of the marker, the general search is faster.
-  constexpr int kMissesBeforeGeneralSearch = 16;
-  for (int misses = 0; misses < kMissesBeforeGeneralSearch; ++misses) {
-    p = static_cast<const char*>(std::memchr(p, marker[0], static_cast<size_t>(last - p) + 1));
-    if (p == nullptr) return std::string_view::npos;
-    if (std::memcmp(p + 1, marker.data() + 1, marker.size() - 1) == 0) return p - text.data();
-    if (++p > last) return std::string_view::npos;
-  }
-  const void* hit = memmem(p, static_cast<size_t>(end - p), marker.data(), marker.size());
-  return hit == nullptr ? std::string_view::npos : static_cast<const char*>(hit) - text.data();
+  return FindText(text, marker, from);
 }
 
 size_t FindMarkerAcrossJoin(std::string_view kept, std::string_view rest, std::string_view marker) {

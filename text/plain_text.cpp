@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/byte_mask.h"
 #include "base/text_lines.h"
 #include "text/extract_between.h"
 
@@ -19,21 +20,30 @@ constexpr size_t kMinOtherBytes = 11;
 // ...and at least this many spaces, counted after entities and space runs are reduced.
 constexpr size_t kMinSpaces = 4;
 
-// Deletes the first "<script" ... "</script>" span again and again. A deletion can join the
-// bytes on its two sides into a new "<script", which is then the first one; otherwise the next
-// first one lies after the deleted span. So the kept text is never searched again, only the
-// join. The loop ends at a "<script" that has no "</script>" after it or that "</script>"
-// follows at once; the text from there on stays as it is.
-std::string RemoveScripts(std::string_view text) {
-  std::string kept;
-  kept.reserve(text.size());
-  size_t pos = 0;  // `kept` followed by text[pos..] is the text of the step-by-step loop
+// Deletes the first "<script" ... "</script>" span again and again, in place: the text is
+// text[from..], and what is kept is written to the front of the buffer. A deletion can join
+// the bytes on its two sides into a new "<script", which is then the first one; otherwise the
+// next first one lies after the deleted span. So the kept text is never searched again, only
+// the join. The loop ends at a "<script" that has no "</script>" after it or that "</script>"
+// follows at once; the text from there on stays as it is. Returns where the text now starts
+// in the buffer: at 0, or still at `from` when nothing was deleted.
+size_t RemoveScripts(std::string& buffer, size_t from) {
+  const std::string_view text = std::string_view(buffer).substr(from);
+  char* const data = buffer.data();
+  size_t kept = 0;  // data[0..kept) followed by text[pos..] is the text of the step-by-step loop
+  size_t pos = 0;
+  // The kept bytes are written no further on than text[pos], so the search never meets them.
+  const auto keep = [&](size_t end) {
+    std::memmove(data + kept, text.data() + pos, end - pos);
+    kept += end - pos;
+  };
   for (;;) {
-    const size_t joined = FindMarkerAcrossJoin(kept, text.substr(pos), kScriptOpen);
+    const size_t joined =
+        FindMarkerAcrossJoin(std::string_view(data, kept), text.substr(pos), kScriptOpen);
     size_t open = kNone;
     size_t open_end;
     if (joined != kNone) {
-      open_end = pos + kScriptOpen.size() - (kept.size() - joined);
+      open_end = pos + kScriptOpen.size() - (kept - joined);
     } else {
       open = FindMarker(text, kScriptOpen, pos);
       if (open == kNone) break;
@@ -42,33 +52,59 @@ std::string RemoveScripts(std::string_view text) {
     const size_t close = FindMarker(text, kScriptClose, open_end);
     if (close == kNone || close == open_end) break;
     if (joined != kNone) {
-      kept.resize(joined);
+      kept = joined;
     } else {
-      kept.append(text.substr(pos, open - pos));
+      keep(open);
     }
     pos = close + kScriptClose.size();
   }
-  kept.append(text.substr(pos));
-  return kept;
+  if (pos == 0) return from;
+  keep(text.size());
+  buffer.resize(kept);
+  return 0;
 }
 
-// Deletes the first "<" ... ">" span again and again, in place. Deleting cannot make a new
-// "<", so the next first "<" always lies after the deleted span. The loop ends at a "<" with no
-// ">" after it, or at "<>"; the text from there on stays as it is.
-void RemoveTags(std::string& text) {
-  size_t kept = 0;
-  size_t pos = 0;
-  for (;;) {
-    const size_t open = text.find('<', pos);
-    if (open == kNone) break;
-    const size_t close = text.find('>', open + 1);
-    if (close == kNone || close == open + 1) break;
-    std::memmove(text.data() + kept, text.data() + pos, open - pos);
-    kept += open - pos;
-    pos = close + 1;
+// Deletes the first "<" ... ">" span again and again, in place: the text is buffer[from..],
+// and what is kept is written to the front of the buffer. Deleting cannot make a new "<", so
+// the next first "<" always lies after the deleted span. The loop ends at a "<" with no ">"
+// after it, or at "<>"; the text from there on stays as it is.
+// Moves buffer[from, from + size) down to `to`. The text between two tags
+// is mostly short: it goes as one 16-byte copy when that stays clear of the bytes not yet read.
+inline void MoveDown(std::string& buffer, size_t to, size_t from, size_t size) {
+  if (size <= 16 && from - to >= 16 && buffer.size() - from >= 16) {
+    char bytes[16];
+    std::memcpy(bytes, buffer.data() + from, 16);
+    std::memcpy(buffer.data() + to, bytes, 16);
+    return;
   }
-  std::memmove(text.data() + kept, text.data() + pos, text.size() - pos);
-  text.resize(kept + text.size() - pos);
+  std::memmove(buffer.data() + to, buffer.data() + from, size);
+}
+
+void RemoveTags(std::string& buffer, size_t from) {
+  char* const data = buffer.data();
+  size_t kept = 0;    // data[0..kept) is the text before `pos` with its tags deleted
+  size_t pos = from;  // the first byte not yet kept or deleted
+  size_t open = kNone;
+  // The tags are found by their "<" and ">" bytes: outside a tag the next "<" opens one,
+  // inside it the next ">" closes it.
+  ForEachByteOf(
+      buffer, from,
+      [&](size_t at) {
+        if (open == kNone) {
+          if (data[at] == '<') open = at;
+          return true;
+        }
+        if (data[at] != '>') return true;
+        if (at == open + 1) return false;
+        MoveDown(buffer, kept, pos, open - pos);
+        kept += open - pos;
+        pos = at + 1;
+        open = kNone;
+        return true;
+      },
+      '<', '>');
+  std::memmove(data + kept, data + pos, buffer.size() - pos);
+  buffer.resize(kept + buffer.size() - pos);
 }
 
 struct Entity {
@@ -83,73 +119,118 @@ constexpr Entity kEntities[] = {
     {"&nbsp;", ' '}, {"&gt;", ' '}, {"&amp;", ' '}, {"&quot;", '"'}, {"&#8217;", '\''},
 };
 
-// Keeps, in place, the prose lines of `lines`, a normalised text (each line free of CR, LF
-// and NUL and followed by CR LF). Each line is first rewritten: entities and TABs become their
-// characters and every space run one space. Rewriting only ever shortens a line, so the
-// rewritten bytes never overtake the bytes still to be read.
-void KeepProseLines(std::string& lines) {
-  char* const data = lines.data();
+// The longest a text of `size` bytes can grow to as prose lines: each such line has at least
+// kMinOtherBytes + kMinSpaces bytes, and its break may grow to CR LF.
+size_t MostProseBytes(size_t size) {
+  return size + 2 * (size / (kMinOtherBytes + kMinSpaces) + 1);
+}
+
+// Replaces `text` by its prose lines, each followed by CR LF. The lines are split as the line
+// list splits them (at CR, LF or CR LF, nothing after a NUL byte), then rewritten: entities
+// and TABs become their characters and every space run one space. The lines are written to
+// the front of the text's own buffer: rewriting only ever shortens a line, so only a line's
+// CR LF, where its break was a lone CR or LF or none, can reach bytes not read yet. Before it
+// would, the output moves to a buffer of its own.
+void KeepProseLines(std::string& text) {
+  char* const data = text.data();
+  std::string spill;
+  char* out_base = data;
   size_t out = 0;
-  for (size_t begin = 0; begin < lines.size();) {
-    const size_t end = lines.find('\r', begin);
-    const std::string_view line(data + begin, end - begin);
-    const size_t line_out = out;
+  // Rewrites line data[begin..end) at the output's end and keeps it there when it is prose;
+  // `next` is where the line after it starts.
+  const auto take_line = [&](size_t begin, size_t end, size_t next) {
+    // A prose line has at least this many bytes before rewriting shortens it.
+    if (end - begin < kMinOtherBytes + kMinSpaces) return;
+    char* w = out_base + out;
+    const char* r = data + begin;
+    const char* const line_end = data + end;
     size_t spaces = 0;
-    size_t others = 0;
-    const auto emit = [&](char c) {
-      if (c == ' ') {
-        if (out > line_out && data[out - 1] == ' ') return;
-        ++spaces;
-      } else {
-        ++others;
-      }
-      data[out++] = c;
-    };
-    for (size_t i = 0; i < line.size(); ++i) {
-      const char c = line[i];
-      if (c == '\t') {
-        emit(' ');
-        continue;
-      }
-      if (c == '&') {
-        const Entity* found = nullptr;
+    bool after_space = false;
+    const auto rewrite_byte = [&] {
+      char c = *r++;
+      if (c == '&') [[unlikely]] {
+        const std::string_view rest(r - 1, static_cast<size_t>(line_end - r + 1));
         for (const Entity& entity : kEntities) {
-          if (line.substr(i, entity.text.size()) == entity.text) {
-            found = &entity;
+          if (rest.starts_with(entity.text)) {
+            r += entity.text.size() - 1;
+            c = entity.replacement;
             break;
           }
         }
-        if (found != nullptr) {
-          i += found->text.size() - 1;
-          emit(found->replacement);
-          continue;
-        }
       }
-      emit(c);
+      // Without branches on the bytes of prose, where spaces come and go unpredictably.
+      c = c == '\t' ? ' ' : c;
+      const bool space = c == ' ';
+      *w = c;
+      w += !(space && after_space);
+      spaces += space && !after_space;
+      after_space = space;
+    };
+    while (line_end - r >= 16) {
+      // Sixteen bytes without TAB, "&" and a space run stay as they are.
+      const uint32_t spaces_at = ByteMask16(r, ' ');
+      if (ByteMask16(r, '\t', '&') == 0 && (spaces_at & (spaces_at << 1)) == 0 &&
+          !(after_space && (spaces_at & 1) != 0)) {
+        std::memmove(w, r, 16);
+        w += 16;
+        r += 16;
+        spaces += static_cast<size_t>(__builtin_popcount(spaces_at));
+        after_space = (spaces_at >> 15) != 0;
+        continue;
+      }
+      const char* const chunk_end = r + 16;
+      while (r < chunk_end) rewrite_byte();
     }
-    if (others >= kMinOtherBytes && spaces >= kMinSpaces) {
-      data[out++] = '\r';
-      data[out++] = '\n';
-    } else {
-      out = line_out;
+    while (r < line_end) rewrite_byte();
+    const size_t size = static_cast<size_t>(w - (out_base + out));
+    if (size - spaces < kMinOtherBytes || spaces < kMinSpaces) return;
+    if (out_base == data && out + size + 2 > next) {
+      spill.resize(out + size + 2 + MostProseBytes(text.size() - next));
+      std::memcpy(spill.data(), data, out + size);
+      out_base = spill.data();
     }
-    begin = end + 2;
+    out += size;
+    out_base[out++] = '\r';
+    out_base[out++] = '\n';
+  };
+  // Lines as the line list splits them: at CR, LF or CR LF, and nothing after a NUL byte.
+  const void* nul = std::memchr(data, '\0', text.size());
+  const size_t end = nul == nullptr ? text.size() : static_cast<const char*>(nul) - data;
+  size_t begin = 0;
+  ForEachByteOf(
+      std::string_view(data, end), 0,
+      [&](size_t at) {
+        if (at < begin) return true;  // the LF of a CR LF
+        size_t next = at + 1;
+        if (data[at] == '\r' && next < end && data[next] == '\n') ++next;
+        take_line(begin, at, next);
+        begin = next;
+        return true;
+      },
+      '\r', '\n');
+  if (begin < end) take_line(begin, end, end);
+  if (out_base == data) {
+    text.resize(out);
+  } else {
+    spill.resize(out);
+    text.swap(spill);
   }
-  lines.resize(out);
 }
 
 }  // namespace
 
 std::string ExtractPlainText(std::string_view page) {
+  std::string text(page);
+  ExtractPlainTextInPlace(text);
+  return text;
+}
+
+void ExtractPlainTextInPlace(std::string& page) {
   // Deleting up to the first CR of the separator leaves the text starting with LF CR LF.
   const size_t header_end = FindMarker(page, kHeaderEnd);
-  if (header_end != kNone) page.remove_prefix(header_end + 1);
-  std::string text = RemoveScripts(page);
-  RemoveTags(text);
-  // Lines as the line list splits them: at CR, LF or CR LF, and nothing after a NUL byte.
-  std::string lines = NormalizeLines(text);
-  KeepProseLines(lines);
-  return lines;
+  const size_t from = RemoveScripts(page, header_end == kNone ? 0 : header_end + 1);
+  RemoveTags(page, from);
+  KeepProseLines(page);
 }
 
 }  // namespace korvane

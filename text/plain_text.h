@@ -18,5 +18,7 @@ namespace korvane {
 //   "one&nbsp;&nbsp;two three four five" -> "one two three four five\r\n"
 //   "short line" -> ""
 [[nodiscard]] std::string ExtractPlainText(std::string_view page);
+// The same in the page's own buffer: `page` is replaced by its prose lines.
+void ExtractPlainTextInPlace(std::string& page);
 
 }  // namespace korvane

@@ -53,20 +53,6 @@ void CollapseSpacesAndRestoreBreaks(std::string& text) {
   }
 }
 
-// ReplaceAll(text, from, to) in place, for a replacement no longer than what it replaces.
-void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to) {
-  size_t kept = 0;
-  size_t pos = 0;
-  for (size_t at; (at = FindMarker(text, from, pos)) != kNone; pos = at + from.size()) {
-    std::memmove(text.data() + kept, text.data() + pos, at - pos);
-    kept += at - pos;
-    std::memcpy(text.data() + kept, to.data(), to.size());
-    kept += to.size();
-  }
-  std::memmove(text.data() + kept, text.data() + pos, text.size() - pos);
-  text.resize(kept + text.size() - pos);
-}
-
 // The content of a block with the all flag: CR LF and ExtractBetween(start, stop, working
 // copy) for every start marker, deleting the first start marker from the working copy after
 // each fragment, for as long as the working copy holds one.
@@ -193,23 +179,6 @@ void CleanOwned(std::string& text, size_t first_step = 0) {
     RewriteSpansInPlace(kCleaningSteps[step], text);
   }
   CollapseSpacesAndRestoreBreaks(text);
-}
-
-// Whether NormalizeLines would return `text` unchanged: no NUL, every break a CR LF, and a
-// break at the end.
-bool IsNormalized(std::string_view text) {
-  if (text.empty()) return true;
-  if (!text.ends_with("\r\n") || std::memchr(text.data(), '\0', text.size()) != nullptr) {
-    return false;
-  }
-  size_t feeds = 0;
-  for (size_t at = text.find('\n'); at != kNone; at = text.find('\n', at + 1)) ++feeds;
-  size_t returns = 0;
-  for (size_t at = text.find('\r'); at != kNone; at = text.find('\r', at + 1)) {
-    if (text[at + 1] != '\n') return false;  // a CR never ends the text here
-    ++returns;
-  }
-  return returns == feeds;  // each LF follows one of the CRs
 }
 
 // Drops, in place, the lines of normalised `lines` that hold only spaces and TABs.
@@ -353,11 +322,8 @@ std::string ApplyTemplates(std::string_view page, const Lines& template_lines,
   }
   if (!options.keep_br) ReplaceAllInPlace(output, "<br>", "");
   if (options.elementary_clean) {
-    if (IsNormalized(output)) {
-      DropBlankNormalizedLines(output);
-    } else {
-      output = DropBlankLines(output);
-    }
+    NormalizeLinesInPlace(output);
+    DropBlankNormalizedLines(output);
   }
   return output;
 }

@@ -1,6 +1,8 @@
 // Line splitting, joining and the string helpers every layer shares.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "base/strings.h"
 #include "base/text_lines.h"
 
@@ -46,6 +48,23 @@ TEST(Replace, ScansLeftToRightWithoutRescanningInsertedText) {
   EXPECT_EQ(ReplaceFirst("a:b:c", ":", "-"), "a-b:c");
   EXPECT_EQ(DeleteFirst("a:b:c", ":"), "ab:c");
   EXPECT_EQ(DeleteFirst("abc", "x"), "abc");
+}
+
+// The block search and the in-place replacement against the library's search, on texts long
+// enough for whole 64-byte blocks, with occurrences across block edges and overlapping.
+TEST(Replace, BlockSearchAndInPlaceReplacementMatchTheLibrary) {
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i) {
+    std::string text(random() % 300, 'a');
+    for (char& c : text) c = "ab<"[random() % 3];
+    std::string what(1 + random() % 4, 'a');
+    for (char& c : what) c = "ab<"[random() % 3];
+    const size_t from = random() % (text.size() + 2);
+    ASSERT_EQ(FindText(text, what, from), std::string_view(text).find(what, from)) << text;
+    std::string replaced = text;
+    ReplaceAllInPlace(replaced, what, what.substr(1));
+    ASSERT_EQ(replaced, ReplaceAll(text, what, what.substr(1))) << text;
+  }
 }
 
 TEST(IntegerText, ReadsOnlyWholeNumbersWithin32Bits) {

@@ -1,0 +1,71 @@
+// Bit masks of the places of given bytes in 64-byte blocks: the scan under the text passes
+// that visit every occurrence of a few bytes, where a search call per occurrence costs more
+// than the bytes between them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace korvane {
+
+// Bit i is set when block[i] is one of `wanted`, for the 64 bytes at `block`.
+template <class... Bytes>
+[[nodiscard]] inline uint64_t ByteMask64(const char* block, Bytes... wanted) {
+#if defined(__SSE2__)
+  uint64_t mask = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i));
+    const __m128i hits = (_mm_cmpeq_epi8(bytes, _mm_set1_epi8(wanted)) | ...);
+    mask |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(hits))} << (16 * i);
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i) mask |= uint64_t{((block[i] == wanted) || ...)} << i;
+  return mask;
+#endif
+}
+
+// Bit i is set when block[i] is one of `wanted`, for the 16 bytes at `block`.
+template <class... Bytes>
+[[nodiscard]] inline uint32_t ByteMask16(const char* block, Bytes... wanted) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  const __m128i hits = (_mm_cmpeq_epi8(bytes, _mm_set1_epi8(wanted)) | ...);
+  return static_cast<uint16_t>(_mm_movemask_epi8(hits));
+#else
+  uint32_t mask = 0;
+  for (int i = 0; i < 16; ++i) mask |= uint32_t{((block[i] == wanted) || ...)} << i;
+  return mask;
+#endif
+}
+
+// Calls `visit(i)` for every index i >= `from` of `text` whose byte is one of `wanted`, in
+// ascending order, until `visit` returns false. A block's places are found before any of them
+// is visited, so `visit` may overwrite bytes before the index it is given, never after.
+template <class Visit, class... Bytes>
+void ForEachByteOf(std::string_view text, size_t from, Visit visit, Bytes... wanted) {
+  const char* const data = text.data();
+  size_t block = from;
+  for (; block < text.size(); block += 64) {
+    uint64_t mask;
+    if (text.size() - block >= 64) {
+      mask = ByteMask64(data + block, wanted...);
+    } else {
+      char tail[64] = {};
+      std::memcpy(tail, data + block, text.size() - block);
+      mask = ByteMask64(tail, wanted...) & ((uint64_t{1} << (text.size() - block)) - 1);
+    }
+    for (; mask != 0; mask &= mask - 1) {
+      if (!visit(block + static_cast<size_t>(__builtin_ctzll(mask)))) return;
+    }
+  }
+}
+
+}  // namespace korvane
