@@ -1,12 +1,405 @@
-// Placeholder until the extractor lands: the plain text.
+// ExtractMainText: the page parsed into a compact tree, its article chosen by scores, its
+// text written one line per block.
 #include "text/main_text.h"
 
-#include "text/plain_text.h"
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "text/extract_between.h"
+#include "text/main_text_tree.h"
 
 namespace korvane {
+namespace {
 
-std::string ExtractMainText(std::string_view page, PageBytes /*charset*/) {
-  return ExtractPlainText(page);
+using main_text::Kind;
+using main_text::Node;
+using main_text::Tree;
+
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+
+bool IsBlock(Kind kind) {
+  switch (kind) {
+    case Kind::kText:
+    case Kind::kInline:
+    case Kind::kA:
+    case Kind::kBr:
+    case Kind::kImg:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool IsHint(const Node& node) {
+  return node.kind == Kind::kArticle || node.kind == Kind::kMain ||
+         (node.marks & main_text::kArticleBody) != 0;
+}
+
+// Per node sums over its subtree, frame left out.
+struct Sums {
+  std::vector<uint32_t> chars;  // bytes of text other than blanks
+  std::vector<uint32_t> links;  // of them, inside links
+  std::vector<uint32_t> commas;
+};
+
+class Extractor {
+ public:
+  explicit Extractor(const Tree& tree)
+      : tree_(tree), nodes_(tree.nodes), size_(static_cast<uint32_t>(nodes_.size())) {}
+
+  std::string Run() {
+    Sum(raw_, nullptr);
+    MarkFrame();
+    Sum(sums_, &frame_);
+    OwnText();
+    ScoreCandidates();
+    std::vector<uint32_t> roots = ChooseRoots();
+    std::string out;
+    for (const uint32_t root : roots) Write(root, out);
+    return out;
+  }
+
+ private:
+  // Sums chars, links and commas bottom-up; a node of `skip` adds nothing.
+  void Sum(Sums& sums, const std::vector<uint8_t>* skip) {
+    sums.chars.assign(size_, 0);
+    sums.links.assign(size_, 0);
+    sums.commas.assign(size_, 0);
+    for (uint32_t i = size_; i-- > 1;) {
+      const Node& node = nodes_[i];
+      if (skip != nullptr && (*skip)[i]) continue;
+      if (node.kind == Kind::kText) {
+        uint32_t chars = 0;
+        uint32_t commas = 0;
+        for (const char c : tree_.Text(node)) {
+          chars += c != ' ' && c != '\t' && c != '\n' && c != '\r';
+          commas += c == ',';
+        }
+        sums.chars[i] = chars;
+        sums.commas[i] = commas;
+      } else if (node.kind == Kind::kA) {
+        sums.links[i] = sums.chars[i];
+      }
+      sums.chars[node.parent] += sums.chars[i];
+      sums.links[node.parent] += sums.links[i];
+      sums.commas[node.parent] += sums.commas[i];
+    }
+  }
+
+  // An element is frame by its kind or words, unless it holds most of the page's text
+  // (a page wrapped whole in a form or a mislabelled container); its subtree goes with it.
+  void MarkFrame() {
+    frame_.assign(size_, 0);
+    in_hint_.assign(size_, 0);
+    const uint32_t total = raw_.chars[0];
+    for (uint32_t i = 1; i < size_; ++i) {
+      const Node& node = nodes_[i];
+      in_hint_[i] = in_hint_[node.parent] || IsHint(node);
+      if (frame_[node.parent]) {
+        frame_[i] = 1;
+        continue;
+      }
+      if (node.kind == Kind::kText) continue;
+      if (!FrameByMarkup(i)) continue;
+      if (raw_.chars[i] * 2 > total && total > 0) continue;
+      frame_[i] = 1;
+    }
+  }
+
+  bool FrameByMarkup(uint32_t i) const {
+    const Node& node = nodes_[i];
+    switch (node.kind) {
+      case Kind::kNav:
+      case Kind::kAside:
+      case Kind::kForm:
+      case Kind::kMenu:
+      case Kind::kDialog:
+        return true;
+      case Kind::kHeader:
+      case Kind::kFooter:
+        return !in_hint_[node.parent];
+      default:
+        break;
+    }
+    if ((node.marks & main_text::kFrameRole) != 0) return true;
+    if (IsHint(node) || node.kind == Kind::kBody) return false;
+    return (node.marks & main_text::kFrameWords) != 0 &&
+           (node.marks & main_text::kContentWords) == 0;
+  }
+
+  // For every block, the text directly inside it (not inside a nested block).
+  void OwnText() {
+    block_of_.assign(size_, 0);
+    own_chars_.assign(size_, 0);
+    own_links_.assign(size_, 0);
+    own_commas_.assign(size_, 0);
+    std::vector<uint8_t> in_link(size_, 0);
+    for (uint32_t i = 1; i < size_; ++i) {
+      const Node& node = nodes_[i];
+      block_of_[i] = IsBlock(node.kind) ? i : block_of_[node.parent];
+      in_link[i] = in_link[node.parent] || node.kind == Kind::kA;
+      if (node.kind != Kind::kText || frame_[i]) continue;
+      const uint32_t block = block_of_[node.parent];
+      own_chars_[block] += sums_.chars[i];
+      own_commas_[block] += sums_.commas[i];
+      if (in_link[i]) own_links_[block] += sums_.chars[i];
+    }
+  }
+
+  float BaseScore(uint32_t i) const {
+    const Node& node = nodes_[i];
+    float score = 0;
+    switch (node.kind) {
+      case Kind::kDiv:
+        score = 5;
+        break;
+      case Kind::kPre:
+      case Kind::kTd:
+      case Kind::kBlockquote:
+        score = 3;
+        break;
+      case Kind::kOl:
+      case Kind::kUl:
+      case Kind::kDl:
+      case Kind::kDd:
+      case Kind::kDt:
+      case Kind::kLi:
+      case Kind::kForm:
+        score = -3;
+        break;
+      case Kind::kHeading:
+      case Kind::kTh:
+        score = -5;
+        break;
+      default:
+        break;
+    }
+    if ((node.marks & main_text::kContentWords) != 0) score += 25;
+    if ((node.marks & main_text::kFrameWords) != 0) score -= 25;
+    return score;
+  }
+
+  void ScoreCandidates() {
+    score_.assign(size_, 0);
+    scored_.assign(size_, 0);
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (frame_[i] || own_chars_[i] < kParagraphChars) continue;
+      const float density = static_cast<float>(own_links_[i]) / own_chars_[i];
+      const float points =
+          (1.0F + own_commas_[i] + std::min(own_chars_[i] / 100.0F, 3.0F)) * (1.0F - density);
+      uint32_t ancestor = nodes_[i].parent;
+      for (int level = 0; level < 5 && ancestor != 0; ++level) {
+        if (!scored_[ancestor]) {
+          scored_[ancestor] = 1;
+          score_[ancestor] = BaseScore(ancestor);
+        }
+        score_[ancestor] += points / (level == 0 ? 1.0F : level == 1 ? 2.0F : level * 3.0F);
+        ancestor = nodes_[ancestor].parent;
+      }
+    }
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (scored_[i]) score_[i] *= 1.0F - LinkDensity(i);
+    }
+  }
+
+  float LinkDensity(uint32_t i) const {
+    return sums_.chars[i] == 0 ? 0.0F : static_cast<float>(sums_.links[i]) / sums_.chars[i];
+  }
+
+  bool Contains(uint32_t outer, uint32_t inner) const {
+    return inner >= outer && inner < nodes_[outer].end;
+  }
+
+  std::vector<uint32_t> ChooseRoots() {
+    uint32_t top = 0;
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (scored_[i] && !frame_[i] && (top == 0 || score_[i] > score_[top])) top = i;
+    }
+    if (top == 0) {
+      for (uint32_t i = 1; i < size_; ++i) {
+        if (nodes_[i].kind == Kind::kBody) return {i};
+      }
+      return {0};
+    }
+    top = ClimbToCommonAncestor(top);
+    // A strong hint that encloses the choice, and is not much larger, takes its place.
+    for (uint32_t a = top; a != 0; a = nodes_[a].parent) {
+      if (IsHint(nodes_[a]) && sums_.chars[a] <= sums_.chars[top] * 2 + 200) {
+        top = a;
+        break;
+      }
+    }
+    return WithSiblings(top);
+  }
+
+  // Where several good candidates share an ancestor, the article is that ancestor.
+  uint32_t ClimbToCommonAncestor(uint32_t top) const {
+    std::array<uint32_t, 5> best{};
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (!scored_[i] || frame_[i] || i == top) continue;
+      for (size_t k = 0; k < best.size(); ++k) {
+        if (best[k] == 0 || score_[i] > score_[best[k]]) {
+          std::copy_backward(best.begin() + static_cast<ptrdiff_t>(k), best.end() - 1, best.end());
+          best[k] = i;
+          break;
+        }
+      }
+    }
+    const float threshold = score_[top] * 0.75F;
+    for (uint32_t a = nodes_[top].parent; a != 0 && nodes_[a].kind != Kind::kBody;
+         a = nodes_[a].parent) {
+      int inside = 0;
+      for (const uint32_t c : best) {
+        if (c != 0 && score_[c] >= threshold && Contains(a, c)) ++inside;
+      }
+      if (inside >= 3) return a;
+    }
+    // A parent that scores higher than its child is the better container.
+    const float floor = score_[top] / 3;
+    float last = score_[top];
+    for (uint32_t a = nodes_[top].parent; a != 0 && nodes_[a].kind != Kind::kBody;
+         a = nodes_[a].parent) {
+      if (!scored_[a]) continue;
+      if (score_[a] < floor) break;
+      if (score_[a] > last) return a;
+      last = score_[a];
+    }
+    return top;
+  }
+
+  // The chosen element and those of its siblings that carry article text too.
+  std::vector<uint32_t> WithSiblings(uint32_t top) const {
+    const uint32_t parent = nodes_[top].parent;
+    if (top == 0 || nodes_[top].kind == Kind::kBody) return {top};
+    const float threshold = std::max(10.0F, score_[top] * 0.2F);
+    std::vector<uint32_t> roots;
+    for (uint32_t i = parent + 1; i < nodes_[parent].end; i = nodes_[i].end) {
+      if (i == top) {
+        roots.push_back(i);
+        continue;
+      }
+      if (frame_[i] || nodes_[i].kind == Kind::kText) continue;
+      const float density = LinkDensity(i);
+      const uint32_t chars = sums_.chars[i];
+      bool take = scored_[i] && score_[i] >= threshold;
+      if (!take && nodes_[i].kind == Kind::kP) {
+        take = (chars > 80 && density < 0.25F) || (chars > 0 && density == 0.0F && chars > 40);
+      }
+      if (take) roots.push_back(i);
+    }
+    return roots;
+  }
+
+  bool Skipped(uint32_t i, uint32_t root) const {
+    if (frame_[i]) return true;
+    if (i == root || !IsBlock(nodes_[i].kind)) return false;
+    return sums_.chars[i] > 0 && LinkDensity(i) > 0.5F;
+  }
+
+  void Write(uint32_t root, std::string& out) const {
+    LineWriter lines(out);
+    std::vector<uint32_t> open;  // end of each open element, innermost last
+    std::vector<uint8_t> open_pre;
+    size_t pre = 0;
+    const uint32_t end = nodes_[root].end;
+    for (uint32_t i = root; i < end;) {
+      while (!open.empty() && open.back() <= i) {
+        open.pop_back();
+        if (open_pre.back()) --pre;
+        open_pre.pop_back();
+        lines.Break();
+      }
+      const Node& node = nodes_[i];
+      if (node.kind == Kind::kText) {
+        lines.Text(tree_.Text(node), pre > 0);
+        ++i;
+        continue;
+      }
+      if (Skipped(i, root)) {
+        i = node.end;
+        continue;
+      }
+      if (node.kind == Kind::kBr || node.kind == Kind::kHr) lines.Break();
+      if (IsBlock(node.kind)) {
+        lines.Break();
+        open.push_back(node.end);
+        open_pre.push_back(node.kind == Kind::kPre);
+        pre += node.kind == Kind::kPre;
+      }
+      ++i;
+    }
+    lines.Break();
+  }
+
+  class LineWriter {
+   public:
+    explicit LineWriter(std::string& out) : out_(out), line_start_(out.size()) {}
+    void Text(std::string_view text, bool pre) {
+      for (const char c : text) {
+        if (pre) {
+          if (c == '\n') {
+            Break();
+          } else if (c != '\r') {
+            out_ += c;
+          }
+          continue;
+        }
+        if (c == ' ') {
+          space_ = out_.size() > line_start_;
+          continue;
+        }
+        if (space_) out_ += ' ';
+        space_ = false;
+        out_ += c;
+      }
+    }
+    void Break() {
+      space_ = false;
+      if (out_.size() == line_start_) return;
+      bool blank = true;
+      for (size_t k = line_start_; k < out_.size() && blank; ++k) {
+        blank = out_[k] == ' ' || out_[k] == '\t';
+      }
+      if (blank) {
+        out_.resize(line_start_);
+        return;
+      }
+      out_ += "\r\n";
+      line_start_ = out_.size();
+    }
+
+   private:
+    std::string& out_;
+    size_t line_start_;
+    bool space_ = false;
+  };
+
+  static constexpr uint32_t kParagraphChars = 25;
+
+  const Tree& tree_;
+  const std::vector<Node>& nodes_;
+  const uint32_t size_;
+  Sums raw_;
+  Sums sums_;
+  std::vector<uint8_t> frame_;
+  std::vector<uint8_t> in_hint_;
+  std::vector<uint32_t> block_of_;
+  std::vector<uint32_t> own_chars_;
+  std::vector<uint32_t> own_links_;
+  std::vector<uint32_t> own_commas_;
+  std::vector<float> score_;
+  std::vector<uint8_t> scored_;
+};
+
+}  // namespace
+
+std::string ExtractMainText(std::string_view page, PageBytes charset) {
+  const size_t header_end = FindMarker(page, kHeaderEnd);
+  if (header_end != std::string_view::npos) page.remove_prefix(header_end + kHeaderEnd.size());
+  const Tree tree = main_text::ParseTree(page, charset);
+  return Extractor(tree).Run();
 }
 
 }  // namespace korvane
