@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <vector>
+#include <cstdio>
+#include <cstdlib>
 
 #include "text/extract_between.h"
 #include "text/main_text_tree.h"
@@ -51,17 +53,44 @@ class Extractor {
 
   std::string Run() {
     Sum(raw_, nullptr);
+    std::string out = Pass(true);
+    // Too little left: the frame rules took the article too (a page that puts it in an aside
+    // or names its wrapper after the layout). Chosen again with only the sure frame gone.
+    if (VisibleChars(out) < kShortChars) {
+      std::string relaxed = Pass(false);
+      if (VisibleChars(relaxed) > VisibleChars(out)) out = std::move(relaxed);
+    }
+    return out;
+  }
+
+ private:
+  static size_t VisibleChars(std::string_view text) {
+    size_t n = 0;
+    for (const char c : text) n += c != ' ' && c != '\r' && c != '\n';
+    return n;
+  }
+
+  std::string Pass(bool strict) {
+    strict_ = strict;
     MarkFrame();
     Sum(sums_, &frame_);
     OwnText();
     ScoreCandidates();
     std::vector<uint32_t> roots = ChooseRoots();
+    if (getenv("MTDEBUG")) {
+      fprintf(stderr, "nodes %u text %zu\n", size_, tree_.text.size());
+      for (uint32_t r : roots) {
+        for (uint32_t a = r; a != 0; a = nodes_[a].parent)
+          fprintf(stderr, "  node %u kind %d marks %d chars %u raw %u links %u score %.1f frame %d\n", a,
+                  (int)nodes_[a].kind, nodes_[a].marks, sums_.chars[a], raw_.chars[a], sums_.links[a], score_[a], frame_[a]);
+        fprintf(stderr, "--\n");
+      }
+    }
     std::string out;
     for (const uint32_t root : roots) Write(root, out);
     return out;
   }
 
- private:
   // Sums chars, links and commas bottom-up; a node of `skip` adds nothing.
   void Sum(Sums& sums, const std::vector<uint8_t>* skip) {
     sums.chars.assign(size_, 0);
@@ -88,11 +117,25 @@ class Extractor {
     }
   }
 
-  // An element is frame by its kind or words, unless it holds most of the page's text
-  // (a page wrapped whole in a form or a mislabelled container); its subtree goes with it.
+  bool ContentMarked(const Node& node) const {
+    constexpr uint8_t kFrame = main_text::kFrameWords | main_text::kWeakFrameWords;
+    return IsHint(node) ||
+           ((node.marks & main_text::kContentWords) != 0 && (node.marks & kFrame) == 0);
+  }
+
+  // Frame by kind or role, unless the element holds most of the page's text (a page wrapped
+  // whole in a form, or an unclosed header); by words, unless a content-marked element
+  // inside it holds most of its text (a wrapper named after a layout with a sidebar); by weak
+  // words, when also short or made of links. A frame element's subtree goes with it.
   void MarkFrame() {
     frame_.assign(size_, 0);
     in_hint_.assign(size_, 0);
+    std::vector<uint32_t> content(size_, 0);  // largest content-marked descendant
+    for (uint32_t i = size_; i-- > 1;) {
+      const Node& node = nodes_[i];
+      const uint32_t own = ContentMarked(node) ? raw_.chars[i] : 0;
+      content[node.parent] = std::max({content[node.parent], content[i], own});
+    }
     const uint32_t total = raw_.chars[0];
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
@@ -102,14 +145,26 @@ class Extractor {
         continue;
       }
       if (node.kind == Kind::kText) continue;
-      if (!FrameByMarkup(i)) continue;
-      if (raw_.chars[i] * 2 > total && total > 0) continue;
-      frame_[i] = 1;
+      const uint32_t chars = raw_.chars[i];
+      if (FrameByKind(i)) {
+        frame_[i] = chars * 2 <= total || total == 0;
+        continue;
+      }
+      if (!strict_) continue;
+      if (IsHint(node) || node.kind == Kind::kBody || ContentMarked(node)) continue;
+      if (content[i] * 2 >= chars && chars > 0) continue;
+      if ((node.marks & main_text::kFrameWords) != 0) {
+        frame_[i] = 1;
+      } else if ((node.marks & main_text::kWeakFrameWords) != 0) {
+        frame_[i] = chars < kShortChars || raw_.links[i] * 5 > chars * 2;
+      }
     }
   }
 
-  bool FrameByMarkup(uint32_t i) const {
+  bool FrameByKind(uint32_t i) const {
     const Node& node = nodes_[i];
+    if (node.kind == Kind::kOmitted || (node.marks & main_text::kHidden) != 0) return true;
+    if (!strict_) return false;
     switch (node.kind) {
       case Kind::kNav:
       case Kind::kAside:
@@ -121,12 +176,8 @@ class Extractor {
       case Kind::kFooter:
         return !in_hint_[node.parent];
       default:
-        break;
+        return (node.marks & main_text::kFrameRole) != 0;
     }
-    if ((node.marks & main_text::kFrameRole) != 0) return true;
-    if (IsHint(node) || node.kind == Kind::kBody) return false;
-    return (node.marks & main_text::kFrameWords) != 0 &&
-           (node.marks & main_text::kContentWords) == 0;
   }
 
   // For every block, the text directly inside it (not inside a nested block).
@@ -377,10 +428,12 @@ class Extractor {
   };
 
   static constexpr uint32_t kParagraphChars = 25;
+  static constexpr uint32_t kShortChars = 200;
 
   const Tree& tree_;
   const std::vector<Node>& nodes_;
   const uint32_t size_;
+  bool strict_ = true;
   Sums raw_;
   Sums sums_;
   std::vector<uint8_t> frame_;

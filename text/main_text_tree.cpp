@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/cp1251.h"
 
@@ -28,31 +30,31 @@ struct TagInfo {
 constexpr TagInfo kTags[] = {
     {"a", Kind::kA, Action::kKeep},
     {"address", Kind::kBlock, Action::kKeep},
-    {"applet", Kind::kInline, Action::kDrop},
+    {"applet", Kind::kOmitted, Action::kKeep},
     {"article", Kind::kArticle, Action::kKeep},
     {"aside", Kind::kAside, Action::kKeep},
-    {"audio", Kind::kInline, Action::kDrop},
+    {"audio", Kind::kOmitted, Action::kKeep},
     {"blockquote", Kind::kBlockquote, Action::kKeep},
     {"body", Kind::kBody, Action::kKeep},
     {"br", Kind::kBr, Action::kKeep},
-    {"button", Kind::kInline, Action::kDrop},
-    {"canvas", Kind::kInline, Action::kDrop},
+    {"button", Kind::kOmitted, Action::kKeep},
+    {"canvas", Kind::kOmitted, Action::kKeep},
     {"caption", Kind::kBlock, Action::kKeep},
     {"center", Kind::kBlock, Action::kKeep},
-    {"datalist", Kind::kInline, Action::kDrop},
+    {"datalist", Kind::kOmitted, Action::kKeep},
     {"dd", Kind::kDd, Action::kKeep},
     {"details", Kind::kBlock, Action::kKeep},
     {"dialog", Kind::kDialog, Action::kKeep},
     {"div", Kind::kDiv, Action::kKeep},
     {"dl", Kind::kDl, Action::kKeep},
     {"dt", Kind::kDt, Action::kKeep},
-    {"embed", Kind::kInline, Action::kDrop},
+    {"embed", Kind::kOmitted, Action::kKeep},
     {"fieldset", Kind::kBlock, Action::kKeep},
     {"figcaption", Kind::kBlock, Action::kKeep},
     {"figure", Kind::kFigure, Action::kKeep},
     {"footer", Kind::kFooter, Action::kKeep},
     {"form", Kind::kForm, Action::kKeep},
-    {"frameset", Kind::kInline, Action::kDrop},
+    {"frameset", Kind::kOmitted, Action::kKeep},
     {"h1", Kind::kHeading, Action::kKeep},
     {"h2", Kind::kHeading, Action::kKeep},
     {"h3", Kind::kHeading, Action::kKeep},
@@ -62,40 +64,40 @@ constexpr TagInfo kTags[] = {
     {"head", Kind::kInline, Action::kDrop},
     {"header", Kind::kHeader, Action::kKeep},
     {"hr", Kind::kHr, Action::kKeep},
-    {"iframe", Kind::kInline, Action::kDrop},
+    {"iframe", Kind::kOmitted, Action::kKeep},
     {"img", Kind::kImg, Action::kKeep},
-    {"input", Kind::kInline, Action::kDrop},
+    {"input", Kind::kOmitted, Action::kKeep},
     {"legend", Kind::kBlock, Action::kKeep},
     {"li", Kind::kLi, Action::kKeep},
     {"main", Kind::kMain, Action::kKeep},
-    {"map", Kind::kInline, Action::kDrop},
-    {"math", Kind::kInline, Action::kDrop},
+    {"map", Kind::kOmitted, Action::kKeep},
+    {"math", Kind::kOmitted, Action::kKeep},
     {"menu", Kind::kMenu, Action::kKeep},
     {"nav", Kind::kNav, Action::kKeep},
-    {"noembed", Kind::kInline, Action::kDrop},
-    {"noframes", Kind::kInline, Action::kDrop},
-    {"noscript", Kind::kInline, Action::kDrop},
-    {"object", Kind::kInline, Action::kDrop},
+    {"noembed", Kind::kOmitted, Action::kKeep},
+    {"noframes", Kind::kOmitted, Action::kKeep},
+    {"noscript", Kind::kOmitted, Action::kKeep},
+    {"object", Kind::kOmitted, Action::kKeep},
     {"ol", Kind::kOl, Action::kKeep},
-    {"optgroup", Kind::kInline, Action::kDrop},
-    {"option", Kind::kInline, Action::kDrop},
+    {"optgroup", Kind::kOmitted, Action::kKeep},
+    {"option", Kind::kOmitted, Action::kKeep},
     {"p", Kind::kP, Action::kKeep},
     {"pre", Kind::kPre, Action::kKeep},
     {"script", Kind::kInline, Action::kDrop},
     {"section", Kind::kSection, Action::kKeep},
-    {"select", Kind::kInline, Action::kDrop},
+    {"select", Kind::kOmitted, Action::kKeep},
     {"style", Kind::kInline, Action::kDrop},
     {"summary", Kind::kBlock, Action::kKeep},
-    {"svg", Kind::kInline, Action::kDrop},
+    {"svg", Kind::kOmitted, Action::kKeep},
     {"table", Kind::kTable, Action::kKeep},
     {"td", Kind::kTd, Action::kKeep},
-    {"template", Kind::kInline, Action::kDrop},
-    {"textarea", Kind::kInline, Action::kDrop},
+    {"template", Kind::kOmitted, Action::kKeep},
+    {"textarea", Kind::kOmitted, Action::kKeep},
     {"th", Kind::kTh, Action::kKeep},
-    {"title", Kind::kInline, Action::kDrop},
+    {"title", Kind::kOmitted, Action::kKeep},
     {"tr", Kind::kTr, Action::kKeep},
     {"ul", Kind::kUl, Action::kKeep},
-    {"video", Kind::kInline, Action::kDrop},
+    {"video", Kind::kOmitted, Action::kKeep},
 };
 
 const TagInfo* FindTag(std::string_view name) {
@@ -109,17 +111,22 @@ const TagInfo* FindTag(std::string_view name) {
 // matches anywhere inside one of the value's tokens (letters and digits), except the short
 // ones of kFrameTokenList, which must be a whole token.
 constexpr std::string_view kFrameWordList[] = {
-    "advert",    "agegate",    "author",     "banner",    "breadcrumb", "byline",    "comment",
-    "community", "consent",    "cookie",     "crumb",     "disclaimer", "dropdown",  "footer",
-    "gdpr",      "header",     "login",      "masthead",  "menu",       "meta",      "modal",
-    "nav",       "newsletter", "pagination", "pager",     "popup",      "print",     "promo",
-    "rating",    "recommend",  "related",    "replies",   "rss",        "share",     "sharing",
-    "sidebar",   "signup",     "skip",       "social",    "sponsor",    "subscri",   "tagcloud",
-    "toolbar",   "widget",     "date",       "timestamp", "overlay",    "offcanvas", "breaking",
-    "teaser",    "trending",   "popular",    "carousel",  "follow",     "copyright", "shop",
+    "advert",   "agegate",   "banner",    "breadcrumb", "carousel",  "comment",  "community",
+    "consent",  "cookie",    "crumb",     "disclaimer", "dropdown",  "follow",   "gdpr",
+    "login",    "masthead",  "menu",      "modal",      "nav",       "newsletter", "offcanvas",
+    "overlay",  "pagination", "pager",    "popular",    "popup",     "promo",    "rating",
+    "recommend", "related",  "replies",   "rss",        "share",     "sharing",  "sidebar",
+    "signup",   "skip",      "social",    "sponsor",    "subscri",   "tagcloud", "toolbar",
+    "trending",
 };
-constexpr std::string_view kFrameTokenList[] = {
-    "ad", "ads", "tags", "tag", "sr", "foot", "more", "share", "social", "top", "bottom", "extra"};
+constexpr std::string_view kFrameTokenList[] = {"ad", "ads", "tags", "tag", "sr"};
+// Words that mark frame only where the element is short or made of links: an article's
+// header or meta line is frame, a container named after the page's header is not always.
+constexpr std::string_view kWeakFrameWordList[] = {
+    "author", "byline", "meta", "date", "timestamp", "header", "footer", "widget", "teaser",
+    "breaking", "copyright", "shop",
+};
+constexpr std::string_view kWeakFrameTokenList[] = {"top", "bottom", "more", "foot", "extra"};
 constexpr std::string_view kContentWordList[] = {"article", "content", "main", "post", "entry",
                                                  "story",   "body",    "text", "blog", "prose"};
 constexpr std::string_view kFrameRoles[] = {"banner", "complementary", "contentinfo", "dialog",
@@ -150,6 +157,12 @@ uint8_t WordMarks(std::string_view value) {
     }
     for (std::string_view w : kFrameWordList) {
       if (word.find(w) != std::string_view::npos) marks |= kFrameWords;
+    }
+    for (std::string_view w : kWeakFrameTokenList) {
+      if (word == w) marks |= kWeakFrameWords;
+    }
+    for (std::string_view w : kWeakFrameWordList) {
+      if (word.find(w) != std::string_view::npos) marks |= kWeakFrameWords;
     }
     for (std::string_view w : kContentWordList) {
       if (word.find(w) != std::string_view::npos) marks |= kContentWords;
@@ -209,7 +222,7 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
     } else if (name == "itemprop") {
       if (EqualsNoCase(value, "articlebody")) reading.marks |= kArticleBody;
     } else if (name == "aria-label") {
-      reading.marks |= WordMarks(value) & kFrameWords;
+      reading.marks |= WordMarks(value) & (kFrameWords | kWeakFrameWords);
     }
   }
   return reading;
@@ -294,13 +307,14 @@ class Builder {
   }
 
   void Start(const xmlChar* name, const xmlChar** atts) {
+    if (getenv("MTDEBUG2")) fprintf(stderr, "start %s skip %zu\n", name, skip_);
     if (skip_ > 0) {
       ++skip_;
       return;
     }
     const TagInfo* info = FindTag(reinterpret_cast<const char*>(name));
     const AttributeReading reading = ReadAttributes(atts);
-    if ((info != nullptr && info->action == Action::kDrop) || reading.hidden) {
+    if (info != nullptr && info->action == Action::kDrop) {
       skip_ = 1;
       return;
     }
@@ -312,7 +326,7 @@ class Builder {
     Node node;
     node.parent = Current();
     node.kind = info != nullptr ? info->kind : Kind::kInline;
-    node.marks = reading.marks;
+    node.marks = reading.marks | (reading.hidden ? kHidden : 0);
     tree_.nodes.push_back(node);
     open_.push_back(index);
     open_nodes_.push_back(index);
@@ -320,6 +334,7 @@ class Builder {
   }
 
   void End() {
+    if (getenv("MTDEBUG2")) fprintf(stderr, "end skip %zu\n", skip_);
     if (skip_ > 0) {
       --skip_;
       return;
@@ -441,6 +456,7 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
   Tree tree;
   xmlCharEncodingHandler* handler = Handler(bytes);
   Builder builder(tree, bytes);
+  if (getenv("MTDEBUG2")) fprintf(stderr, "doc %zu\n", document.size());
   if (!document.empty()) {
     const QuietErrors quiet;
     htmlParserCtxtPtr ctxt = htmlNewParserCtxt();
@@ -468,6 +484,7 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
       if (input == nullptr) {
         if (buffer != nullptr) xmlFreeParserInputBuffer(buffer);
       } else if (inputPush(ctxt, input) >= 0) {
+        if (getenv("MTLIB")) handler = xmlFindCharEncodingHandler(getenv("MTLIB"));
         xmlSwitchToEncoding(ctxt, handler);
         // A declared charset must not switch the parser away from the bytes' own set.
         if (ctxt->input->encoding == nullptr) {

@@ -17,6 +17,7 @@ enum class Kind : uint8_t {
   kText,
   kInline,
   kBlock,
+  kOmitted,  // embedded objects, form controls, noscript, template, title: never text
   kA,
   kArticle,
   kAside,
@@ -56,6 +57,8 @@ enum Mark : uint8_t {
   kContentWords = 2,  // article, content, main, post, entry, story, body, text
   kArticleBody = 4,   // itemprop="articleBody", role="main" or role="article"
   kFrameRole = 8,     // role navigation, banner, contentinfo, complementary, search, ...
+  kHidden = 32,          // the hidden attribute, aria-hidden="true", display:none, ...
+  kWeakFrameWords = 16,  // author, date, meta, header, footer, ...: frame when short
 };
 
 // One element or text run. The tree is stored in document order: a node's subtree is the
@@ -82,10 +85,8 @@ struct Tree {
 // Elements nested deeper than this are read as part of their ancestor at this depth.
 inline constexpr size_t kMaxTreeDepth = 400;
 
-// Parses `document` (no answer head) in `bytes`. Scripts, styles, the head, embedded objects,
-// form controls and hidden elements (the hidden attribute, aria-hidden="true", display:none
-// or visibility:hidden in the style) are left out whole; empty elements other than br, hr and
-// img are left out. libxml2 prints nothing.
+// Parses `document` (no answer head) in `bytes`. Scripts, styles and the head are left out
+// whole, and so are empty elements other than br, hr and img. libxml2 prints nothing.
 [[nodiscard]] Tree ParseTree(std::string_view document, PageBytes bytes);
 
 }  // namespace korvane::main_text
