@@ -79,6 +79,7 @@ class Extractor {
     std::vector<uint32_t> roots = ChooseRoots();
     if (getenv("MTDEBUG")) {
       fprintf(stderr, "nodes %u text %zu\n", size_, tree_.text.size());
+      for (uint32_t k = 1; k < size_; ++k) if (frame_[k] && !frame_[nodes_[k].parent] && raw_.chars[k] > 300) { fprintf(stderr, " frame %u end %u kind %d marks %d raw %u\n", k, nodes_[k].end, (int)nodes_[k].kind, nodes_[k].marks, raw_.chars[k]); if (getenv("MTDEBUG3")) for (uint32_t q = k; q < nodes_[k].end; ++q) if (nodes_[q].kind == Kind::kText) fprintf(stderr, "    %.*s\n", (int)std::min<uint32_t>(nodes_[q].text_size, 60), tree_.Text(nodes_[q]).data()); }
       for (uint32_t r : roots) {
         for (uint32_t a = r; a != 0; a = nodes_[a].parent)
           fprintf(stderr, "  node %u kind %d marks %d chars %u raw %u links %u score %.1f frame %d\n", a,
@@ -150,12 +151,15 @@ class Extractor {
         frame_[i] = chars * 2 <= total || total == 0;
         continue;
       }
-      if (!strict_) continue;
-      if (IsHint(node) || node.kind == Kind::kBody || ContentMarked(node)) continue;
+      if (IsHint(node) || node.kind == Kind::kBody) continue;
       if (content[i] * 2 >= chars && chars > 0) continue;
-      if ((node.marks & main_text::kFrameWords) != 0) {
+      const bool strong = (node.marks & main_text::kFrameWords) != 0;
+      const bool content_words = (node.marks & main_text::kContentWords) != 0;
+      if (strong && !content_words) {
         frame_[i] = 1;
-      } else if ((node.marks & main_text::kWeakFrameWords) != 0) {
+      } else if (!strict_) {
+        continue;
+      } else if (strong || (node.marks & main_text::kWeakFrameWords) != 0) {
         frame_[i] = chars < kShortChars || raw_.links[i] * 5 > chars * 2;
       }
     }
@@ -164,6 +168,7 @@ class Extractor {
   bool FrameByKind(uint32_t i) const {
     const Node& node = nodes_[i];
     if (node.kind == Kind::kOmitted || (node.marks & main_text::kHidden) != 0) return true;
+    if ((node.marks & main_text::kFrameRole) != 0 || node.kind == Kind::kNav) return true;
     if (!strict_) return false;
     switch (node.kind) {
       case Kind::kNav:
@@ -176,7 +181,7 @@ class Extractor {
       case Kind::kFooter:
         return !in_hint_[node.parent];
       default:
-        return (node.marks & main_text::kFrameRole) != 0;
+        return false;
     }
   }
 

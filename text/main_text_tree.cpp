@@ -50,7 +50,7 @@ constexpr TagInfo kTags[] = {
     {"dt", Kind::kDt, Action::kKeep},
     {"embed", Kind::kOmitted, Action::kKeep},
     {"fieldset", Kind::kBlock, Action::kKeep},
-    {"figcaption", Kind::kBlock, Action::kKeep},
+    {"figcaption", Kind::kOmitted, Action::kKeep},
     {"figure", Kind::kFigure, Action::kKeep},
     {"footer", Kind::kFooter, Action::kKeep},
     {"form", Kind::kForm, Action::kKeep},
@@ -111,7 +111,7 @@ const TagInfo* FindTag(std::string_view name) {
 // matches anywhere inside one of the value's tokens (letters and digits), except the short
 // ones of kFrameTokenList, which must be a whole token.
 constexpr std::string_view kFrameWordList[] = {
-    "advert",   "agegate",   "banner",    "breadcrumb", "carousel",  "comment",  "community",
+    "advert",   "author",   "caption",  "credit",   "embed",    "tweet",    "agegate",   "banner",    "breadcrumb", "carousel",  "comment",  "community",
     "consent",  "cookie",    "crumb",     "disclaimer", "dropdown",  "follow",   "gdpr",
     "login",    "masthead",  "menu",      "modal",      "nav",       "newsletter", "offcanvas",
     "overlay",  "pagination", "pager",    "popular",    "popup",     "promo",    "rating",
@@ -123,7 +123,7 @@ constexpr std::string_view kFrameTokenList[] = {"ad", "ads", "tags", "tag", "sr"
 // Words that mark frame only where the element is short or made of links: an article's
 // header or meta line is frame, a container named after the page's header is not always.
 constexpr std::string_view kWeakFrameWordList[] = {
-    "author", "byline", "meta", "date", "timestamp", "header", "footer", "widget", "teaser",
+    "byline", "meta", "date", "timestamp", "header", "footer", "widget", "teaser",
     "breaking", "copyright", "shop",
 };
 constexpr std::string_view kWeakFrameTokenList[] = {"top", "bottom", "more", "foot", "extra"};
@@ -165,7 +165,7 @@ uint8_t WordMarks(std::string_view value) {
       if (word.find(w) != std::string_view::npos) marks |= kWeakFrameWords;
     }
     for (std::string_view w : kContentWordList) {
-      if (word.find(w) != std::string_view::npos) marks |= kContentWords;
+      if (word.starts_with(w)) marks |= kContentWords;
     }
   }
   return marks;
