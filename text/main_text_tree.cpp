@@ -111,7 +111,7 @@ const TagInfo* FindTag(std::string_view name) {
 // matches anywhere inside one of the value's tokens (letters and digits), except the short
 // ones of kFrameTokenList, which must be a whole token.
 constexpr std::string_view kFrameWordList[] = {
-    "advert",   "author",   "caption",  "credit",   "embed",    "tweet",    "agegate",   "banner",    "breadcrumb", "carousel",  "comment",  "community",
+    "advert",   "author",   "caption",  "credit",   "embed",    "agegate",   "banner",    "breadcrumb", "carousel",  "comment",  "community",
     "consent",  "cookie",    "crumb",     "disclaimer", "dropdown",  "follow",   "gdpr",
     "login",    "masthead",  "menu",      "modal",      "nav",       "newsletter", "offcanvas",
     "overlay",  "pagination", "pager",    "popular",    "popup",     "promo",    "rating",
@@ -298,6 +298,14 @@ bool IsSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
+// White space beyond ASCII: the Unicode space separators. U+00A0 only for code page 1251,
+// where it is a character of its own; as a byte of ISO-8859-1 it may be part of a UTF-8 page.
+bool IsWideSpace(char32_t cp, PageBytes bytes) {
+  if (cp == 0xA0) return bytes == PageBytes::kCp1251;
+  return cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
+         cp == 0x202F || cp == 0x205F || cp == 0x3000;
+}
+
 constexpr uint32_t kNoNode = UINT32_MAX;
 
 class Builder {
@@ -384,6 +392,12 @@ class Builder {
       char32_t cp = c & (0x7F >> length);
       for (int k = 1; k < length && i + k < len; ++k) cp = (cp << 6) | (ch[i + k] & 0x3F);
       i += length;
+      if (cp == 0x200B || cp == 0xFEFF) continue;  // zero-width: no character at all
+      if (pre_ == 0 && IsWideSpace(cp, bytes_)) {
+        if (!space) text += ' ';
+        space = true;
+        continue;
+      }
       AppendChar(text, cp, bytes_);
       space = false;
     }
