@@ -6,8 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 #include "text/extract_between.h"
 #include "text/main_text_tree.h"
@@ -77,16 +75,6 @@ class Extractor {
     OwnText();
     ScoreCandidates();
     std::vector<uint32_t> roots = ChooseRoots();
-    if (getenv("MTDEBUG")) {
-      fprintf(stderr, "nodes %u text %zu\n", size_, tree_.text.size());
-      for (uint32_t k = 1; k < size_; ++k) if (frame_[k] && !frame_[nodes_[k].parent] && raw_.chars[k] > 300) { fprintf(stderr, " frame %u end %u kind %d marks %d raw %u\n", k, nodes_[k].end, (int)nodes_[k].kind, nodes_[k].marks, raw_.chars[k]); if (getenv("MTDEBUG3")) for (uint32_t q = k; q < nodes_[k].end; ++q) if (nodes_[q].kind == Kind::kText) fprintf(stderr, "    %.*s\n", (int)std::min<uint32_t>(nodes_[q].text_size, 60), tree_.Text(nodes_[q]).data()); }
-      for (uint32_t r : roots) {
-        for (uint32_t a = r; a != 0; a = nodes_[a].parent)
-          fprintf(stderr, "  node %u kind %d marks %d chars %u raw %u links %u score %.1f frame %d\n", a,
-                  (int)nodes_[a].kind, nodes_[a].marks, sums_.chars[a], raw_.chars[a], sums_.links[a], score_[a], frame_[a]);
-        fprintf(stderr, "--\n");
-      }
-    }
     std::string out;
     for (const uint32_t root : roots) Write(root, out);
     return out;

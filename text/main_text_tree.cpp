@@ -10,8 +10,6 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
-#include <cstdio>
-#include <cstdlib>
 
 #include "base/cp1251.h"
 
@@ -111,20 +109,20 @@ const TagInfo* FindTag(std::string_view name) {
 // matches anywhere inside one of the value's tokens (letters and digits), except the short
 // ones of kFrameTokenList, which must be a whole token.
 constexpr std::string_view kFrameWordList[] = {
-    "advert",   "author",   "caption",  "credit",   "embed",    "agegate",   "banner",    "breadcrumb", "carousel",  "comment",  "community",
-    "consent",  "cookie",    "crumb",     "disclaimer", "dropdown",  "follow",   "gdpr",
-    "login",    "masthead",  "menu",      "modal",      "nav",       "newsletter", "offcanvas",
-    "overlay",  "pagination", "pager",    "popular",    "popup",     "promo",    "rating",
-    "recommend", "related",  "replies",   "rss",        "share",     "sharing",  "sidebar",
-    "signup",   "skip",      "social",    "sponsor",    "subscri",   "tagcloud", "toolbar",
-    "trending",
+    "advert",     "author",   "caption",    "credit",    "embed",     "agegate",    "banner",
+    "breadcrumb", "carousel", "comment",    "community", "consent",   "cookie",     "crumb",
+    "disclaimer", "dropdown", "follow",     "gdpr",      "login",     "masthead",   "menu",
+    "modal",      "nav",      "newsletter", "offcanvas", "overlay",   "pagination", "pager",
+    "popular",    "popup",    "promo",      "rating",    "recommend", "related",    "replies",
+    "rss",        "share",    "sharing",    "sidebar",   "signup",    "skip",       "social",
+    "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",
 };
 constexpr std::string_view kFrameTokenList[] = {"ad", "ads", "tags", "tag", "sr"};
 // Words that mark frame only where the element is short or made of links: an article's
 // header or meta line is frame, a container named after the page's header is not always.
 constexpr std::string_view kWeakFrameWordList[] = {
-    "byline", "meta", "date", "timestamp", "header", "footer", "widget", "teaser",
-    "breaking", "copyright", "shop",
+    "byline", "meta",   "date",     "timestamp", "header", "footer",
+    "widget", "teaser", "breaking", "copyright", "shop",
 };
 constexpr std::string_view kWeakFrameTokenList[] = {"top", "bottom", "more", "foot", "extra"};
 constexpr std::string_view kContentWordList[] = {"article", "content", "main", "post", "entry",
@@ -315,7 +313,6 @@ class Builder {
   }
 
   void Start(const xmlChar* name, const xmlChar** atts) {
-    if (getenv("MTDEBUG2")) fprintf(stderr, "start %s skip %zu\n", name, skip_);
     if (skip_ > 0) {
       ++skip_;
       return;
@@ -342,7 +339,6 @@ class Builder {
   }
 
   void End() {
-    if (getenv("MTDEBUG2")) fprintf(stderr, "end skip %zu\n", skip_);
     if (skip_ > 0) {
       --skip_;
       return;
@@ -470,7 +466,6 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
   Tree tree;
   xmlCharEncodingHandler* handler = Handler(bytes);
   Builder builder(tree, bytes);
-  if (getenv("MTDEBUG2")) fprintf(stderr, "doc %zu\n", document.size());
   if (!document.empty()) {
     const QuietErrors quiet;
     htmlParserCtxtPtr ctxt = htmlNewParserCtxt();
@@ -492,13 +487,12 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
                                    HTML_PARSE_NONET | HTML_PARSE_COMPACT);
       const int size = static_cast<int>(std::min<size_t>(document.size(), INT_MAX / 4));
       xmlParserInputBufferPtr buffer =
-          xmlParserInputBufferCreateMem(document.data(), size, XML_CHAR_ENCODING_NONE);
+          xmlParserInputBufferCreateStatic(document.data(), size, XML_CHAR_ENCODING_NONE);
       xmlParserInputPtr input =
           buffer != nullptr ? xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
       if (input == nullptr) {
         if (buffer != nullptr) xmlFreeParserInputBuffer(buffer);
       } else if (inputPush(ctxt, input) >= 0) {
-        if (getenv("MTLIB")) handler = xmlFindCharEncodingHandler(getenv("MTLIB"));
         xmlSwitchToEncoding(ctxt, handler);
         // A declared charset must not switch the parser away from the bytes' own set.
         if (ctxt->input->encoding == nullptr) {
