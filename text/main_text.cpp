@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstring>
 #include <cstdint>
 #include <vector>
 
@@ -362,6 +364,7 @@ class Extractor {
         continue;
       }
       if (Skipped(i, root)) {
+        if (IsBlock(node.kind)) lines.Skip();
         i = node.end;
         continue;
       }
@@ -374,12 +377,15 @@ class Extractor {
       }
       ++i;
     }
-    lines.Break();
+    lines.Finish();
   }
 
+  // Writes lines, then drops the short ones that are frame by their place: a date or time
+  // line, a short line between two blocks left out as frame, and a short last line before
+  // frame (the heading of a related list, a "share this" caption).
   class LineWriter {
    public:
-    explicit LineWriter(std::string& out) : out_(out), line_start_(out.size()) {}
+    explicit LineWriter(std::string& out) : out_(out), begin_(out.size()), line_start_(begin_) {}
     void Text(std::string_view text, bool pre) {
       for (const char c : text) {
         if (pre) {
@@ -411,13 +417,66 @@ class Extractor {
         return;
       }
       out_ += "\r\n";
+      lines_.push_back(Line{line_start_, out_.size(), skip_pending_, false});
+      skip_pending_ = false;
       line_start_ = out_.size();
+    }
+    void Skip() {
+      Break();
+      if (!lines_.empty() && !skip_pending_) lines_.back().skip_after = true;
+      skip_pending_ = true;
+    }
+    void Finish() {
+      Break();
+      size_t write = begin_;
+      for (size_t k = 0; k < lines_.size(); ++k) {
+        const Line& line = lines_[k];
+        const std::string_view text(out_.data() + line.begin, line.end - line.begin - 2);
+        const bool last = k + 1 == lines_.size();
+        const bool short_line = text.size() < kShortLine;
+        if (DateLike(text) ||
+            (short_line && line.skip_after && (line.skip_before || last))) {
+          continue;
+        }
+        std::memmove(out_.data() + write, out_.data() + line.begin, line.end - line.begin);
+        write += line.end - line.begin;
+      }
+      out_.resize(write);
     }
 
    private:
+    struct Line {
+      size_t begin;
+      size_t end;  // after its CR LF
+      bool skip_before;
+      bool skip_after;
+    };
+
+    // A short line made mostly of digits: a date, a time, a count.
+    static bool DateLike(std::string_view text) {
+      if (text.size() > kDateLine) return false;
+      size_t digits = 0;
+      size_t letters = 0;
+      for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= '0' && u <= '9') {
+          ++digits;
+        } else if (std::isalpha(u) != 0 || u >= 0x80) {
+          ++letters;
+        }
+      }
+      return digits >= 2 && digits * 2 >= letters;
+    }
+
+    static constexpr size_t kShortLine = 40;
+    static constexpr size_t kDateLine = 30;
+
     std::string& out_;
+    const size_t begin_;
     size_t line_start_;
     bool space_ = false;
+    bool skip_pending_ = false;
+    std::vector<Line> lines_;
   };
 
   static constexpr uint32_t kParagraphChars = 25;
