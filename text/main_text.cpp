@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "text/extract_between.h"
@@ -434,8 +434,7 @@ class Extractor {
         const std::string_view text(out_.data() + line.begin, line.end - line.begin - 2);
         const bool last = k + 1 == lines_.size();
         const bool short_line = text.size() < kShortLine;
-        if (DateLike(text) ||
-            (short_line && line.skip_after && (line.skip_before || last))) {
+        if (DateLike(text) || (short_line && line.skip_after && (line.skip_before || last))) {
           continue;
         }
         std::memmove(out_.data() + write, out_.data() + line.begin, line.end - line.begin);

@@ -312,7 +312,27 @@ class Builder {
     tree_.nodes.push_back(Node{0, 0, 0, 0, Kind::kRoot, 0});
   }
 
+  // Stops the parse once the page nests deeper than a browser lays out, or once the errors
+  // that cost libxml2 a search of its open elements (an end tag nothing opened, a misplaced
+  // body) add up to more than a few times the page's size: either keeps the parse linear.
+  void Watch(xmlParserCtxtPtr ctxt, size_t document_size) {
+    ctxt_ = ctxt;
+    error_budget_ = document_size * 16 + 1'000'000;
+  }
+  void Error() {
+    const size_t cost = open_.size() + skip_ + 1;
+    if (cost >= error_budget_) {
+      Stop();
+    } else {
+      error_budget_ -= cost;
+    }
+  }
+
   void Start(const xmlChar* name, const xmlChar** atts) {
+    if (open_.size() + skip_ >= kMaxParseDepth) {
+      Stop();
+      return;
+    }
     if (skip_ > 0) {
       ++skip_;
       return;
@@ -351,9 +371,18 @@ class Builder {
     Node& node = tree_.nodes[index];
     if (node.kind == Kind::kPre) --pre_;
     const bool empty = index + 1 == tree_.nodes.size();
-    if (empty && node.kind != Kind::kBr && node.kind != Kind::kHr && node.kind != Kind::kImg) {
+    const bool is_break = node.kind == Kind::kBr || node.kind == Kind::kHr;
+    if (empty && !is_break && node.kind != Kind::kImg) {
       tree_.nodes.pop_back();
       return;
+    }
+    // Breaks in a row break the line once.
+    if (is_break && index > 0) {
+      const Node& before = tree_.nodes[index - 1];
+      if ((before.kind == Kind::kBr || before.kind == Kind::kHr) && before.parent == node.parent) {
+        tree_.nodes.pop_back();
+        return;
+      }
     }
     node.end = static_cast<uint32_t>(tree_.nodes.size());
   }
@@ -407,6 +436,11 @@ class Builder {
   }
 
  private:
+  void Stop() {
+    if (ctxt_ != nullptr && !stopped_) xmlStopParser(ctxt_);
+    stopped_ = true;
+  }
+
   uint32_t Current() const { return open_nodes_.empty() ? 0 : open_nodes_.back(); }
 
   Tree& tree_;
@@ -415,6 +449,9 @@ class Builder {
   std::vector<uint32_t> open_nodes_;  // the recorded ones
   size_t skip_ = 0;                   // depth inside an element left out whole
   size_t pre_ = 0;                    // open `pre` elements
+  xmlParserCtxtPtr ctxt_ = nullptr;
+  size_t error_budget_ = 0;
+  bool stopped_ = false;
 };
 
 Builder& BuilderOf(void* ctx) {
@@ -433,6 +470,9 @@ void OnCharacters(void* ctx, const xmlChar* ch, int len) {
 void OnCdata(void* /*ctx*/, const xmlChar* /*ch*/, int /*len*/) {}
 void OnMessage(void* /*ctx*/, const char* /*msg*/, ...) {}
 void OnError(void* /*ctx*/, xmlErrorPtr /*error*/) {}
+void OnParseError(void* ctx, xmlErrorPtr /*error*/) {
+  BuilderOf(ctx).Error();
+}
 
 // libxml2 keeps its error handlers per thread; a parse here sets them to say nothing and
 // puts back what the thread had.
@@ -479,10 +519,11 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
       sax.warning = OnMessage;
       sax.error = OnMessage;
       sax.fatalError = OnMessage;
-      sax.serror = OnError;
+      sax.serror = OnParseError;
       sax.initialized = XML_SAX2_MAGIC;
       std::memcpy(ctxt->sax, &sax, sizeof(sax));
       ctxt->userData = &builder;
+      builder.Watch(ctxt, document.size());
       htmlCtxtUseOptions(ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
                                    HTML_PARSE_NONET | HTML_PARSE_COMPACT);
       const int size = static_cast<int>(std::min<size_t>(document.size(), INT_MAX / 4));

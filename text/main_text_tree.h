@@ -84,6 +84,8 @@ struct Tree {
 
 // Elements nested deeper than this are read as part of their ancestor at this depth.
 inline constexpr size_t kMaxTreeDepth = 400;
+// The parse ends at an element nested this deep; what was read so far is the page.
+inline constexpr size_t kMaxParseDepth = 5000;
 
 // Parses `document` (no answer head) in `bytes`. Scripts, styles and the head are left out
 // whole, and so are empty elements other than br, hr and img. libxml2 prints nothing.
