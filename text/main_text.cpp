@@ -56,7 +56,7 @@ class Extractor {
     std::string out = Pass(true);
     // Too little left: the frame rules took the article too (a page that puts it in an aside
     // or names its wrapper after the layout). Chosen again with only the sure frame gone.
-    if (VisibleChars(out) < kShortChars) {
+    if (VisibleChars(out) < kTooLittle) {
       std::string relaxed = Pass(false);
       if (VisibleChars(relaxed) > VisibleChars(out)) out = std::move(relaxed);
     }
@@ -480,6 +480,7 @@ class Extractor {
 
   static constexpr uint32_t kParagraphChars = 25;
   static constexpr uint32_t kShortChars = 200;
+  static constexpr uint32_t kTooLittle = 60;
 
   const Tree& tree_;
   const std::vector<Node>& nodes_;
