@@ -143,6 +143,7 @@ class Extractor {
       }
       if (IsHint(node) || node.kind == Kind::kBody) continue;
       if (content[i] * 2 >= chars && chars > 0) continue;
+      if (chars * 3 > total * 2) continue;  // two thirds of the page: a layout wrapper
       const bool strong = (node.marks & main_text::kFrameWords) != 0;
       const bool content_words = (node.marks & main_text::kContentWords) != 0;
       if (strong && !content_words) {
@@ -456,9 +457,14 @@ class Extractor {
       if (text.size() > kDateLine) return false;
       size_t digits = 0;
       size_t letters = 0;
-      for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= '0' && u <= '9') {
+      for (size_t k = 0; k < text.size(); ++k) {
+        const auto u = static_cast<unsigned char>(text[k]);
+        if (u == '&' && k + 1 < text.size() && text[k + 1] == '#') {
+          // A character reference is one letter, not a number.
+          const size_t end = text.find(';', k);
+          if (end != std::string_view::npos) k = end;
+          ++letters;
+        } else if (u >= '0' && u <= '9') {
           ++digits;
         } else if (std::isalpha(u) != 0 || u >= 0x80) {
           ++letters;
