@@ -109,20 +109,20 @@ const TagInfo* FindTag(std::string_view name) {
 // matches anywhere inside one of the value's tokens (letters and digits), except the short
 // ones of kFrameTokenList, which must be a whole token.
 constexpr std::string_view kFrameWordList[] = {
-    "advert",     "author",   "caption",    "credit",    "embed",     "agegate",    "banner",
-    "breadcrumb", "carousel", "comment",    "community", "consent",   "cookie",     "crumb",
-    "disclaimer", "dropdown", "follow",     "gdpr",      "login",     "masthead",   "menu",
-    "modal",      "nav",      "newsletter", "offcanvas", "overlay",   "pagination", "pager",
-    "popular",    "popup",    "promo",      "rating",    "recommend", "related",    "replies",
-    "rss",        "share",    "sharing",    "sidebar",   "signup",    "skip",       "social",
-    "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",
+    "advert",  "author",     "legend",   "caption",    "credit",    "embed",     "agegate",
+    "banner",  "breadcrumb", "carousel", "comment",    "community", "consent",   "cookie",
+    "crumb",   "disclaimer", "dropdown", "follow",     "gdpr",      "login",     "masthead",
+    "menu",    "modal",      "nav",      "newsletter", "offcanvas", "overlay",   "pagination",
+    "pager",   "popular",    "popup",    "promo",      "rating",    "recommend", "related",
+    "replies", "rss",        "share",    "sharing",    "sidebar",   "signup",    "skip",
+    "social",  "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",
 };
 constexpr std::string_view kFrameTokenList[] = {"ad", "ads", "tags", "tag", "sr"};
 // Words that mark frame only where the element is short or made of links: an article's
 // header or meta line is frame, a container named after the page's header is not always.
 constexpr std::string_view kWeakFrameWordList[] = {
-    "byline", "meta",   "date",     "timestamp", "header", "footer",
-    "widget", "teaser", "breaking", "copyright", "shop",
+    "byline", "contact", "meta",   "date",     "timestamp", "header",
+    "footer", "widget",  "teaser", "breaking", "copyright", "shop",
 };
 constexpr std::string_view kWeakFrameTokenList[] = {"top", "bottom", "more", "foot", "extra"};
 constexpr std::string_view kContentWordList[] = {"article", "content", "main", "post", "entry",
