@@ -473,7 +473,7 @@ class Extractor {
       return digits >= 2 && digits * 2 >= letters;
     }
 
-    static constexpr size_t kShortLine = 40;
+    static constexpr size_t kShortLine = 60;
     static constexpr size_t kDateLine = 30;
 
     std::string& out_;
