@@ -484,7 +484,7 @@ class Extractor {
     std::vector<Line> lines_;
   };
 
-  static constexpr uint32_t kParagraphChars = 25;
+  static constexpr uint32_t kParagraphChars = 40;
   static constexpr uint32_t kShortChars = 200;
   static constexpr uint32_t kTooLittle = 60;
 

@@ -17,7 +17,7 @@
 //     (meta, date, byline, header, footer, widget, ...), it is frame only when short or made
 //     mostly of links. An element whose text is mostly inside a content-marked element, or
 //     that holds two thirds of the page's text, is a wrapper, never frame by its words.
-//  3. The article is chosen by scores: every block with 25 or more characters of its own text
+//  3. The article is chosen by scores: every block with 40 or more characters of its own text
 //     gives points (more for commas and length, less for links) to its parent and, less and
 //     less, to four more ancestors; an ancestor's score starts from its kind and words and is
 //     scaled by its share of text outside links. The best scorer wins; an ancestor holding
