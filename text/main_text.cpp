@@ -349,7 +349,10 @@ class Extractor {
     LineWriter lines(out);
     std::vector<uint32_t> open;  // end of each open element, innermost last
     std::vector<uint8_t> open_pre;
-    size_t pre = 0;
+    size_t pre = 0;  // open pre elements, those above the root included
+    for (uint32_t a = nodes_[root].parent; a != 0; a = nodes_[a].parent) {
+      pre += nodes_[a].kind == Kind::kPre;
+    }
     const uint32_t end = nodes_[root].end;
     for (uint32_t i = root; i < end;) {
       while (!open.empty() && open.back() <= i) {
@@ -397,7 +400,7 @@ class Extractor {
           }
           continue;
         }
-        if (c == ' ') {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
           space_ = out_.size() > line_start_;
           continue;
         }
