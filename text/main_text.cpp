@@ -142,7 +142,7 @@ class Extractor {
         continue;
       }
       if (IsHint(node) || node.kind == Kind::kBody) continue;
-      if (content[i] * 2 >= chars && chars > 0) continue;
+      if (content[i] * 2 >= chars && content[i] >= kWrapperChars) continue;
       if (chars * 3 > total * 2) continue;  // two thirds of the page: a layout wrapper
       const bool strong = (node.marks & main_text::kFrameWords) != 0;
       const bool content_words = (node.marks & main_text::kContentWords) != 0;
@@ -490,6 +490,7 @@ class Extractor {
   static constexpr uint32_t kParagraphChars = 40;
   static constexpr uint32_t kShortChars = 200;
   static constexpr uint32_t kTooLittle = 60;
+  static constexpr uint32_t kWrapperChars = 400;
 
   const Tree& tree_;
   const std::vector<Node>& nodes_;

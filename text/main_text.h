@@ -15,8 +15,9 @@
 //     caption, ... make an element frame unless content words (article, content, main, post,
 //     entry, story, body, text, ...) stand beside them, in which case, as with the weak words
 //     (meta, date, byline, header, footer, widget, ...), it is frame only when short or made
-//     mostly of links. An element whose text is mostly inside a content-marked element, or
-//     that holds two thirds of the page's text, is a wrapper, never frame by its words.
+//     mostly of links. An element whose text is mostly inside a content-marked element of 400
+//     characters or more, or that holds two thirds of the page's text, is a wrapper, never
+//     frame by its words.
 //  3. The article is chosen by scores: every block with 40 or more characters of its own text
 //     gives points (more for commas and length, less for links) to its parent and, less and
 //     less, to four more ancestors; an ancestor's score starts from its kind and words and is

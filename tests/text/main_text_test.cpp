@@ -44,8 +44,9 @@ TEST(MainText, KeepsTheArticleAndDropsItsFrame) {
            p,
        kLine},
       {"content words protect a wrapper named after its sidebar",
-       "<div class=\"layout has-sidebar\"><div class=entry-content>" + p + p + "</div></div>",
-       kLine + kLine},
+       "<div class=\"layout has-sidebar\"><div class=entry-content>" + p + p + p + p + p + p + p +
+           "</div></div><div>" + p + p + p + p + "</div>",
+       kLine + kLine + kLine + kLine + kLine + kLine + kLine},
       {"weak words only when short",
        "<div class=post-meta>By the author, on Monday</div>" + p + "<div class=meta>" + kProse +
            kProse + kProse + "</div>",
