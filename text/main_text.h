@@ -27,7 +27,7 @@
 //     choice replaces it. Siblings that score close, or paragraphs of prose, join it (an
 //     article split over several containers). With no scoring block the body is the article.
 //     When the frame rules leave almost nothing, the choice is made again with only the sure
-//     frame (hidden, embedded, navigation) gone.
+//     frame gone (hidden and embedded elements, nav, frame roles, strong words alone).
 //  4. The article is written one line per block (paragraphs, headings, list items, quotes,
 //     table cells, pre lines, each br), blocks made mostly of links left out, and then short
 //     lines dropped that are dates or times, or that stand between two left-out blocks or
