@@ -168,8 +168,9 @@ class Extractor {
       case Kind::kMenu:
       case Kind::kDialog:
         return true;
-      case Kind::kHeader:
       case Kind::kFooter:
+        return true;
+      case Kind::kHeader:
         return !in_hint_[node.parent];
       default:
         return false;

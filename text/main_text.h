@@ -4,9 +4,10 @@
 //  1. The document after the answer head is parsed by libxml2's HTML parser (recovering, no
 //     network, silent) into a compact tree. Scripts, styles and the head are left out; so are
 //     empty elements. Text is kept in the page's own mapping (below), white space folded.
-//  2. Frame is marked. By element: nav, aside, form, menu, dialog, and header and footer
-//     outside an article or main element; embedded objects, form controls, noscript,
-//     template, svg, iframe, figcaption; hidden elements (the hidden attribute,
+//  2. Frame is marked. By element: nav, aside, form, menu, dialog, footer (inside an article
+//     it holds tags, share buttons and the author's box), header outside an article or main;
+//     embedded objects, form controls, noscript, template, svg, iframe, figcaption; hidden
+//     elements (the hidden attribute,
 //     aria-hidden="true", display:none or visibility:hidden in the style); frame roles
 //     (navigation, banner, contentinfo, complementary, search, ...). An element of these kinds
 //     that holds most of the page's text is not frame (a page wrapped whole in a form).
