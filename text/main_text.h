@@ -7,8 +7,8 @@
 //  2. Frame is marked. By element: nav, aside, form, menu, dialog, footer (inside an article
 //     it holds tags, share buttons and the author's box), header outside an article or main;
 //     embedded objects, form controls, noscript, template, svg, iframe, figcaption; hidden
-//     elements (the hidden attribute,
-//     aria-hidden="true", display:none or visibility:hidden in the style); frame roles
+//     elements (the hidden attribute, aria-hidden="true", display:none or visibility:hidden
+//     in the style); frame roles
 //     (navigation, banner, contentinfo, complementary, search, ...). An element of these kinds
 //     that holds most of the page's text is not frame (a page wrapped whole in a form).
 //     By words of class, id and aria-label: menu, sidebar, comment, share, social, related,
