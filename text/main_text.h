@@ -8,9 +8,9 @@
 //     it holds tags, share buttons and the author's box), header outside an article or main;
 //     embedded objects, form controls, noscript, template, svg, iframe, figcaption; hidden
 //     elements (the hidden attribute, aria-hidden="true", display:none or visibility:hidden
-//     in the style); frame roles
-//     (navigation, banner, contentinfo, complementary, search, ...). An element of these kinds
-//     that holds most of the page's text is not frame (a page wrapped whole in a form).
+//     in the style); frame roles (navigation, banner, contentinfo, complementary, search,
+//     ...). An element of these kinds that holds most of the page's text is not frame (a page
+//     wrapped whole in a form).
 //     By words of class, id and aria-label: menu, sidebar, comment, share, social, related,
 //     cookie, consent, banner, breadcrumb, newsletter, subscribe, promo, advert, author,
 //     caption, ... make an element frame unless content words (article, content, main, post,
