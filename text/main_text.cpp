@@ -489,7 +489,7 @@ class Extractor {
   };
 
   static constexpr uint32_t kParagraphChars = 40;
-  static constexpr uint32_t kShortChars = 200;
+  static constexpr uint32_t kShortChars = 150;
   static constexpr uint32_t kTooLittle = 60;
   static constexpr uint32_t kWrapperChars = 400;
 
