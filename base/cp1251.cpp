@@ -58,12 +58,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 char FromCodePoint(char32_t cp) {
-  if (cp < 0x80) return static_cast<char>(cp);
-  if (cp >= 0x0410 && cp <= 0x044F) return static_cast<char>(0xC0 + (cp - 0x0410));
-  for (size_t i = 0; i < kHigh.size(); ++i) {
-    if (kHigh[i] != 0 && kHigh[i] == cp) return static_cast<char>(0x80 + i);
-  }
-  return '?';
+  const int byte = CodePointToCp1251(cp);
+  return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 // Decodes one UTF-8 sequence at `i`, advancing it; a malformed sequence yields U+FFFD and
@@ -93,6 +89,19 @@ char32_t DecodeUtf8(std::string_view s, size_t& i) {
 }
 
 }  // namespace
+
+char32_t Cp1251CodePoint(unsigned char c) {
+  return CodePoint(c);
+}
+
+int CodePointToCp1251(char32_t cp) {
+  if (cp < 0x80) return static_cast<int>(cp);
+  if (cp >= 0x0410 && cp <= 0x044F) return static_cast<int>(0xC0 + (cp - 0x0410));
+  for (size_t i = 0; i < kHigh.size(); ++i) {
+    if (kHigh[i] != 0 && kHigh[i] == cp) return static_cast<int>(0x80 + i);
+  }
+  return -1;
+}
 
 std::string Cp1251ToUtf8(std::string_view bytes) {
   std::string out;

@@ -1,12 +1,521 @@
-// Placeholder until the extractor lands: the plain text.
+// ExtractMainText: the page parsed into a compact tree, its article chosen by scores, its
+// text written one line per block.
 #include "text/main_text.h"
 
-#include "text/plain_text.h"
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "text/extract_between.h"
+#include "text/main_text_tree.h"
 
 namespace korvane {
+namespace {
 
-std::string ExtractMainText(std::string_view page, PageBytes /*charset*/) {
-  return ExtractPlainText(page);
+using main_text::Kind;
+using main_text::Node;
+using main_text::Tree;
+
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+
+bool IsBlock(Kind kind) {
+  switch (kind) {
+    case Kind::kText:
+    case Kind::kInline:
+    case Kind::kA:
+    case Kind::kBr:
+    case Kind::kImg:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool IsHint(const Node& node) {
+  return node.kind == Kind::kArticle || node.kind == Kind::kMain ||
+         (node.marks & main_text::kArticleBody) != 0;
+}
+
+// Per node sums over its subtree, frame left out.
+struct Sums {
+  std::vector<uint32_t> chars;  // bytes of text other than blanks
+  std::vector<uint32_t> links;  // of them, inside links
+  std::vector<uint32_t> commas;
+};
+
+class Extractor {
+ public:
+  explicit Extractor(const Tree& tree)
+      : tree_(tree), nodes_(tree.nodes), size_(static_cast<uint32_t>(nodes_.size())) {}
+
+  std::string Run() {
+    Sum(raw_, nullptr);
+    std::string out = Pass(true);
+    // Too little left: the frame rules took the article too (a page that puts it in an aside
+    // or names its wrapper after the layout). Chosen again with only the sure frame gone.
+    if (VisibleChars(out) < kTooLittle) {
+      std::string relaxed = Pass(false);
+      if (VisibleChars(relaxed) > VisibleChars(out)) out = std::move(relaxed);
+    }
+    return out;
+  }
+
+ private:
+  static size_t VisibleChars(std::string_view text) {
+    size_t n = 0;
+    for (const char c : text) n += c != ' ' && c != '\r' && c != '\n';
+    return n;
+  }
+
+  std::string Pass(bool strict) {
+    strict_ = strict;
+    MarkFrame();
+    Sum(sums_, &frame_);
+    OwnText();
+    ScoreCandidates();
+    std::vector<uint32_t> roots = ChooseRoots();
+    std::string out;
+    for (const uint32_t root : roots) Write(root, out);
+    return out;
+  }
+
+  // Sums chars, links and commas bottom-up; a node of `skip` adds nothing.
+  void Sum(Sums& sums, const std::vector<uint8_t>* skip) {
+    sums.chars.assign(size_, 0);
+    sums.links.assign(size_, 0);
+    sums.commas.assign(size_, 0);
+    for (uint32_t i = size_; i-- > 1;) {
+      const Node& node = nodes_[i];
+      if (skip != nullptr && (*skip)[i]) continue;
+      if (node.kind == Kind::kText) {
+        uint32_t chars = 0;
+        uint32_t commas = 0;
+        for (const char c : tree_.Text(node)) {
+          chars += c != ' ' && c != '\t' && c != '\n' && c != '\r';
+          commas += c == ',';
+        }
+        sums.chars[i] = chars;
+        sums.commas[i] = commas;
+      } else if (node.kind == Kind::kA) {
+        sums.links[i] = sums.chars[i];
+      }
+      sums.chars[node.parent] += sums.chars[i];
+      sums.links[node.parent] += sums.links[i];
+      sums.commas[node.parent] += sums.commas[i];
+    }
+  }
+
+  bool ContentMarked(const Node& node) const {
+    constexpr uint8_t kFrame = main_text::kFrameWords | main_text::kWeakFrameWords;
+    return IsHint(node) ||
+           ((node.marks & main_text::kContentWords) != 0 && (node.marks & kFrame) == 0);
+  }
+
+  // Frame by kind or role, unless the element holds most of the page's text (a page wrapped
+  // whole in a form, or an unclosed header); by words, unless a content-marked element
+  // inside it holds most of its text (a wrapper named after a layout with a sidebar); by weak
+  // words, when also short or made of links. A frame element's subtree goes with it.
+  void MarkFrame() {
+    frame_.assign(size_, 0);
+    in_hint_.assign(size_, 0);
+    std::vector<uint32_t> content(size_, 0);  // largest content-marked descendant
+    for (uint32_t i = size_; i-- > 1;) {
+      const Node& node = nodes_[i];
+      const uint32_t own = ContentMarked(node) ? raw_.chars[i] : 0;
+      content[node.parent] = std::max({content[node.parent], content[i], own});
+    }
+    const uint32_t total = raw_.chars[0];
+    for (uint32_t i = 1; i < size_; ++i) {
+      const Node& node = nodes_[i];
+      in_hint_[i] = in_hint_[node.parent] || IsHint(node);
+      if (frame_[node.parent]) {
+        frame_[i] = 1;
+        continue;
+      }
+      if (node.kind == Kind::kText) continue;
+      const uint32_t chars = raw_.chars[i];
+      if (FrameByKind(i)) {
+        frame_[i] = chars * 2 <= total || total == 0;
+        continue;
+      }
+      if (IsHint(node) || node.kind == Kind::kBody) continue;
+      if (content[i] * 2 >= chars && content[i] >= kWrapperChars) continue;
+      if (chars * 3 > total * 2) continue;  // two thirds of the page: a layout wrapper
+      const bool strong = (node.marks & main_text::kFrameWords) != 0;
+      const bool content_words = (node.marks & main_text::kContentWords) != 0;
+      if (strong && !content_words) {
+        frame_[i] = 1;
+      } else if (!strict_) {
+        continue;
+      } else if (strong || (node.marks & main_text::kWeakFrameWords) != 0) {
+        frame_[i] = chars < kShortChars || raw_.links[i] * 5 > chars * 2;
+      }
+    }
+  }
+
+  bool FrameByKind(uint32_t i) const {
+    const Node& node = nodes_[i];
+    if (node.kind == Kind::kOmitted || (node.marks & main_text::kHidden) != 0) return true;
+    if ((node.marks & main_text::kFrameRole) != 0 || node.kind == Kind::kNav) return true;
+    if (!strict_) return false;
+    switch (node.kind) {
+      case Kind::kNav:
+      case Kind::kAside:
+      case Kind::kForm:
+      case Kind::kMenu:
+      case Kind::kDialog:
+        return true;
+      case Kind::kFooter:
+        return true;
+      case Kind::kHeader:
+        return !in_hint_[node.parent];
+      default:
+        return false;
+    }
+  }
+
+  // For every block, the text directly inside it (not inside a nested block).
+  void OwnText() {
+    block_of_.assign(size_, 0);
+    own_chars_.assign(size_, 0);
+    own_links_.assign(size_, 0);
+    own_commas_.assign(size_, 0);
+    std::vector<uint8_t> in_link(size_, 0);
+    for (uint32_t i = 1; i < size_; ++i) {
+      const Node& node = nodes_[i];
+      block_of_[i] = IsBlock(node.kind) ? i : block_of_[node.parent];
+      in_link[i] = in_link[node.parent] || node.kind == Kind::kA;
+      if (node.kind != Kind::kText || frame_[i]) continue;
+      const uint32_t block = block_of_[node.parent];
+      own_chars_[block] += sums_.chars[i];
+      own_commas_[block] += sums_.commas[i];
+      if (in_link[i]) own_links_[block] += sums_.chars[i];
+    }
+  }
+
+  float BaseScore(uint32_t i) const {
+    const Node& node = nodes_[i];
+    float score = 0;
+    switch (node.kind) {
+      case Kind::kDiv:
+        score = 5;
+        break;
+      case Kind::kPre:
+      case Kind::kTd:
+      case Kind::kBlockquote:
+        score = 3;
+        break;
+      case Kind::kOl:
+      case Kind::kUl:
+      case Kind::kDl:
+      case Kind::kDd:
+      case Kind::kDt:
+      case Kind::kLi:
+      case Kind::kForm:
+        score = -3;
+        break;
+      case Kind::kHeading:
+      case Kind::kTh:
+        score = -5;
+        break;
+      default:
+        break;
+    }
+    if ((node.marks & main_text::kContentWords) != 0) score += 25;
+    if ((node.marks & main_text::kFrameWords) != 0) score -= 25;
+    return score;
+  }
+
+  void ScoreCandidates() {
+    score_.assign(size_, 0);
+    scored_.assign(size_, 0);
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (frame_[i] || own_chars_[i] < kParagraphChars) continue;
+      const float density = static_cast<float>(own_links_[i]) / own_chars_[i];
+      const float points =
+          (1.0F + own_commas_[i] + std::min(own_chars_[i] / 100.0F, 3.0F)) * (1.0F - density);
+      uint32_t ancestor = nodes_[i].parent;
+      for (int level = 0; level < 5 && ancestor != 0; ++level) {
+        if (!scored_[ancestor]) {
+          scored_[ancestor] = 1;
+          score_[ancestor] = BaseScore(ancestor);
+        }
+        score_[ancestor] += points / (level == 0 ? 1.0F : level == 1 ? 2.0F : level * 3.0F);
+        ancestor = nodes_[ancestor].parent;
+      }
+    }
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (scored_[i]) score_[i] *= 1.0F - LinkDensity(i);
+    }
+  }
+
+  float LinkDensity(uint32_t i) const {
+    return sums_.chars[i] == 0 ? 0.0F : static_cast<float>(sums_.links[i]) / sums_.chars[i];
+  }
+
+  bool Contains(uint32_t outer, uint32_t inner) const {
+    return inner >= outer && inner < nodes_[outer].end;
+  }
+
+  std::vector<uint32_t> ChooseRoots() {
+    uint32_t top = 0;
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (scored_[i] && !frame_[i] && (top == 0 || score_[i] > score_[top])) top = i;
+    }
+    if (top == 0) {
+      for (uint32_t i = 1; i < size_; ++i) {
+        if (nodes_[i].kind == Kind::kBody) return {i};
+      }
+      return {0};
+    }
+    top = ClimbToCommonAncestor(top);
+    // A strong hint that encloses the choice, and is not much larger, takes its place.
+    for (uint32_t a = top; a != 0; a = nodes_[a].parent) {
+      if (IsHint(nodes_[a]) && sums_.chars[a] <= sums_.chars[top] * 2 + 200) {
+        top = a;
+        break;
+      }
+    }
+    return WithSiblings(top);
+  }
+
+  // Where several good candidates share an ancestor, the article is that ancestor.
+  uint32_t ClimbToCommonAncestor(uint32_t top) const {
+    std::array<uint32_t, 5> best{};
+    for (uint32_t i = 1; i < size_; ++i) {
+      if (!scored_[i] || frame_[i] || i == top) continue;
+      for (size_t k = 0; k < best.size(); ++k) {
+        if (best[k] == 0 || score_[i] > score_[best[k]]) {
+          std::copy_backward(best.begin() + static_cast<ptrdiff_t>(k), best.end() - 1, best.end());
+          best[k] = i;
+          break;
+        }
+      }
+    }
+    const float threshold = score_[top] * 0.75F;
+    for (uint32_t a = nodes_[top].parent; a != 0 && nodes_[a].kind != Kind::kBody;
+         a = nodes_[a].parent) {
+      int inside = 0;
+      for (const uint32_t c : best) {
+        if (c != 0 && score_[c] >= threshold && Contains(a, c)) ++inside;
+      }
+      if (inside >= 3) return a;
+    }
+    // A parent that scores higher than its child is the better container.
+    const float floor = score_[top] / 3;
+    float last = score_[top];
+    for (uint32_t a = nodes_[top].parent; a != 0 && nodes_[a].kind != Kind::kBody;
+         a = nodes_[a].parent) {
+      if (!scored_[a]) continue;
+      if (score_[a] < floor) break;
+      if (score_[a] > last) return a;
+      last = score_[a];
+    }
+    return top;
+  }
+
+  // The chosen element and those of its siblings that carry article text too.
+  std::vector<uint32_t> WithSiblings(uint32_t top) const {
+    const uint32_t parent = nodes_[top].parent;
+    if (top == 0 || nodes_[top].kind == Kind::kBody) return {top};
+    const float threshold = std::max(10.0F, score_[top] * 0.2F);
+    std::vector<uint32_t> roots;
+    for (uint32_t i = parent + 1; i < nodes_[parent].end; i = nodes_[i].end) {
+      if (i == top) {
+        roots.push_back(i);
+        continue;
+      }
+      if (frame_[i] || nodes_[i].kind == Kind::kText) continue;
+      const float density = LinkDensity(i);
+      const uint32_t chars = sums_.chars[i];
+      bool take = scored_[i] && score_[i] >= threshold;
+      if (!take && nodes_[i].kind == Kind::kP) {
+        take = (chars > 80 && density < 0.25F) || (chars > 0 && density == 0.0F && chars > 40);
+      }
+      if (take) roots.push_back(i);
+    }
+    return roots;
+  }
+
+  bool Skipped(uint32_t i, uint32_t root) const {
+    if (frame_[i]) return true;
+    if (i == root || !IsBlock(nodes_[i].kind)) return false;
+    return sums_.chars[i] > 0 && LinkDensity(i) > 0.5F;
+  }
+
+  void Write(uint32_t root, std::string& out) const {
+    LineWriter lines(out);
+    std::vector<uint32_t> open;  // end of each open element, innermost last
+    std::vector<uint8_t> open_pre;
+    size_t pre = 0;  // open pre elements, those above the root included
+    for (uint32_t a = nodes_[root].parent; a != 0; a = nodes_[a].parent) {
+      pre += nodes_[a].kind == Kind::kPre;
+    }
+    const uint32_t end = nodes_[root].end;
+    for (uint32_t i = root; i < end;) {
+      while (!open.empty() && open.back() <= i) {
+        open.pop_back();
+        if (open_pre.back()) --pre;
+        open_pre.pop_back();
+        lines.Break();
+      }
+      const Node& node = nodes_[i];
+      if (node.kind == Kind::kText) {
+        lines.Text(tree_.Text(node), pre > 0);
+        ++i;
+        continue;
+      }
+      if (Skipped(i, root)) {
+        if (IsBlock(node.kind)) lines.Skip();
+        i = node.end;
+        continue;
+      }
+      if (node.kind == Kind::kBr || node.kind == Kind::kHr) lines.Break();
+      if (IsBlock(node.kind)) {
+        lines.Break();
+        open.push_back(node.end);
+        open_pre.push_back(node.kind == Kind::kPre);
+        pre += node.kind == Kind::kPre;
+      }
+      ++i;
+    }
+    lines.Finish();
+  }
+
+  // Writes lines, then drops the short ones that are frame by their place: a date or time
+  // line, a short line between two blocks left out as frame, and a short last line before
+  // frame (the heading of a related list, a "share this" caption).
+  class LineWriter {
+   public:
+    explicit LineWriter(std::string& out) : out_(out), begin_(out.size()), line_start_(begin_) {}
+    void Text(std::string_view text, bool pre) {
+      for (const char c : text) {
+        if (pre) {
+          if (c == '\n') {
+            Break();
+          } else if (c != '\r') {
+            out_ += c;
+          }
+          continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+          space_ = out_.size() > line_start_;
+          continue;
+        }
+        if (space_) out_ += ' ';
+        space_ = false;
+        out_ += c;
+      }
+    }
+    void Break() {
+      space_ = false;
+      if (out_.size() == line_start_) return;
+      bool blank = true;
+      for (size_t k = line_start_; k < out_.size() && blank; ++k) {
+        blank = out_[k] == ' ' || out_[k] == '\t';
+      }
+      if (blank) {
+        out_.resize(line_start_);
+        return;
+      }
+      out_ += "\r\n";
+      lines_.push_back(Line{line_start_, out_.size(), skip_pending_, false});
+      skip_pending_ = false;
+      line_start_ = out_.size();
+    }
+    void Skip() {
+      Break();
+      if (!lines_.empty() && !skip_pending_) lines_.back().skip_after = true;
+      skip_pending_ = true;
+    }
+    void Finish() {
+      Break();
+      size_t write = begin_;
+      for (size_t k = 0; k < lines_.size(); ++k) {
+        const Line& line = lines_[k];
+        const std::string_view text(out_.data() + line.begin, line.end - line.begin - 2);
+        const bool last = k + 1 == lines_.size();
+        const bool short_line = text.size() < kShortLine;
+        if (DateLike(text) || (short_line && line.skip_after && (line.skip_before || last))) {
+          continue;
+        }
+        std::memmove(out_.data() + write, out_.data() + line.begin, line.end - line.begin);
+        write += line.end - line.begin;
+      }
+      out_.resize(write);
+    }
+
+   private:
+    struct Line {
+      size_t begin;
+      size_t end;  // after its CR LF
+      bool skip_before;
+      bool skip_after;
+    };
+
+    // A short line made mostly of digits: a date, a time, a count.
+    static bool DateLike(std::string_view text) {
+      if (text.size() > kDateLine) return false;
+      size_t digits = 0;
+      size_t letters = 0;
+      for (size_t k = 0; k < text.size(); ++k) {
+        const auto u = static_cast<unsigned char>(text[k]);
+        if (u == '&' && k + 1 < text.size() && text[k + 1] == '#') {
+          // A character reference is one letter, not a number.
+          const size_t end = text.find(';', k);
+          if (end != std::string_view::npos) k = end;
+          ++letters;
+        } else if (u >= '0' && u <= '9') {
+          ++digits;
+        } else if (std::isalpha(u) != 0 || u >= 0x80) {
+          ++letters;
+        }
+      }
+      return digits >= 2 && digits * 2 >= letters;
+    }
+
+    static constexpr size_t kShortLine = 60;
+    static constexpr size_t kDateLine = 30;
+
+    std::string& out_;
+    const size_t begin_;
+    size_t line_start_;
+    bool space_ = false;
+    bool skip_pending_ = false;
+    std::vector<Line> lines_;
+  };
+
+  static constexpr uint32_t kParagraphChars = 40;
+  static constexpr uint32_t kShortChars = 150;
+  static constexpr uint32_t kTooLittle = 60;
+  static constexpr uint32_t kWrapperChars = 400;
+
+  const Tree& tree_;
+  const std::vector<Node>& nodes_;
+  const uint32_t size_;
+  bool strict_ = true;
+  Sums raw_;
+  Sums sums_;
+  std::vector<uint8_t> frame_;
+  std::vector<uint8_t> in_hint_;
+  std::vector<uint32_t> block_of_;
+  std::vector<uint32_t> own_chars_;
+  std::vector<uint32_t> own_links_;
+  std::vector<uint32_t> own_commas_;
+  std::vector<float> score_;
+  std::vector<uint8_t> scored_;
+};
+
+}  // namespace
+
+std::string ExtractMainText(std::string_view page, PageBytes charset) {
+  const size_t header_end = FindMarker(page, kHeaderEnd);
+  if (header_end != std::string_view::npos) page.remove_prefix(header_end + kHeaderEnd.size());
+  const Tree tree = main_text::ParseTree(page, charset);
+  return Extractor(tree).Run();
 }
 
 }  // namespace korvane

@@ -1,4 +1,38 @@
 // The page's main text: its own prose without menus, headers, footers and other frame.
+//
+// How the main text is found (text/main_text_tree.* parses, text/main_text.cpp chooses):
+//  1. The document after the answer head is parsed by libxml2's HTML parser (recovering, no
+//     network, silent) into a compact tree. Scripts, styles and the head are left out; so are
+//     empty elements. Text is kept in the page's own mapping (below), white space folded.
+//  2. Frame is marked. By element: nav, aside, form, menu, dialog, footer (inside an article
+//     it holds tags, share buttons and the author's box), header outside an article or main;
+//     embedded objects, form controls, noscript, template, svg, iframe, figcaption; hidden
+//     elements (the hidden attribute, aria-hidden="true", display:none or visibility:hidden
+//     in the style); frame roles (navigation, banner, contentinfo, complementary, search,
+//     ...). An element of these kinds that holds most of the page's text is not frame (a page
+//     wrapped whole in a form).
+//     By words of class, id and aria-label: menu, sidebar, comment, share, social, related,
+//     cookie, consent, banner, breadcrumb, newsletter, subscribe, promo, advert, author,
+//     caption, ... make an element frame unless content words (article, content, main, post,
+//     entry, story, body, text, ...) stand beside them, in which case, as with the weak words
+//     (meta, date, byline, header, footer, widget, ...), it is frame only when short or made
+//     mostly of links. An element whose text is mostly inside a content-marked element of 400
+//     characters or more, or that holds two thirds of the page's text, is a wrapper, never
+//     frame by its words.
+//  3. The article is chosen by scores: every block with 40 or more characters of its own text
+//     gives points (more for commas and length, less for links) to its parent and, less and
+//     less, to four more ancestors; an ancestor's score starts from its kind and words and is
+//     scaled by its share of text outside links. The best scorer wins; an ancestor holding
+//     three of the five best wins over them; a parent scoring higher than its child wins. An
+//     enclosing article, main or itemprop="articleBody" element not much larger than the
+//     choice replaces it. Siblings that score close, or paragraphs of prose, join it (an
+//     article split over several containers). With no scoring block the body is the article.
+//     When the frame rules leave almost nothing, the choice is made again with only the sure
+//     frame gone (hidden and embedded elements, nav, frame roles, strong words alone).
+//  4. The article is written one line per block (paragraphs, headings, list items, quotes,
+//     table cells, pre lines, each br), blocks made mostly of links left out, and then short
+//     lines dropped that are dates or times, or that stand between two left-out blocks or
+//     last before one.
 #pragma once
 
 #include <string>
@@ -8,11 +42,19 @@ namespace korvane {
 
 // How the page's bytes map to characters: code page 1251 for a page recoded to it, ISO-8859-1
 // otherwise, so that every byte maps to one character and back and a page in any other
-// encoding comes out as its own bytes.
+// encoding comes out as its own bytes. A character the mapping cannot hold (only an entity
+// can give one) is written as a decimal character reference, "&#20013;".
 enum class PageBytes { kLatin1, kCp1251 };
 
-// The main text of `page` (the whole HTTP response; its head is not part of the document):
-// one line per block, each followed by CR LF; "" when nothing is left.
+// The main text of `page` (the whole HTTP response; its head, up to the first CR LF CR LF, is
+// not part of the document): one line per block, each followed by CR LF; "" when nothing is
+// left. Entities are decoded; runs of white space fold to one blank. Any bytes give a text
+// or "": the parse stops at 5000 nested elements, or once end tags that close nothing have
+// cost more than the page's size allows.
+//   "H: v\r\n\r\n<nav><a href=/>Home</a></nav><p>Our river, in spring, floods the old mill's
+//    yard.</p>" -> "Our river, in spring, floods the old mill's yard.\r\n"
+//   "<p>caf&eacute; &#x4E2D;</p>", kLatin1 -> "caf\xE9 &#20013;\r\n"
+//   "<nav><a href=/>Home</a></nav>" -> ""
 [[nodiscard]] std::string ExtractMainText(std::string_view page, PageBytes charset);
 
 }  // namespace korvane

@@ -1,0 +1,552 @@
+// The main-text tree: libxml2's HTML parser driven through SAX callbacks into a compact tree.
+#include "text/main_text_tree.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "base/cp1251.h"
+
+namespace korvane::main_text {
+namespace {
+
+enum class Action : uint8_t { kKeep, kDrop };
+
+struct TagInfo {
+  std::string_view name;
+  Kind kind;
+  Action action;
+};
+
+// Sorted by name. Elements not listed are inline.
+constexpr TagInfo kTags[] = {
+    {"a", Kind::kA, Action::kKeep},
+    {"address", Kind::kBlock, Action::kKeep},
+    {"applet", Kind::kOmitted, Action::kKeep},
+    {"article", Kind::kArticle, Action::kKeep},
+    {"aside", Kind::kAside, Action::kKeep},
+    {"audio", Kind::kOmitted, Action::kKeep},
+    {"blockquote", Kind::kBlockquote, Action::kKeep},
+    {"body", Kind::kBody, Action::kKeep},
+    {"br", Kind::kBr, Action::kKeep},
+    {"button", Kind::kOmitted, Action::kKeep},
+    {"canvas", Kind::kOmitted, Action::kKeep},
+    {"caption", Kind::kBlock, Action::kKeep},
+    {"center", Kind::kBlock, Action::kKeep},
+    {"datalist", Kind::kOmitted, Action::kKeep},
+    {"dd", Kind::kDd, Action::kKeep},
+    {"details", Kind::kBlock, Action::kKeep},
+    {"dialog", Kind::kDialog, Action::kKeep},
+    {"div", Kind::kDiv, Action::kKeep},
+    {"dl", Kind::kDl, Action::kKeep},
+    {"dt", Kind::kDt, Action::kKeep},
+    {"embed", Kind::kOmitted, Action::kKeep},
+    {"fieldset", Kind::kBlock, Action::kKeep},
+    {"figcaption", Kind::kOmitted, Action::kKeep},
+    {"figure", Kind::kFigure, Action::kKeep},
+    {"footer", Kind::kFooter, Action::kKeep},
+    {"form", Kind::kForm, Action::kKeep},
+    {"frameset", Kind::kOmitted, Action::kKeep},
+    {"h1", Kind::kHeading, Action::kKeep},
+    {"h2", Kind::kHeading, Action::kKeep},
+    {"h3", Kind::kHeading, Action::kKeep},
+    {"h4", Kind::kHeading, Action::kKeep},
+    {"h5", Kind::kHeading, Action::kKeep},
+    {"h6", Kind::kHeading, Action::kKeep},
+    {"head", Kind::kInline, Action::kDrop},
+    {"header", Kind::kHeader, Action::kKeep},
+    {"hr", Kind::kHr, Action::kKeep},
+    {"iframe", Kind::kOmitted, Action::kKeep},
+    {"img", Kind::kImg, Action::kKeep},
+    {"input", Kind::kOmitted, Action::kKeep},
+    {"legend", Kind::kBlock, Action::kKeep},
+    {"li", Kind::kLi, Action::kKeep},
+    {"main", Kind::kMain, Action::kKeep},
+    {"map", Kind::kOmitted, Action::kKeep},
+    {"math", Kind::kOmitted, Action::kKeep},
+    {"menu", Kind::kMenu, Action::kKeep},
+    {"nav", Kind::kNav, Action::kKeep},
+    {"noembed", Kind::kOmitted, Action::kKeep},
+    {"noframes", Kind::kOmitted, Action::kKeep},
+    {"noscript", Kind::kOmitted, Action::kKeep},
+    {"object", Kind::kOmitted, Action::kKeep},
+    {"ol", Kind::kOl, Action::kKeep},
+    {"optgroup", Kind::kOmitted, Action::kKeep},
+    {"option", Kind::kOmitted, Action::kKeep},
+    {"p", Kind::kP, Action::kKeep},
+    {"pre", Kind::kPre, Action::kKeep},
+    {"script", Kind::kInline, Action::kDrop},
+    {"section", Kind::kSection, Action::kKeep},
+    {"select", Kind::kOmitted, Action::kKeep},
+    {"style", Kind::kInline, Action::kDrop},
+    {"summary", Kind::kBlock, Action::kKeep},
+    {"svg", Kind::kOmitted, Action::kKeep},
+    {"table", Kind::kTable, Action::kKeep},
+    {"td", Kind::kTd, Action::kKeep},
+    {"template", Kind::kOmitted, Action::kKeep},
+    {"textarea", Kind::kOmitted, Action::kKeep},
+    {"th", Kind::kTh, Action::kKeep},
+    {"title", Kind::kOmitted, Action::kKeep},
+    {"tr", Kind::kTr, Action::kKeep},
+    {"ul", Kind::kUl, Action::kKeep},
+    {"video", Kind::kOmitted, Action::kKeep},
+};
+
+const TagInfo* FindTag(std::string_view name) {
+  const auto* it =
+      std::lower_bound(std::begin(kTags), std::end(kTags), name,
+                       [](const TagInfo& t, std::string_view n) { return t.name < n; });
+  return it != std::end(kTags) && it->name == name ? it : nullptr;
+}
+
+// Words of class and id values that mark page frame, and words that mark content. A word
+// matches anywhere inside one of the value's tokens (letters and digits), except the short
+// ones of kFrameTokenList, which must be a whole token.
+constexpr std::string_view kFrameWordList[] = {
+    "advert",  "author",     "legend",   "caption",    "credit",    "embed",     "agegate",
+    "banner",  "breadcrumb", "carousel", "comment",    "community", "consent",   "cookie",
+    "crumb",   "disclaimer", "dropdown", "follow",     "gdpr",      "login",     "masthead",
+    "menu",    "modal",      "nav",      "newsletter", "offcanvas", "overlay",   "pagination",
+    "pager",   "popular",    "popup",    "promo",      "rating",    "recommend", "related",
+    "replies", "rss",        "share",    "sharing",    "sidebar",   "signup",    "skip",
+    "social",  "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",
+};
+constexpr std::string_view kFrameTokenList[] = {"ad", "ads", "tags", "tag", "sr"};
+// Words that mark frame only where the element is short or made of links: an article's
+// header or meta line is frame, a container named after the page's header is not always.
+constexpr std::string_view kWeakFrameWordList[] = {
+    "byline", "contact", "meta",   "date",     "timestamp", "header",
+    "footer", "widget",  "teaser", "breaking", "copyright", "shop",
+};
+constexpr std::string_view kWeakFrameTokenList[] = {"top", "bottom", "more", "foot", "extra"};
+constexpr std::string_view kContentWordList[] = {"article", "content", "main", "post", "entry",
+                                                 "story",   "body",    "text", "blog", "prose"};
+constexpr std::string_view kFrameRoles[] = {"banner", "complementary", "contentinfo", "dialog",
+                                            "menu",   "menubar",       "navigation",  "search",
+                                            "alert",  "toolbar",       "tablist"};
+
+bool IsWordByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// The marks the words of one attribute value give, lower-cased on the way.
+uint8_t WordMarks(std::string_view value) {
+  uint8_t marks = 0;
+  std::array<char, 64> token{};
+  size_t i = 0;
+  while (i < value.size()) {
+    size_t n = 0;
+    for (; i < value.size(); ++i) {
+      const auto c = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(value[i])));
+      if (!IsWordByte(c)) break;
+      if (n < token.size()) token[n++] = static_cast<char>(c);
+    }
+    ++i;
+    if (n == 0) continue;
+    const std::string_view word(token.data(), n);
+    for (std::string_view w : kFrameTokenList) {
+      if (word == w) marks |= kFrameWords;
+    }
+    for (std::string_view w : kFrameWordList) {
+      if (word.find(w) != std::string_view::npos) marks |= kFrameWords;
+    }
+    for (std::string_view w : kWeakFrameTokenList) {
+      if (word == w) marks |= kWeakFrameWords;
+    }
+    for (std::string_view w : kWeakFrameWordList) {
+      if (word.find(w) != std::string_view::npos) marks |= kWeakFrameWords;
+    }
+    for (std::string_view w : kContentWordList) {
+      if (word.starts_with(w)) marks |= kContentWords;
+    }
+  }
+  return marks;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+  }
+  return true;
+}
+
+// True when a style attribute hides the element.
+bool StyleHides(std::string_view style) {
+  std::string folded;
+  folded.reserve(style.size());
+  for (const char c : style) {
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+      folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  return folded.find("display:none") != std::string::npos ||
+         folded.find("visibility:hidden") != std::string::npos;
+}
+
+struct AttributeReading {
+  bool hidden = false;
+  uint8_t marks = 0;
+};
+
+AttributeReading ReadAttributes(const xmlChar** atts) {
+  AttributeReading reading;
+  if (atts == nullptr) return reading;
+  for (size_t i = 0; atts[i] != nullptr; i += 2) {
+    const std::string_view name(reinterpret_cast<const char*>(atts[i]));
+    const std::string_view value =
+        atts[i + 1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(atts[i + 1]);
+    if (name == "class" || name == "id") {
+      reading.marks |= WordMarks(value);
+    } else if (name == "hidden") {
+      reading.hidden = true;
+    } else if (name == "aria-hidden") {
+      reading.hidden |= EqualsNoCase(value, "true");
+    } else if (name == "style") {
+      reading.hidden |= StyleHides(value);
+    } else if (name == "role") {
+      for (std::string_view role : kFrameRoles) {
+        if (EqualsNoCase(value, role)) reading.marks |= kFrameRole;
+      }
+      if (EqualsNoCase(value, "main") || EqualsNoCase(value, "article")) {
+        reading.marks |= kArticleBody;
+      }
+    } else if (name == "itemprop") {
+      if (EqualsNoCase(value, "articlebody")) reading.marks |= kArticleBody;
+    } else if (name == "aria-label") {
+      reading.marks |= WordMarks(value) & (kFrameWords | kWeakFrameWords);
+    }
+  }
+  return reading;
+}
+
+// Decodes bytes of code page 1251, or of ISO-8859-1, into UTF-8 for the parser. Every byte
+// maps to one character (code page 1251's unassigned 0x98 to U+0098), so the way back is
+// exact.
+template <bool kCp1251>
+int DecodeSingleByte(unsigned char* out, int* out_size, const unsigned char* in, int* in_size) {
+  int i = 0;
+  int o = 0;
+  const int in_end = *in_size;
+  const int out_end = *out_size;
+  while (i < in_end) {
+    const unsigned char c = in[i];
+    char32_t cp = c;
+    if (kCp1251 && c >= 0x80) cp = c == 0x98 ? 0x98 : Cp1251CodePoint(c);
+    if (cp < 0x80) {
+      if (o + 1 > out_end) break;
+      out[o++] = static_cast<unsigned char>(cp);
+    } else if (cp < 0x800) {
+      if (o + 2 > out_end) break;
+      out[o++] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+      out[o++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    } else {
+      if (o + 3 > out_end) break;
+      out[o++] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+      out[o++] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+      out[o++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    }
+    ++i;
+  }
+  *in_size = i;
+  *out_size = o;
+  return o;
+}
+
+xmlCharEncodingHandler* Handler(PageBytes bytes) {
+  static char cp1251_name[] = "windows-1251";
+  static char latin1_name[] = "ISO-8859-1";
+  static xmlCharEncodingHandler cp1251{};
+  static xmlCharEncodingHandler latin1{};
+  static std::once_flag once;
+  std::call_once(once, [] {
+    xmlInitParser();
+    cp1251.name = cp1251_name;
+    cp1251.input = DecodeSingleByte<true>;
+    latin1.name = latin1_name;
+    latin1.input = DecodeSingleByte<false>;
+  });
+  return bytes == PageBytes::kCp1251 ? &cp1251 : &latin1;
+}
+
+// Appends the character `cp` in the page's character set.
+void AppendChar(std::string& out, char32_t cp, PageBytes bytes) {
+  int byte = -1;
+  if (bytes == PageBytes::kLatin1) {
+    if (cp < 0x100) byte = static_cast<int>(cp);
+  } else {
+    byte = cp == 0x98 ? 0x98 : CodePointToCp1251(cp);
+  }
+  if (byte >= 0) {
+    out += static_cast<char>(byte);
+  } else {
+    out += "&#";
+    out += std::to_string(static_cast<uint32_t>(cp));
+    out += ';';
+  }
+}
+
+bool IsSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// White space beyond ASCII: the Unicode space separators. U+00A0 only for code page 1251,
+// where it is a character of its own; as a byte of ISO-8859-1 it may be part of a UTF-8 page.
+bool IsWideSpace(char32_t cp, PageBytes bytes) {
+  if (cp == 0xA0) return bytes == PageBytes::kCp1251;
+  return cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
+         cp == 0x202F || cp == 0x205F || cp == 0x3000;
+}
+
+constexpr uint32_t kNoNode = UINT32_MAX;
+
+class Builder {
+ public:
+  Builder(Tree& tree, PageBytes bytes) : tree_(tree), bytes_(bytes) {
+    tree_.nodes.push_back(Node{0, 0, 0, 0, Kind::kRoot, 0});
+  }
+
+  // Stops the parse once the page nests deeper than a browser lays out, or once the errors
+  // that cost libxml2 a search of its open elements (an end tag nothing opened, a misplaced
+  // body) add up to more than a few times the page's size: either keeps the parse linear.
+  void Watch(xmlParserCtxtPtr ctxt, size_t document_size) {
+    ctxt_ = ctxt;
+    error_budget_ = document_size * 16 + 1'000'000;
+  }
+  void Error() {
+    const size_t cost = open_.size() + skip_ + 1;
+    if (cost >= error_budget_) {
+      Stop();
+    } else {
+      error_budget_ -= cost;
+    }
+  }
+
+  void Start(const xmlChar* name, const xmlChar** atts) {
+    if (open_.size() + skip_ >= kMaxParseDepth) {
+      Stop();
+      return;
+    }
+    if (skip_ > 0) {
+      ++skip_;
+      return;
+    }
+    const TagInfo* info = FindTag(reinterpret_cast<const char*>(name));
+    const AttributeReading reading = ReadAttributes(atts);
+    if (info != nullptr && info->action == Action::kDrop) {
+      skip_ = 1;
+      return;
+    }
+    if (open_.size() >= kMaxTreeDepth) {
+      open_.push_back(kNoNode);
+      return;
+    }
+    const auto index = static_cast<uint32_t>(tree_.nodes.size());
+    Node node;
+    node.parent = Current();
+    node.kind = info != nullptr ? info->kind : Kind::kInline;
+    node.marks = reading.marks | (reading.hidden ? kHidden : 0);
+    tree_.nodes.push_back(node);
+    open_.push_back(index);
+    open_nodes_.push_back(index);
+    if (node.kind == Kind::kPre) ++pre_;
+  }
+
+  void End() {
+    if (skip_ > 0) {
+      --skip_;
+      return;
+    }
+    if (open_.empty()) return;
+    const uint32_t index = open_.back();
+    open_.pop_back();
+    if (index == kNoNode) return;
+    open_nodes_.pop_back();
+    Node& node = tree_.nodes[index];
+    if (node.kind == Kind::kPre) --pre_;
+    const bool empty = index + 1 == tree_.nodes.size();
+    const bool is_break = node.kind == Kind::kBr || node.kind == Kind::kHr;
+    if (empty && !is_break && node.kind != Kind::kImg) {
+      tree_.nodes.pop_back();
+      return;
+    }
+    // Breaks in a row break the line once.
+    if (is_break && index > 0) {
+      const Node& before = tree_.nodes[index - 1];
+      if ((before.kind == Kind::kBr || before.kind == Kind::kHr) && before.parent == node.parent) {
+        tree_.nodes.pop_back();
+        return;
+      }
+    }
+    node.end = static_cast<uint32_t>(tree_.nodes.size());
+  }
+
+  void Characters(const xmlChar* ch, int len) {
+    if (skip_ > 0 || len <= 0) return;
+    std::string& text = tree_.text;
+    Node* run = &tree_.nodes.back();
+    const uint32_t parent = Current();
+    if (run->kind != Kind::kText || run->parent != parent ||
+        run->text_begin + run->text_size != text.size()) {
+      tree_.nodes.push_back(Node{static_cast<uint32_t>(tree_.nodes.size() + 1), parent,
+                                 static_cast<uint32_t>(text.size()), 0, Kind::kText, 0});
+      run = &tree_.nodes.back();
+    }
+    const size_t before = text.size();
+    bool space = run->text_size > 0 && text.back() == ' ';
+    for (int i = 0; i < len;) {
+      const unsigned char c = ch[i];
+      if (c < 0x80) {
+        ++i;
+        if (pre_ == 0 && IsSpace(c)) {
+          if (!space) text += ' ';
+          space = true;
+          continue;
+        }
+        text += static_cast<char>(c);
+        space = false;
+        continue;
+      }
+      const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+      char32_t cp = c & (0x7F >> length);
+      for (int k = 1; k < length && i + k < len; ++k) cp = (cp << 6) | (ch[i + k] & 0x3F);
+      i += length;
+      if (cp == 0x200B || cp == 0xFEFF) continue;  // zero-width: no character at all
+      if (pre_ == 0 && IsWideSpace(cp, bytes_)) {
+        if (!space) text += ' ';
+        space = true;
+        continue;
+      }
+      AppendChar(text, cp, bytes_);
+      space = false;
+    }
+    run->text_size += static_cast<uint32_t>(text.size() - before);
+  }
+
+  void Finish() {
+    const auto size = static_cast<uint32_t>(tree_.nodes.size());
+    for (const uint32_t index : open_nodes_) tree_.nodes[index].end = size;
+    tree_.nodes[0].end = size;
+  }
+
+ private:
+  void Stop() {
+    if (ctxt_ != nullptr && !stopped_) xmlStopParser(ctxt_);
+    stopped_ = true;
+  }
+
+  uint32_t Current() const { return open_nodes_.empty() ? 0 : open_nodes_.back(); }
+
+  Tree& tree_;
+  PageBytes bytes_;
+  std::vector<uint32_t> open_;        // every open element; kNoNode for one not recorded
+  std::vector<uint32_t> open_nodes_;  // the recorded ones
+  size_t skip_ = 0;                   // depth inside an element left out whole
+  size_t pre_ = 0;                    // open `pre` elements
+  xmlParserCtxtPtr ctxt_ = nullptr;
+  size_t error_budget_ = 0;
+  bool stopped_ = false;
+};
+
+Builder& BuilderOf(void* ctx) {
+  return *static_cast<Builder*>(ctx);
+}
+
+void OnStart(void* ctx, const xmlChar* name, const xmlChar** atts) {
+  BuilderOf(ctx).Start(name, atts);
+}
+void OnEnd(void* ctx, const xmlChar* /*name*/) {
+  BuilderOf(ctx).End();
+}
+void OnCharacters(void* ctx, const xmlChar* ch, int len) {
+  BuilderOf(ctx).Characters(ch, len);
+}
+void OnCdata(void* /*ctx*/, const xmlChar* /*ch*/, int /*len*/) {}
+void OnMessage(void* /*ctx*/, const char* /*msg*/, ...) {}
+void OnError(void* /*ctx*/, xmlErrorPtr /*error*/) {}
+void OnParseError(void* ctx, xmlErrorPtr /*error*/) {
+  BuilderOf(ctx).Error();
+}
+
+// libxml2 keeps its error handlers per thread; a parse here sets them to say nothing and
+// puts back what the thread had.
+class QuietErrors {
+ public:
+  QuietErrors()
+      : generic_(xmlGenericError),
+        generic_context_(xmlGenericErrorContext),
+        structured_(xmlStructuredError),
+        structured_context_(xmlStructuredErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, OnMessage);
+    xmlSetStructuredErrorFunc(nullptr, OnError);
+  }
+  ~QuietErrors() {
+    xmlSetGenericErrorFunc(generic_context_, generic_);
+    xmlSetStructuredErrorFunc(structured_context_, structured_);
+  }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  xmlGenericErrorFunc generic_;
+  void* generic_context_;
+  xmlStructuredErrorFunc structured_;
+  void* structured_context_;
+};
+
+}  // namespace
+
+Tree ParseTree(std::string_view document, PageBytes bytes) {
+  Tree tree;
+  xmlCharEncodingHandler* handler = Handler(bytes);
+  Builder builder(tree, bytes);
+  if (!document.empty()) {
+    const QuietErrors quiet;
+    htmlParserCtxtPtr ctxt = htmlNewParserCtxt();
+    if (ctxt != nullptr) {
+      xmlSAXHandler sax{};
+      sax.startElement = OnStart;
+      sax.endElement = OnEnd;
+      sax.characters = OnCharacters;
+      sax.ignorableWhitespace = OnCharacters;
+      sax.cdataBlock = OnCdata;
+      sax.warning = OnMessage;
+      sax.error = OnMessage;
+      sax.fatalError = OnMessage;
+      sax.serror = OnParseError;
+      sax.initialized = XML_SAX2_MAGIC;
+      std::memcpy(ctxt->sax, &sax, sizeof(sax));
+      ctxt->userData = &builder;
+      builder.Watch(ctxt, document.size());
+      htmlCtxtUseOptions(ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                   HTML_PARSE_NONET | HTML_PARSE_COMPACT);
+      const int size = static_cast<int>(std::min<size_t>(document.size(), INT_MAX / 4));
+      xmlParserInputBufferPtr buffer =
+          xmlParserInputBufferCreateStatic(document.data(), size, XML_CHAR_ENCODING_NONE);
+      xmlParserInputPtr input =
+          buffer != nullptr ? xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
+      if (input == nullptr) {
+        if (buffer != nullptr) xmlFreeParserInputBuffer(buffer);
+      } else if (inputPush(ctxt, input) >= 0) {
+        xmlSwitchToEncoding(ctxt, handler);
+        // A declared charset must not switch the parser away from the bytes' own set.
+        if (ctxt->input->encoding == nullptr) {
+          ctxt->input->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>(handler->name));
+        }
+        htmlParseDocument(ctxt);
+      }
+      if (ctxt->myDoc != nullptr) xmlFreeDoc(ctxt->myDoc);
+      htmlFreeParserCtxt(ctxt);
+    }
+  }
+  builder.Finish();
+  return tree;
+}
+
+}  // namespace korvane::main_text
