@@ -74,8 +74,10 @@ std::string RunSummary(const RunStats& run, double seconds) {
   }
   text += "\n";
   if (run.Fetched() == 0) {
-    text += run.Pages() == 0 ? "no page was fetched: no address could be dispatched\n"
-                             : "no page could be fetched: " + Reasons(run) + "\n";
+    text += run.Pages() == 0
+                ? "no page was fetched: no address was dispatched (robots.txt, the page "
+                  "limit or a stop kept them back)\n"
+                : "no page could be fetched: " + Reasons(run) + "\n";
   }
   return text;
 }
