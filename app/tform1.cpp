@@ -22,6 +22,7 @@
 #include "Unit1.h"
 #include "app/binding.h"
 #include "app/desktop.h"
+#include "app/report_tab.h"
 #include "app/text_edge.h"
 #include "app/widgets.h"
 #include "base/files.h"
@@ -130,6 +131,8 @@ TForm1::TForm1() : controller_(options_, *this) {
   BuildToolPages();
   BuildExtensionPage(TabSheet7, ExtensionTab::kNetwork);
   BuildExtensionPage(TabSheet8, ExtensionTab::kText);
+  TabSheet9 = AddPage(PageControl1, "TabSheet9", QStringLiteral("Отчёт"));
+  ReportTab1 = new ReportTab(TabSheet9, controller_);
   BuildCounters();
   BuildMonitor();
   BindControls();

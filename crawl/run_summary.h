@@ -21,4 +21,9 @@ namespace korvane {
 // failures by reason; the HTTP status classes. When no page was fetched it says so and why.
 [[nodiscard]] std::string RunSummary(const RunStats& run, double seconds);
 
+// The window's counts (code page 1251), one line each: every outcome, and under the failed
+// pages their reasons, indented.
+//   "сохранено: 12\r\n...\r\nне удалось: 2\r\n   соединение отвергнуто: 2\r\n"
+[[nodiscard]] std::string OutcomeCounts(const RunStats& run);
+
 }  // namespace korvane
