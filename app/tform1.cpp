@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -118,6 +119,10 @@ TForm1::TForm1() : controller_(options_, *this) {
   move(185, 86);
 
   PageControl1 = Place(new QTabWidget(this), "PageControl1", 0, 0, 729, 177);
+  // Nine tabs fit the window's fixed width only in a slightly smaller type.
+  QFont tab_font = small;
+  tab_font.setPointSize(7);
+  PageControl1->tabBar()->setFont(tab_font);
   TabSheet1 = AddPage(PageControl1, "TabSheet1", QStringLiteral("Настройки"));
   TabSheet2 = AddPage(PageControl1, "TabSheet2", QStringLiteral("Black n White"));
   TabSheet3 = AddPage(PageControl1, "TabSheet3", QStringLiteral("Фильтр результатов"));

@@ -168,7 +168,7 @@ void SummaryTable(std::string& html, const RunStats& stats, const Series& series
   for (const auto& [reason, count] : stats.Reasons()) {
     Row(html, "failed: " + Cp1251ToUtf8(reason), std::to_string(count));
   }
-  for (int hundreds = 1; hundreds <= 5; ++hundreds) {
+  for (int hundreds = 2; hundreds <= 5; ++hundreds) {
     Row(html, "HTTP " + std::to_string(hundreds) + "xx",
         std::to_string(stats.StatusClass(hundreds)));
   }
