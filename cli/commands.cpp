@@ -139,7 +139,8 @@ std::string LoadTextPage(const std::string& file, const CrawlOptions& options) {
 
 // The summary of the run on stderr; 3 when not a single page could be fetched.
 int ReportRun(const RunLog& log, const CrawlOptions& options) {
-  std::string summary = RunSummary(log.Run(), log.ElapsedSeconds());
+  const bool continued = options.continue_run.load();
+  const std::string summary = RunSummary(log.Run(), log.ElapsedSeconds(), continued);
   for (size_t at = 0; at < summary.size();) {
     const size_t end = summary.find('\n', at);
     std::cerr << "korvane-cli: " << summary.substr(at, end + 1 - at);
@@ -147,7 +148,7 @@ int ReportRun(const RunLog& log, const CrawlOptions& options) {
   }
   if (!log.ReportError().empty()) PrintError("the report is incomplete: " + log.ReportError());
   // A continued run that found every page done has nothing to fetch; that is no failure.
-  const bool nothing_left = log.Run().Pages() == 0 && options.continue_run.load();
+  const bool nothing_left = log.Run().Pages() == 0 && continued;
   return log.Run().Fetched() == 0 && !nothing_left ? kNothingFetched : 0;
 }
 

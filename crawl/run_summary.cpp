@@ -55,7 +55,7 @@ std::optional<std::string> StartAddressNote(std::string_view site, bool https_po
   return std::nullopt;
 }
 
-std::string RunSummary(const RunStats& run, double seconds) {
+std::string RunSummary(const RunStats& run, double seconds, bool continued) {
   const double rate = seconds > 0 ? static_cast<double>(run.Pages()) / seconds : 0;
   std::string text = std::to_string(run.Pages()) + " pages in " + Fixed(seconds, "%.1f") + " s (" +
                      Fixed(rate, "%.1f") + " pages/s): " + std::to_string(run.Fetched()) +
@@ -73,7 +73,9 @@ std::string RunSummary(const RunStats& run, double seconds) {
             std::to_string(hundreds) + "xx";
   }
   text += "\n";
-  if (run.Fetched() == 0) {
+  if (run.Pages() == 0 && continued) {
+    text += "no page was left to fetch: the last run is complete\n";
+  } else if (run.Fetched() == 0) {
     text += run.Pages() == 0
                 ? "no page was fetched: no address was dispatched (robots.txt, the page "
                   "limit or a stop kept them back)\n"

@@ -18,8 +18,9 @@ namespace korvane {
 [[nodiscard]] std::optional<std::string> StartAddressNote(std::string_view site, bool https_ports);
 
 // The closing summary, one line each (each ending in "\n"): pages, speed and outcomes; the
-// failures by reason; the HTTP status classes. When no page was fetched it says so and why.
-[[nodiscard]] std::string RunSummary(const RunStats& run, double seconds);
+// failures by reason; the HTTP status classes. When no page was fetched it says so and why;
+// for a `continued` run that dispatched nothing, that the last run is complete.
+[[nodiscard]] std::string RunSummary(const RunStats& run, double seconds, bool continued);
 
 // The window's counts (code page 1251), one line each: every outcome, and under the failed
 // pages their reasons, indented.
