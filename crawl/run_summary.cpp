@@ -28,18 +28,18 @@ std::string Reasons(const RunStats& run) {
 }  // namespace
 
 std::optional<std::string> StartAddressNote(std::string_view site, bool https_ports) {
+  if (site.empty()) return "no start address: give --site or write one in settings/settings.txt";
   const std::string shown = "the start address " + Cp1251ToUtf8(site);
   const size_t scheme_end = site.find("://");
-  const std::string_view scheme =
+  std::string_view scheme =
       scheme_end == std::string_view::npos ? std::string_view() : site.substr(0, scheme_end);
-  if (scheme == "https" && !https_ports) {
-    return shown + " is fetched over plain http on port 80; --https fetches it over TLS";
-  }
-  if (!scheme.empty() && scheme != "http" && scheme != "https") {
-    return shown + " is fetched over plain http on port 80: its scheme " + Cp1251ToUtf8(scheme) +
-           ":// is not used";
-  }
+  if (scheme.find_first_of("/?#") != std::string_view::npos) scheme = {};  // "://" in a query
   const UrlTarget target = SplitUrl(site, https_ports);
+  const bool https = scheme == "https" && https_ports;
+  if (!scheme.empty() && scheme != "http" && !https) {
+    return shown + " is no http address: its host is read as \"" + Cp1251ToUtf8(target.host) +
+           "\", so the fetch fails" + (scheme == "https" ? "; --https fetches it over TLS" : "");
+  }
   if (target.host.empty()) {
     return shown + " has no \"/\" after its host, so it names no host (write it as " +
            Cp1251ToUtf8(site) + "/)";

@@ -12,8 +12,8 @@ namespace korvane {
 
 // One line naming what of the start address (code page 1251) the run will not use, or
 // nothing when it uses all of it. Without `https_ports` every request is http on port 80.
-//   ("https://h/", off) -> "... is fetched as http://h/ on port 80 ...; --https reads it"
-//   ("http://h:8080/", off) -> "... port 8080 is not used ..."
+//   ("https://h/", off) -> "... is no http address: its host is read as \"https:\" ..."
+//   ("http://h:8080/", off) -> "... names port 8080, which only --https reads ..."
 //   ("http://h", either) -> "... has no \"/\" after its host ..."
 [[nodiscard]] std::optional<std::string> StartAddressNote(std::string_view site, bool https_ports);
 
