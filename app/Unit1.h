@@ -34,6 +34,7 @@ namespace korvane {
 
 class LinkLabel;
 class MouseUpCheckBox;
+class ReportTab;
 class TForm2;
 
 class TForm1 final : public QWidget, public FrontEnd {
@@ -100,6 +101,8 @@ class TForm1 final : public QWidget, public FrontEnd {
   QWidget* TabSheet6;        // "PathMaker"
   QWidget* TabSheet7;        // "Сеть": network options beyond the design
   QWidget* TabSheet8;        // "Текст": text options beyond the design
+  QWidget* TabSheet9;        // "Отчёт": the run's live chart and counts, the report button
+  ReportTab* ReportTab1;     // what TabSheet9 shows
 
   QGroupBox* GroupBox1;  // "Центр управления полетами": mission control centre
   QLabel* Label1;        // "сайт:": site

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -22,6 +23,7 @@
 #include "Unit1.h"
 #include "app/binding.h"
 #include "app/desktop.h"
+#include "app/report_tab.h"
 #include "app/text_edge.h"
 #include "app/widgets.h"
 #include "base/files.h"
@@ -120,6 +122,10 @@ TForm1::TForm1() : controller_(options_, *this) {
   PacePaints(this, kPaintIntervalMs);
 
   PageControl1 = Place(new QTabWidget(this), "PageControl1", 0, 0, 729, 177);
+  // Nine tabs fit the window's fixed width only in a slightly smaller type.
+  QFont tab_font = small;
+  tab_font.setPointSize(7);
+  PageControl1->tabBar()->setFont(tab_font);
   TabSheet1 = AddPage(PageControl1, "TabSheet1", QStringLiteral("Настройки"));
   TabSheet2 = AddPage(PageControl1, "TabSheet2", QStringLiteral("Black n White"));
   TabSheet3 = AddPage(PageControl1, "TabSheet3", QStringLiteral("Фильтр результатов"));
@@ -133,6 +139,8 @@ TForm1::TForm1() : controller_(options_, *this) {
   BuildToolPages();
   BuildExtensionPage(TabSheet7, ExtensionTab::kNetwork);
   BuildExtensionPage(TabSheet8, ExtensionTab::kText);
+  TabSheet9 = AddPage(PageControl1, "TabSheet9", QStringLiteral("Отчёт"));
+  ReportTab1 = new ReportTab(TabSheet9, controller_);
   BuildCounters();
   BuildMonitor();
   BindControls();

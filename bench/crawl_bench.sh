@@ -8,7 +8,7 @@
 #
 # usage: bench/crawl_bench.sh [BUILD_DIR]     (default: $KORVANE_BUILD_DIR or build/)
 #   PAGES=2000 THREADS=10 SCHEME=http override the site size, the thread count and the scheme;
-#   EXTRA_FLAGS="--main-text --recode" adds crawl flags (words split at blanks).
+#   FLAGS="--report ..." adds crawl flags.
 # Needs the targets korvane-cli and korvane-fixture-site, nginx, openssl (for https) and
 # /usr/bin/time; run as root (nginx listens on port 80 or 443).
 set -euo pipefail
@@ -61,13 +61,11 @@ fi
 
 mkdir -p "$work/site" "$work/run"
 site_flags=()
-crawl_flags=()
-read -r -a extra_flags <<<"${EXTRA_FLAGS:-}"
-crawl_flags+=("${extra_flags[@]}")
+read -r -a crawl_flags <<<"${FLAGS:-}"
 listen="listen $address:80;"
 if [ "$scheme" = https ]; then
   site_flags=(--https)
-  crawl_flags=(--https)
+  crawl_flags+=(--https)
   mkdir -p "$work/tls"
   (
     cd "$work/tls"
@@ -147,12 +145,12 @@ max_rss_kb=$(time_field "Maximum resident set size")
 awk -v pages="$pages" -v fetched="$fetched" -v seen="$seen" -v results="$results" \
   -v ns="$((end_ns - start_ns))" -v user="$user_s" -v sys="$sys_s" -v rss="$max_rss_kb" \
   -v ceiling="$ceiling" -v threads="$threads" -v scheme="$scheme" -v resumed="$resumed" \
-  -v extra="${EXTRA_FLAGS:-}" 'BEGIN {
+  -v flags="${FLAGS:-}" 'BEGIN {
   wall = ns / 1e9
   rate = fetched / wall
   printf "site:              %d pages generated, %d fetched, %d addresses listed, %d result files\n",
          pages, fetched, seen, results
-  printf "threads:           %d over %s%s\n", threads, scheme, extra == "" ? "" : ", flags " extra
+  printf "threads:           %d over %s%s\n", threads, scheme, flags == "" ? "" : " with " flags
   if (scheme == "https") printf "TLS sessions:      %d of %d connections resumed\n", resumed, fetched
   printf "wall time:         %.2f s\n", wall
   printf "throughput:        %.1f pages/s = %.1f%% of the %d dispatches/s ceiling\n",

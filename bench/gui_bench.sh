@@ -13,7 +13,8 @@
 #   korvane-fixture-site; PAGES=2000 THREADS=10 override the site size and the thread count;
 #   PERF=FILE records a call-graph profile of the window's crawl into FILE with perf, which
 #   adds its own cost to the window's figures; PERF_TARGET="-t" follows only the main thread,
-#   PERF_GRAPH="--call-graph dwarf" unwinds libraries built without frame pointers)
+#   PERF_GRAPH="--call-graph dwarf" unwinds libraries built without frame pointers;
+#   TAB=Отчёт shows that tab of the window during the crawl)
 # Run as root (nginx listens on port 80); installs xdotool, openbox, ... when missing.
 set -euo pipefail
 
@@ -21,6 +22,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-${KORVANE_BUILD_DIR:-$repo/build}}" && pwd)
 pages=${PAGES:-2000}
 threads=${THREADS:-10}
+tab=${TAB:-}
 address=127.0.0.90
 crawl_limit=600 # seconds for the crawl itself
 ceiling=50      # the dispatch loop starts at most one worker per 20 ms pass
@@ -43,8 +45,10 @@ printf 'KorvaneBench/1.0\r\n' >"$work/run/UA.txt"
 (cd "$work/run" && exec timeout -k 5 60 "$build/app/korvane" >"$work/locate.out" 2>&1) &
 locate_job=$!
 window=$(session_find_window "Korvane ")
+tab_control=()
+[ -z "$tab" ] || tab_control=("page tab=$tab")
 session_locate_into at "Korvane [" "text=сайт:" "spin button=потоки" \
-  "check box=игнорить вайтлист" "push button=START"
+  "check box=игнорить вайтлист" "push button=START" "${tab_control[@]}"
 wmctrl -i -c "$window"
 wait "$locate_job"
 
@@ -69,6 +73,8 @@ window_click "$window" "${at[2]}"
 ticks_before=$(awk '{print $14 + $15}' "/proc/$window_pid/stat")
 start_ns=$(date +%s%N)
 window_click "$window" "${at[3]}"
+# The tab comes after START, which sits on the first tab.
+[ -z "$tab" ] || window_click "$window" "${at[4]}"
 wmctrl -i -c "$window"
 status=0
 wait "$window_job" || status=$?
@@ -98,13 +104,13 @@ echo "== the window (korvane), started from its START button =="
 awk -v pages="$pages" -v fetched="$fetched" -v seen="$seen" -v results="$results" \
   -v ns="$((end_ns - start_ns))" -v user="$user_s" -v sys="$sys_s" -v rss="$max_rss_kb" \
   -v before="$ticks_before" -v hz="$(getconf CLK_TCK)" -v first="$first_ms" -v last="$last_ms" \
-  -v ceiling="$ceiling" -v threads="$threads" 'BEGIN {
+  -v ceiling="$ceiling" -v threads="$threads" -v tab="$tab" 'BEGIN {
   wall = ns / 1e9
   rate = fetched / wall
   crawl_cpu = user + sys - before / hz
   printf "site:              %d pages generated, %d fetched, %d addresses listed, %d result files\n",
          pages, fetched, seen, results
-  printf "threads:           %d\n", threads
+  printf "threads:           %d%s\n", threads, tab == "" ? "" : ", tab \"" tab "\" shown"
   printf "wall time:         %.2f s from the START click to the end of the program\n", wall
   printf "throughput:        %.1f pages/s = %.1f%% of the %d dispatches/s ceiling\n",
          rate, 100 * rate / ceiling, ceiling

@@ -83,51 +83,58 @@ session_port_open() {
   timeout 1 bash -c "exec 3<>/dev/tcp/$1/$2" 2>/dev/null
 }
 
-# session_serve_site BUILD ADDRESS PAGES [RATE]: generates the fixture site of PAGES pages
-# into $work/site and serves it on ADDRESS:80 for at most 900 s; with RATE (bytes a second,
-# e.g. 1k), every answer is sent that slowly, so workers stay on screen. The access log
-# ($work/access.log) has one line per request: the time in seconds with milliseconds, and the
-# request line.
+# session_serve_site BUILD ADDRESS PAGES [RATE [EXTRA [NAME]]]: generates the fixture site of
+# PAGES pages into $work/NAME (default site) and serves it on ADDRESS:80 for at most 900 s;
+# with RATE (bytes a second, e.g. 1k), every answer is sent that slowly, so workers stay on
+# screen; EXTRA is added to the server block (a slower location, say). The access log
+# ($work/NAME-access.log, for the default $work/access.log) has one line per request: the
+# time in seconds with milliseconds, and the request line.
 session_serve_site() {
-  local build=$1 address=$2 pages=$3 rate=${4:-0}
+  local build=$1 address=$2 pages=$3 rate=${4:-0} extra=${5:-} name=${6:-site}
+  local log=$work/access.log conf=$work/nginx
+  if [ "$name" != site ]; then
+    log=$work/$name-access.log
+    conf=$work/nginx-$name
+  fi
   if session_port_open "$address" 80; then
     echo "something already listens on $address:80" >&2
     return 1
   fi
-  mkdir -p "$work/site" "$work/nginx"
-  "$build/tests/korvane-fixture-site" "$work/site" --pages "$pages" --host "$address" >/dev/null
-  cat >"$work/nginx/nginx.conf" <<CONF
+  mkdir -p "$work/$name" "$conf"
+  "$build/tests/korvane-fixture-site" "$work/$name" --pages "$pages" --host "$address" >/dev/null
+  cat >"$conf/nginx.conf" <<CONF
 daemon off;
 master_process off;
 worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
+pid $conf/nginx.pid;
+error_log $conf/error.log;
 events { worker_connections 1024; }
 http {
   log_format korvane '\$msec|\$request';
-  access_log $work/access.log korvane;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
+  access_log $log korvane;
+  client_body_temp_path $conf/body;
+  proxy_temp_path $conf/proxy;
+  fastcgi_temp_path $conf/fastcgi;
+  uwsgi_temp_path $conf/uwsgi;
+  scgi_temp_path $conf/scgi;
   types { text/html html; }
   default_type text/html;
   server {
     listen $address:80;
-    root $work/site;
+    root $work/$name;
     limit_rate $rate;
+    $extra
   }
 }
 CONF
-  session_spawn 900 /usr/sbin/nginx -e "$work/nginx/error.log" -p "$work/nginx/" \
-    -c "$work/nginx/nginx.conf" </dev/null >"$work/nginx/out.txt" 2>&1
+  session_spawn 900 /usr/sbin/nginx -e "$conf/error.log" -p "$conf/" \
+    -c "$conf/nginx.conf" </dev/null >"$conf/out.txt" 2>&1
   local server=${session_pids[-1]}
   for _ in $(seq 100); do
     session_port_open "$address" 80 && return 0
     if ! kill -0 "$server" 2>/dev/null; then
       echo "nginx did not start:" >&2
-      cat "$work/nginx/error.log" "$work/nginx/out.txt" >&2
+      cat "$conf/error.log" "$conf/out.txt" >&2
       return 1
     fi
     sleep 0.05

@@ -18,6 +18,7 @@
 #include "crawl/http_answer.h"
 #include "crawl/links.h"
 #include "crawl/recode.h"
+#include "crawl/run_summary.h"
 #include "crawl/settings_file.h"
 #include "crawl/test_fetch.h"
 #include "crawl/texts.h"
@@ -143,6 +144,21 @@ std::string LoadTextPage(const std::string& file, const CrawlOptions& options) {
   return page;
 }
 
+// The summary of the run on stderr; 3 when not a single page could be fetched.
+int ReportRun(const RunLog& log, const CrawlOptions& options) {
+  const bool continued = options.continue_run.load();
+  const std::string summary = RunSummary(log.Run(), log.ElapsedSeconds(), continued);
+  for (size_t at = 0; at < summary.size();) {
+    const size_t end = summary.find('\n', at);
+    std::cerr << "korvane-cli: " << summary.substr(at, end + 1 - at);
+    at = end + 1;
+  }
+  if (!log.ReportError().empty()) PrintError("the report is incomplete: " + log.ReportError());
+  // A continued run that found every page done has nothing to fetch; that is no failure.
+  const bool nothing_left = log.Run().Pages() == 0 && continued;
+  return log.Run().Fetched() == 0 && !nothing_left ? kNothingFetched : 0;
+}
+
 void WriteBytes(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
@@ -172,13 +188,16 @@ int RunCrawl(CrawlOptions& options) {
   CliFrontEnd front_end(options);
   CrawlController controller(options, front_end);
   front_end.Attach(&controller);
+  if (const auto note = StartAddressNote(*options.site.Get(), options.https_ports.load())) {
+    std::cerr << "korvane-cli: " << *note << std::endl;
+  }
   const StartResult result = controller.Button1Click();
   const CrawlState& state = controller.State();
   std::cerr << front_end.CounterLine() << std::endl;
   if (result != StartResult::kFinished) return 1;
   std::cerr << "korvane-cli: run ended: " << state.parsed_count << " pages parsed, "
             << state.seen_urls.Count() << " addresses in " << texts::kSeenUrlsFile << std::endl;
-  return 0;
+  return ReportRun(controller.Log(), options);
 }
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {

@@ -9,7 +9,12 @@
 
 namespace korvane::cli {
 
-// Runs one crawl in the current folder exactly as START does. 0 when the run ended.
+// The exit status of a crawl that fetched not a single page.
+inline constexpr int kNothingFetched = 3;
+
+// Runs one crawl in the current folder exactly as START does, with a note on a start address
+// it cannot use as written before and a summary after it, on stderr. 0 when the run ended,
+// kNothingFetched when it ended without fetching a page, 1 when it failed.
 int RunCrawl(CrawlOptions& options);
 
 // Prints what a crawl worker would write for a response equal to the file's bytes.

@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
                "korvane-cli"};
   app.set_version_flag("--version", "korvane-cli " KORVANE_VERSION);
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 the command ran to its end; 1 it failed (a file that cannot be read or\n"
+      "written, a value that is no number, ...); 2 the command line is wrong;\n"
+      "3 a crawl ended without fetching a single page (its summary says why); 130 a crawl\n"
+      "halted by a second Ctrl-C.");
 
   CrawlOptions options;
   std::string site, threads = "10", file, url;
@@ -54,12 +59,30 @@ int main(int argc, char** argv) {
   auto* crawl = app.add_subcommand("crawl", "crawl the site in the current folder, as START does");
   crawl->add_option("--site", site, "start address (overrides settings/settings.txt)");
   crawl->add_option("--threads", threads, "most workers running at once (default 10)");
-  AddCheckFlags(
-      *crawl, options,
-      {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes", "--template-pages",
-       "--exclude-subdomains", "--relative", "--proxy", "--markup", "--keep-br", "--no-clean",
-       "--https", "--insecure", "--follow-redirects", "--recode", "--robots", "--continue",
-       "--sitemaps", "--compressed", "--retry", "--main-text", "--skip-duplicates", "--report"});
+  AddCheckFlags(*crawl, options,
+                {"--ignore-whitelist",
+                 "--links-only",
+                 "--selective",
+                 "--apostrophes",
+                 "--template-pages",
+                 "--exclude-subdomains",
+                 "--relative",
+                 "--proxy",
+                 "--markup",
+                 "--keep-br",
+                 "--no-clean",
+                 "--https",
+                 "--insecure",
+                 "--follow-redirects",
+                 "--recode",
+                 "--robots",
+                 "--continue",
+                 "--sitemaps",
+                 "--compressed",
+                 "--retry",
+                 "--main-text",
+                 "--skip-duplicates",
+                 "--report"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");

@@ -12,6 +12,12 @@ namespace {
 
 constexpr std::string_view kHttps = "https://";
 
+// A port text that is no port number names no server.
+int32_t NoPort(FetchReport* report) {
+  if (report != nullptr) report->end = FetchEnd::kHostNotFound;
+  return kFetchNoConnection;
+}
+
 }  // namespace
 
 UrlTarget SplitUrl(std::string_view url, bool https_ports) {
@@ -47,25 +53,28 @@ UrlTarget SplitUrl(std::string_view url, bool https_ports) {
 }
 
 int32_t FetchUrlDirect(const UrlTarget& target, std::string_view user_agent, bool verify,
-                       std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
-  if (target.port == 0) return kFetchNoConnection;
+                       std::string& received, const FetchLimits& limits, FetchCancel* cancel,
+                       FetchReport* report) {
+  if (target.port == 0) return NoPort(report);
   const std::string request = DirectRequest(target.path, target.host, user_agent);
-  if (!target.tls) return FetchDirect(target.name, target.port, request, received, limits, cancel);
-  return FetchTls({target.name, target.port, verify}, request, received, limits, cancel);
+  if (!target.tls) {
+    return FetchDirect(target.name, target.port, request, received, limits, cancel, report);
+  }
+  return FetchTls({target.name, target.port, verify}, request, received, limits, cancel, report);
 }
 
 int32_t FetchUrlViaProxy(const UrlTarget& target, std::string_view url,
                          const std::string& proxy_host, uint16_t proxy_port,
                          std::string_view user_agent, bool verify, std::string& received,
-                         const FetchLimits& limits, FetchCancel* cancel) {
+                         const FetchLimits& limits, FetchCancel* cancel, FetchReport* report) {
   if (!target.tls) {
     return FetchViaProxy(proxy_host, proxy_port, ProxyRequest(url, user_agent), received, limits,
-                         cancel);
+                         cancel, report);
   }
-  if (target.port == 0) return kFetchNoConnection;
+  if (target.port == 0) return NoPort(report);
   return FetchTlsViaProxy(proxy_host, proxy_port, {target.name, target.port, verify}, user_agent,
                           DirectRequest(target.path, target.host, user_agent), received, limits,
-                          cancel);
+                          cancel, report);
 }
 
 }  // namespace korvane

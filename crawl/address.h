@@ -32,15 +32,17 @@ struct UrlTarget {
 // target.name on target.port, over TLS for https (`verify` false accepts any certificate).
 // For a target split with the extension off this is exactly
 // FetchDirect(UrlHost(url), 80, DirectRequest(UrlPath(url), UrlHost(url), agent), ...).
-// Returns the fetch code; kFetchNoConnection at once for port 0.
+// Returns the fetch code; kFetchNoConnection at once for port 0 (host not found in `report`).
 int32_t FetchUrlDirect(const UrlTarget& target, std::string_view user_agent, bool verify,
-                       std::string& received, const FetchLimits& limits, FetchCancel* cancel);
+                       std::string& received, const FetchLimits& limits, FetchCancel* cancel,
+                       FetchReport* report = nullptr);
 
 // The fetch of `url` (split as `target`) through the proxy proxy_host:proxy_port: the proxy
 // form for http, a CONNECT tunnel and then the direct form over TLS for https.
 int32_t FetchUrlViaProxy(const UrlTarget& target, std::string_view url,
                          const std::string& proxy_host, uint16_t proxy_port,
                          std::string_view user_agent, bool verify, std::string& received,
-                         const FetchLimits& limits, FetchCancel* cancel);
+                         const FetchLimits& limits, FetchCancel* cancel,
+                         FetchReport* report = nullptr);
 
 }  // namespace korvane

@@ -63,6 +63,7 @@ StartResult CrawlController::Button1Click() {
   } catch (const KorvaneError& error) {
     // Workers already started must still drain before the state they use goes away.
     if (state_.active_threads > 0) FinalWait();
+    log_.Finish();
     done_.Close();
     seen_writer_.Stop();
     front_end_.ShowError(error);
@@ -98,9 +99,11 @@ void CrawlController::RunCrawl() {
 
   robots_.reset();
   last_request_.reset();
+  log_.Start(options_.write_report.load(), options_.continue_run.load());
   if (options_.obey_robots.load()) FetchRobots(site);
   DispatchLoop(first_worker);
   FinalWait();
+  log_.Finish();
 
   WriteCount(CounterLabel::kLabel6, state_.active_threads);
   WriteCount(CounterLabel::kLabel9, state_.parsed_count);
@@ -250,6 +253,7 @@ void CrawlController::FinalWait() {
 void CrawlController::ProcessMessages() {
   queue_.Drain();
   seen_writer_.Poll();
+  log_.Tick();
   ReapWorkers(false);
   front_end_.ProcessMessages();
 }
@@ -317,6 +321,7 @@ bool CrawlController::KillWorker(int32_t handle) {
   if (!worker) return false;
   worker->Cancel();
   queue_.Wake();
+  log_.Add(WatchdogRecord(worker->WorkerId, worker->Url, worker->Record.start_ms, WallClockMs()));
   return true;
 }
 
@@ -400,8 +405,8 @@ void CrawlController::AddFoundLink(TmyThread& worker) {
 void CrawlController::AddFoundLinks(TmyThread& worker) {
   // AddFoundLink's rule for each link in turn, through the list's faster batch add; FoundLink
   // ends as the last link, as after one call per link.
-  state_.seen_urls.AddEach(worker.FoundLinks,
-                           [this](std::string_view link) { return MayQueue(link); });
+  worker.LinksNew = static_cast<int64_t>(state_.seen_urls.AddEach(
+      worker.FoundLinks, [this](std::string_view link) { return MayQueue(link); }));
   if (!worker.FoundLinks.empty()) worker.FoundLink = worker.FoundLinks.back();
 }
 
@@ -414,6 +419,11 @@ void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
     return;
   }
   seen_writer_.Save();
+}
+
+void CrawlController::PageEnded(TmyThread& worker) {
+  log_.Add(worker.Record);
+  front_end_.PageEnded(worker.Record);
 }
 
 void CrawlController::RemoveMonitorRow(int32_t id) {

@@ -20,6 +20,7 @@
 #include "crawl/monitor.h"
 #include "crawl/options.h"
 #include "crawl/robots.h"
+#include "crawl/run_log.h"
 #include "crawl/seen_urls_writer.h"
 #include "crawl/worker.h"
 
@@ -100,6 +101,8 @@ class CrawlController final : public WorkerHost {
   [[nodiscard]] bool HasLiveWorkers();
   [[nodiscard]] const CrawlState& State() const { return state_; }
   [[nodiscard]] const MonitorGrid& Grid() const { return grid_; }
+  // The pages of the current (or last) run.
+  [[nodiscard]] const RunLog& Log() const { return log_; }
   // Test hook: bounds the fetches of later workers.
   void SetFetchLimits(const FetchLimits& limits) { limits_ = limits; }
   // Main thread: runs the workers' queued hooks and lets the front end handle its events.
@@ -122,6 +125,7 @@ class CrawlController final : public WorkerHost {
   void AddFoundLinks(TmyThread& worker) override;
   void PageDone(TmyThread& worker) override;
   void SaveSeenUrls(TmyThread& worker) override;
+  void PageEnded(TmyThread& worker) override;
 
   void RemoveMonitorRow(int32_t id);
 
@@ -172,6 +176,7 @@ class CrawlController final : public WorkerHost {
   CrawlState state_;
   SeenUrlsWriter seen_writer_;  // the saves after each page; the final save is RunCrawl's
   MonitorGrid grid_;
+  RunLog log_;
   FetchLimits limits_;
   bool running_ = false;
   std::shared_ptr<const std::atomic<bool>> test_ended_;  // the last test worker's flag

@@ -24,6 +24,7 @@ namespace {
 
 using detail::Cancelled;
 using detail::Clock;
+using detail::Note;
 using detail::Wait;
 using detail::WaitFor;
 
@@ -50,21 +51,40 @@ class CancelLink {
   FetchCancel* cancel_;
 };
 
-// Connects the non-blocking socket `fd`; false when refused, failed, timed out or cancelled.
+FetchEnd ConnectFailure(int error) {
+  if (error == ECONNREFUSED) return FetchEnd::kRefused;
+  return error == ETIMEDOUT ? FetchEnd::kConnectTimeout : FetchEnd::kUnreachable;
+}
+
+// Connects the non-blocking socket `fd`; false when refused, failed, timed out or cancelled,
+// with the reason in `failure`.
 bool Connect(int fd, in_addr address, uint16_t port, Clock::time_point deadline,
-             const FetchCancel* cancel) {
+             const FetchCancel* cancel, FetchEnd& failure) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(port);
   peer.sin_addr = address;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
   // After EINTR a non-blocking connect goes on in the background, like EINPROGRESS.
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (WaitFor(fd, POLLOUT, deadline, cancel) != Wait::kReady) return false;
+  if (errno != EINPROGRESS && errno != EINTR) {
+    failure = ConnectFailure(errno);
+    return false;
+  }
+  const Wait wait = WaitFor(fd, POLLOUT, deadline, cancel);
+  if (wait != Wait::kReady) {
+    failure = wait == Wait::kExpired     ? FetchEnd::kConnectTimeout
+              : wait == Wait::kCancelled ? FetchEnd::kCancelled
+                                         : FetchEnd::kUnreachable;
+    return false;
+  }
   int error = 0;
   socklen_t length = sizeof error;
-  return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 &&
-         !Cancelled(cancel);
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+    failure = ConnectFailure(error);
+    return false;
+  }
+  failure = FetchEnd::kCancelled;
+  return !Cancelled(cancel);
 }
 
 // The end texts in the order they are tested; "]}" ends only an answer through a proxy.
@@ -91,6 +111,12 @@ int MsUntil(Clock::time_point deadline) {
 
 bool Cancelled(const FetchCancel* cancel) {
   return cancel != nullptr && cancel->cancelled();
+}
+
+FetchEnd WaitEnd(Wait wait, Clock::time_point total_deadline) {
+  if (wait == Wait::kCancelled) return FetchEnd::kCancelled;
+  if (wait == Wait::kFailed) return FetchEnd::kReset;
+  return MsUntil(total_deadline) == 0 ? FetchEnd::kTotalTimeout : FetchEnd::kIdleTimeout;
 }
 
 Wait WaitFor(int fd, short events, Clock::time_point deadline, const FetchCancel* cancel) {
@@ -132,9 +158,13 @@ bool TakeRead(std::string& received, std::string_view read, bool via_proxy, size
 }
 
 int32_t FetchOver(const std::string& host, bool look_up, uint16_t port, std::string& received,
-                  const FetchLimits& limits, FetchCancel* cancel, const Conversation& talk) {
+                  const FetchLimits& limits, FetchCancel* cancel, const Conversation& talk,
+                  FetchReport* report) {
   UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!socket.valid()) return kFetchNoSocket;
+  if (!socket.valid()) {
+    Note(report, FetchEnd::kNoSocket);
+    return kFetchNoSocket;
+  }
   CancelLink link(cancel, socket.get());
 
   // The any-address would reach this machine itself; like a text that is no address at all,
@@ -142,13 +172,17 @@ int32_t FetchOver(const std::string& host, bool look_up, uint16_t port, std::str
   const std::string dotted = look_up ? ResolveHost(host) : host;
   in_addr address{};
   if (::inet_aton(dotted.c_str(), &address) == 0 || address.s_addr == htonl(INADDR_ANY)) {
+    Note(report, FetchEnd::kHostNotFound);
     return kFetchNoConnection;
   }
   // The bounds run from here: the blocking name lookup above cannot be bounded anyway.
   const auto start = Clock::now();
   const auto total_deadline = After(start, limits.total_timeout_ms);
   const auto connect_deadline = std::min(total_deadline, After(start, limits.connect_timeout_ms));
-  if (Cancelled(cancel) || !Connect(socket.get(), address, port, connect_deadline, cancel)) {
+  FetchEnd failure = FetchEnd::kCancelled;
+  if (Cancelled(cancel) ||
+      !Connect(socket.get(), address, port, connect_deadline, cancel, failure)) {
+    Note(report, failure);
     return kFetchNoConnection;
   }
   const int32_t code = talk(socket.get(), total_deadline);
@@ -163,36 +197,41 @@ namespace {
 
 constexpr size_t kReadSize = 1024;
 
-void ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-                  Clock::time_point total_deadline, const FetchCancel* cancel) {
+// Returns how the answer ended.
+FetchEnd ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                      Clock::time_point total_deadline, const FetchCancel* cancel) {
   received.clear();
   std::array<char, kReadSize> buffer;
   auto idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
   while (received.size() < limits.max_bytes) {
-    if (WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel) != Wait::kReady) {
-      return;
-    }
+    const Wait wait = WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel);
+    if (wait != Wait::kReady) return detail::WaitEnd(wait, total_deadline);
     const ssize_t count = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (count <= 0) return;  // closed, failed or reset
+    if (count == 0) return FetchEnd::kClosed;
+    if (count < 0) return FetchEnd::kReset;
     idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
     if (detail::TakeRead(received, std::string_view(buffer.data(), static_cast<size_t>(count)),
                          via_proxy, limits.max_bytes)) {
-      return;
+      return FetchEnd::kEndText;
     }
   }
+  return FetchEnd::kCap;
 }
 
 // Connects to `host`, looked up through a direct connection and taken as a dotted IPv4
 // address through a proxy, sends `request` and receives the answer.
 int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, bool via_proxy,
-              std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
-  return detail::FetchOver(host, !via_proxy, port, received, limits, cancel,
-                           [&](int fd, Clock::time_point total_deadline) {
-                             detail::SendAll(fd, request, total_deadline, cancel);
-                             ReceiveUntil(fd, via_proxy, received, limits, total_deadline, cancel);
-                             return int32_t{0};
-                           });
+              std::string& received, const FetchLimits& limits, FetchCancel* cancel,
+              FetchReport* report) {
+  return detail::FetchOver(
+      host, !via_proxy, port, received, limits, cancel,
+      [&](int fd, Clock::time_point total_deadline) {
+        detail::SendAll(fd, request, total_deadline, cancel);
+        detail::Note(report, ReceiveUntil(fd, via_proxy, received, limits, total_deadline, cancel));
+        return int32_t{0};
+      },
+      report);
 }
 
 // The URL after its first "http://", wherever that stands.
@@ -261,19 +300,21 @@ std::string ProxyRequest(std::string_view url, std::string_view user_agent) {
 }
 
 int32_t FetchDirect(const std::string& host, uint16_t port, std::string_view request,
-                    std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
-  return Fetch(host, port, request, false, received, limits, cancel);
+                    std::string& received, const FetchLimits& limits, FetchCancel* cancel,
+                    FetchReport* report) {
+  return Fetch(host, port, request, false, received, limits, cancel, report);
 }
 
 int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_view request,
-                      std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
-  return Fetch(proxy_host, port, request, true, received, limits, cancel);
+                      std::string& received, const FetchLimits& limits, FetchCancel* cancel,
+                      FetchReport* report) {
+  return Fetch(proxy_host, port, request, true, received, limits, cancel, report);
 }
 
 void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
                    FetchCancel* cancel) {
-  ReceiveUntil(fd, via_proxy, received, limits,
-               detail::After(Clock::now(), limits.total_timeout_ms), cancel);
+  (void)ReceiveUntil(fd, via_proxy, received, limits,
+                     detail::After(Clock::now(), limits.total_timeout_ms), cancel);
 }
 
 }  // namespace korvane

@@ -14,6 +14,30 @@ namespace korvane {
 inline constexpr int32_t kFetchNoSocket = -10;      // the socket could not be created
 inline constexpr int32_t kFetchNoConnection = -20;  // the connection could not be made
 
+// How an exchange ended, for the page record. Asking for it changes no byte sent or kept and
+// no result code.
+enum class FetchEnd {
+  kClosed,          // the peer closed the connection after its answer
+  kEndText,         // an end text arrived
+  kNoSocket,        // the socket could not be created
+  kHostNotFound,    // the host name gave no address
+  kRefused,         // the peer refused the connection
+  kUnreachable,     // the connection failed otherwise
+  kConnectTimeout,  // no connection within the connect time-out
+  kIdleTimeout,     // no data within the idle time-out: what came before is the answer
+  kTotalTimeout,    // the whole exchange ran out of time: what came before is the answer
+  kCap,             // the answer reached its size cap and was cut there
+  kReset,           // a receive failed (connection reset): what came before is the answer
+  kCancelled,       // ended from outside
+  kTlsRefused,      // the TLS handshake failed (certificate refused, no TLS, an alert)
+  kProxyRefused,    // the proxy did not open the CONNECT tunnel
+};
+
+// Filled by a fetch that is handed one.
+struct FetchReport {
+  FetchEnd end = FetchEnd::kClosed;
+};
+
 // Bounds on one exchange, so that no peer can hold a worker for ever. What arrived before a
 // bound was hit is the answer.
 struct FetchLimits {
@@ -64,16 +88,16 @@ class FetchCancel {
 // Connects to ResolveHost(host):port, sends `request` and reads the answer into `received`
 // (emptied first) until the peer closes, an error, a bound of `limits`, or the answer holds
 // "</body>" or "</BODY>". Returns the answer's length, kFetchNoSocket or kFetchNoConnection
-// (then `received` is left untouched).
+// (then `received` is left untouched). `report`, when given, says how the exchange ended.
 int32_t FetchDirect(const std::string& host, uint16_t port, std::string_view request,
                     std::string& received, const FetchLimits& limits = {},
-                    FetchCancel* cancel = nullptr);
+                    FetchCancel* cancel = nullptr, FetchReport* report = nullptr);
 
 // The same through a proxy given as a dotted IPv4 address (never looked up); "]}" also ends
 // the answer.
 int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_view request,
                       std::string& received, const FetchLimits& limits = {},
-                      FetchCancel* cancel = nullptr);
+                      FetchCancel* cancel = nullptr, FetchReport* report = nullptr);
 
 // The receive loop on a connected socket `fd`, shared by both entry points: empties
 // `received`, then appends reads of up to 1024 bytes, each cut at its first NUL byte, until

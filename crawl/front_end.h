@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "crawl/page_record.h"
 
 namespace korvane {
 
@@ -42,6 +43,9 @@ class FrontEnd {
 
   // STOP's settings save; may raise KorvaneError.
   virtual void SaveSettings() = 0;
+
+  // A page has ended; `record` says how. One call per page, after the run's counts have it.
+  virtual void PageEnded(const PageRecord& /*record*/) {}
 
   // Turns the watchdog timer on or off.
   virtual void SetWatchdogEnabled(bool /*enabled*/) {}

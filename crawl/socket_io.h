@@ -35,6 +35,9 @@ void SendAll(int fd, std::string_view bytes, Clock::time_point deadline, const F
 [[nodiscard]] bool TakeRead(std::string& received, std::string_view read, bool via_proxy,
                             size_t max_bytes);
 
+// How a receive loop ends when its wait for data ended without data.
+[[nodiscard]] FetchEnd WaitEnd(Wait wait, Clock::time_point total_deadline);
+
 // What runs on the connected socket: sends the request and receives the answer into the
 // `received` of FetchOver. Returns 0, or a negative fetch code when the exchange failed.
 using Conversation = std::function<int32_t(int fd, Clock::time_point total_deadline)>;
@@ -42,9 +45,15 @@ using Conversation = std::function<int32_t(int fd, Clock::time_point total_deadl
 // Connects a non-blocking IPv4 socket to `host` (looked up when `look_up`, else a dotted
 // address) and `port` within the bounds of `limits`, attached to `cancel`, and runs `talk`
 // on it. Returns the length of `received`, kFetchNoSocket, kFetchNoConnection or the
-// negative code of `talk`.
+// negative code of `talk`. Notes in `report` (when given) why no connection was made; `talk`
+// notes the rest.
 [[nodiscard]] int32_t FetchOver(const std::string& host, bool look_up, uint16_t port,
                                 std::string& received, const FetchLimits& limits,
-                                FetchCancel* cancel, const Conversation& talk);
+                                FetchCancel* cancel, const Conversation& talk, FetchReport* report);
+
+// Notes `end` in `report` when there is one.
+inline void Note(FetchReport* report, FetchEnd end) {
+  if (report != nullptr) report->end = end;
+}
 
 }  // namespace korvane::detail

@@ -110,6 +110,12 @@ class SigpipeBlock {
   sigset_t old_;
 };
 
+// How a read that failed for good ended: a close without close_notify (which the context
+// takes as an end) leaves no error on the queue; anything else broke the connection.
+FetchEnd ClosedOrReset() {
+  return ERR_peek_error() == 0 ? FetchEnd::kClosed : FetchEnd::kReset;
+}
+
 // What an SSL call that did not complete waits for; 0 when it failed for good.
 short Wants(SSL* ssl, int result) {
   switch (SSL_get_error(ssl, result)) {
@@ -169,40 +175,46 @@ void SendAll(SSL* ssl, int fd, std::string_view bytes, Clock::time_point deadlin
 
 // The receive loop of the plain exchange over TLS: reads of up to 1024 bytes until the peer
 // closes (with or without close_notify), an alert or error, a bound, a cancel or an end text.
-void Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-             Clock::time_point total_deadline, const FetchCancel* cancel) {
+// Returns how the answer ended.
+FetchEnd Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                 Clock::time_point total_deadline, const FetchCancel* cancel) {
   received.clear();
   std::array<char, kReadSize> buffer;
   auto idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
   short wait = POLLIN;
   while (received.size() < limits.max_bytes) {
     const auto deadline = std::min(idle_deadline, total_deadline);
-    if (detail::MsUntil(deadline) == 0 || detail::Cancelled(cancel)) return;
+    if (detail::Cancelled(cancel)) return FetchEnd::kCancelled;
+    if (detail::MsUntil(deadline) == 0) return detail::WaitEnd(Wait::kExpired, total_deadline);
     // Decrypted bytes may already wait inside the connection; poll only when it asks to.
-    if (wait != 0 && SSL_pending(ssl) == 0 &&
-        detail::WaitFor(fd, wait, deadline, cancel) != Wait::kReady) {
-      return;
+    if (wait != 0 && SSL_pending(ssl) == 0) {
+      const Wait waited = detail::WaitFor(fd, wait, deadline, cancel);
+      if (waited != Wait::kReady) return detail::WaitEnd(waited, total_deadline);
     }
     ERR_clear_error();
     const int count = SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()));
     if (count <= 0) {
+      const int error = SSL_get_error(ssl, count);
       wait = Wants(ssl, count);
-      if (wait == 0) return;  // closed, alert, failed or reset
+      // closed (with or without close_notify), alert, failed or reset
+      if (wait == 0) return error == SSL_ERROR_ZERO_RETURN ? FetchEnd::kClosed : ClosedOrReset();
       continue;
     }
     wait = POLLIN;
     idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
     if (detail::TakeRead(received, std::string_view(buffer.data(), static_cast<size_t>(count)),
                          via_proxy, limits.max_bytes)) {
-      return;
+      return FetchEnd::kEndText;
     }
   }
+  return FetchEnd::kCap;
 }
 
 // TLS with `peer` on the connected socket `fd`, then the request and its answer.
 int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view request,
                 std::string& received, const FetchLimits& limits, Clock::time_point total_deadline,
-                const FetchCancel* cancel) {
+                const FetchCancel* cancel, FetchReport* report) {
+  detail::Note(report, FetchEnd::kTlsRefused);
   TlsClient& client = TlsClient::Get();
   if (client.context() == nullptr) return kFetchNoTls;
   // Before the connection, so that it outlives every callback that reads it.
@@ -218,7 +230,7 @@ int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view re
   if (!Handshake(ssl.get(), fd, handshake_deadline, cancel)) return kFetchNoTls;
   SendAll(ssl.get(), fd, request, total_deadline, cancel);
   // The answer is read to its end, as over a plain connection, so SSL_free can follow at once.
-  Receive(ssl.get(), fd, via_proxy, received, limits, total_deadline, cancel);
+  detail::Note(report, Receive(ssl.get(), fd, via_proxy, received, limits, total_deadline, cancel));
   // Freed without a shutdown, a connection's session counts as broken and is never resumed.
   // The quiet form sends nothing: an HTTP/1.0 server has usually closed already. A session
   // ended by a fatal alert stays unresumable, as OpenSSL marks it so itself.
@@ -268,30 +280,36 @@ std::string ConnectRequest(const TlsPeer& peer, std::string_view user_agent) {
 }
 
 int32_t FetchTls(const TlsPeer& peer, std::string_view request, std::string& received,
-                 const FetchLimits& limits, FetchCancel* cancel) {
+                 const FetchLimits& limits, FetchCancel* cancel, FetchReport* report) {
   const SigpipeBlock no_sigpipe;
   std::string answer;
-  const int32_t code = detail::FetchOver(peer.name, true, peer.port, answer, limits, cancel,
-                                         [&](int fd, Clock::time_point total_deadline) {
-                                           return TalkTls(fd, peer, false, request, answer, limits,
-                                                          total_deadline, cancel);
-                                         });
+  const int32_t code = detail::FetchOver(
+      peer.name, true, peer.port, answer, limits, cancel,
+      [&](int fd, Clock::time_point total_deadline) {
+        return TalkTls(fd, peer, false, request, answer, limits, total_deadline, cancel, report);
+      },
+      report);
   if (code >= 0) received = std::move(answer);
   return code;
 }
 
 int32_t FetchTlsViaProxy(const std::string& proxy_host, uint16_t proxy_port, const TlsPeer& peer,
                          std::string_view user_agent, std::string_view request,
-                         std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
+                         std::string& received, const FetchLimits& limits, FetchCancel* cancel,
+                         FetchReport* report) {
   const SigpipeBlock no_sigpipe;
   std::string answer;
   const int32_t code = detail::FetchOver(
       proxy_host, false, proxy_port, answer, limits, cancel,
       [&](int fd, Clock::time_point total_deadline) {
         detail::SendAll(fd, ConnectRequest(peer, user_agent), total_deadline, cancel);
-        if (!ReadTunnelAnswer(fd, limits, total_deadline, cancel)) return kFetchNoConnection;
-        return TalkTls(fd, peer, true, request, answer, limits, total_deadline, cancel);
-      });
+        if (!ReadTunnelAnswer(fd, limits, total_deadline, cancel)) {
+          detail::Note(report, FetchEnd::kProxyRefused);
+          return kFetchNoConnection;
+        }
+        return TalkTls(fd, peer, true, request, answer, limits, total_deadline, cancel, report);
+      },
+      report);
   if (code >= 0) received = std::move(answer);
   return code;
 }

@@ -30,9 +30,10 @@ struct TlsPeer {
 // `request` and reads the answer as FetchDirect does: reads of 1024 bytes, "</body>" or
 // "</BODY>" ends it, the same bounds. A close without close_notify, an alert or an error ends
 // the answer like a close. Returns the answer's length, kFetchNoSocket, kFetchNoConnection
-// or kFetchNoTls.
+// or kFetchNoTls; `report`, when given, says how the exchange ended.
 int32_t FetchTls(const TlsPeer& peer, std::string_view request, std::string& received,
-                 const FetchLimits& limits = {}, FetchCancel* cancel = nullptr);
+                 const FetchLimits& limits = {}, FetchCancel* cancel = nullptr,
+                 FetchReport* report = nullptr);
 
 // The same through an HTTP proxy (a dotted IPv4 address): ConnectRequest first, then, once
 // the proxy answers 2xx, TLS with the server inside the tunnel. "]}" also ends the answer, as
@@ -40,7 +41,7 @@ int32_t FetchTls(const TlsPeer& peer, std::string_view request, std::string& rec
 int32_t FetchTlsViaProxy(const std::string& proxy_host, uint16_t proxy_port, const TlsPeer& peer,
                          std::string_view user_agent, std::string_view request,
                          std::string& received, const FetchLimits& limits = {},
-                         FetchCancel* cancel = nullptr);
+                         FetchCancel* cancel = nullptr, FetchReport* report = nullptr);
 
 // "CONNECT <name>:<port> HTTP/1.0\r\nUser-agent: <agent>\r\n\r\n"
 [[nodiscard]] std::string ConnectRequest(const TlsPeer& peer, std::string_view user_agent);

@@ -28,9 +28,15 @@ TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
   return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
 }
 
-void SaveTextLines(std::string_view path, std::string_view text) {
-  if (IsNormalized(text)) return SaveFileAtomic(std::string(path), text);
-  SaveFileAtomic(std::string(path), NormalizeLines(text));
+// Saves `text` with its line breaks made CR LF; returns the bytes written.
+size_t SaveTextLines(std::string_view path, std::string_view text) {
+  if (IsNormalized(text)) {
+    SaveFileAtomic(std::string(path), text);
+    return text.size();
+  }
+  const std::string lines = NormalizeLines(text);
+  SaveFileAtomic(std::string(path), lines);
+  return lines.size();
 }
 
 }  // namespace
@@ -86,17 +92,25 @@ void TmyThread::Execute() {
     }
     return;
   }
+  Record.worker = WorkerId;
+  Record.url = Url;
+  Record.start_ms = WallClockMs();
   try {
     RunCrawlPipeline();
-  } catch (...) {
+  } catch (const KorvaneError& error) {
     // Any error ends the pipeline early with ThreadStatus still "[FAIL]".
+    page_.error = error.what();
+  } catch (...) {
+    page_.error = "internal error";
   }
+  Record.total_ms = WallClockMs() - Record.start_ms;
+  SetOutcome(Record, page_, DuplicateOf);
   RunFinishingHooks();
 }
 
 void TmyThread::RunFinishingHooks() {
-  for (WorkerHost::Hook hook : {&WorkerHost::UnregisterThread, &WorkerHost::ThreadFinished,
-                                &WorkerHost::DecActiveThreads}) {
+  for (WorkerHost::Hook hook : {&WorkerHost::PageEnded, &WorkerHost::UnregisterThread,
+                                &WorkerHost::ThreadFinished, &WorkerHost::DecActiveThreads}) {
     if (Cancelled()) return;
     try {
       host_.Synchronize(*this, hook);
@@ -120,7 +134,7 @@ bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
   const bool verify = !options.insecure_tls.load();
   int32_t code;
   if (!options.use_proxies.load() || host_.FirstRequestPending()) {
-    code = FetchUrlDirect(target, UserAgent, verify, page, limits, &fetch_cancel_);
+    code = FetchUrlDirect(target, UserAgent, verify, page, limits, &fetch_cancel_, &fetch_report_);
     host_.ClearFirstRequestPending();
   } else {
     const auto proxies = host_.ProxyList();
@@ -133,11 +147,25 @@ bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
     ProxyHost = DeleteFirst(line, ":" + ProxyPort);
     // The port field is 16 bits wide; a larger number keeps its low bits.
     const auto port = static_cast<uint16_t>(StrToInt(ProxyPort));
+    page_.via_proxy = true;
     code = FetchUrlViaProxy(target, Url, ProxyHost, port, UserAgent, verify, page, limits,
-                            &fetch_cancel_);
+                            &fetch_cancel_, &fetch_report_);
   }
+  page_.fetched = true;
+  page_.fetch_code = code;
+  page_.fetch_end = fetch_report_.end;
   if (Cancelled()) throw WorkerCancelled{};
   return code >= 0;
+}
+
+bool TmyThread::RecordedFetch(const UrlTarget& target, std::string& page) {
+  const int64_t start = WallClockMs();
+  const bool fetched = Fetch(target, page);
+  Record.fetch_ms = WallClockMs() - start;
+  Record.bytes = static_cast<int64_t>(page.size());
+  Record.status = AnswerStatus(page).value_or(0);
+  if (page_.via_proxy) Record.proxy = ProxyHost + ":" + ProxyPort;
+  return fetched;
 }
 
 void TmyThread::RunCrawlPipeline() {
@@ -151,7 +179,7 @@ void TmyThread::RunCrawlPipeline() {
   Host = target.host;
 
   std::string page;
-  const bool fetched = Fetch(target, page);
+  const bool fetched = RecordedFetch(target, page);
   const std::optional<std::string> location =
       options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
 
@@ -176,7 +204,9 @@ void TmyThread::RunCrawlPipeline() {
     if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
   }
   ExtractLinks(page, Url, Host, link_options, add_link);
+  Record.links_found = static_cast<int64_t>(FoundLinks.size());
   if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
+  Record.links_new = LinksNew;
   // Freed here, on this thread, rather than by the main thread when it reaps the worker.
   FoundLinks = {};
   Sync(&WorkerHost::SaveSeenUrls);
@@ -202,7 +232,11 @@ void TmyThread::RunCrawlPipeline() {
         text = PlainModeText(std::move(page), options);
       }
       WriteResultFile(text);
+    } else {
+      page_.stage = PageStage::kNotAdmitted;
     }
+  } else {
+    page_.stage = PageStage::kLinksOnly;
   }
 
   if (Cancelled()) throw WorkerCancelled{};
@@ -216,9 +250,16 @@ void TmyThread::RunCrawlPipeline() {
 
 void TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
+  page_.stage = PageStage::kWriting;
   EnsureDirectory(std::string(texts::kResultFolder));
-  if (!host_.Options().markup.load()) return SaveTextLines(ResultFilePath(WorkerId), text);
-  SaveTextLines(ResultFilePath(WorkerId), "<URL>" + Url + "</URL>\r\n" + text);
+  const std::string path = ResultFilePath(WorkerId);
+  const size_t bytes = host_.Options().markup.load()
+      ? SaveTextLines(path, "<URL>" + Url +
+                                "</URL>
+                                " + text)
+                      : SaveTextLines(path, text);
+                      page_.stage = PageStage::kWritten; page_.text_empty = text.empty();
+                      Record.result_file = path; Record.result_bytes = static_cast<int64_t>(bytes);
 }
 
 void TmyThread::RunTestPipeline() {

@@ -5,7 +5,8 @@
 //   state only through hooks that WorkerHost::Synchronize runs on the main thread while the
 //   worker waits; it reads options from CrawlOptions at the moment of use. The one direct
 //   call is WorkerHost::PageDone, which the host makes safe from any thread.
-// - A crawl worker runs UnregisterThread, ThreadFinished and DecActiveThreads exactly once,
+// - A crawl worker runs PageEnded, UnregisterThread, ThreadFinished and DecActiveThreads
+//   exactly once,
 //   whatever happens in its pipeline, unless it was ended from outside (Cancel); an error
 //   ends the pipeline early and leaves ThreadStatus at "[FAIL]". Errors never leave Execute.
 // - A cancelled worker runs no further hook and writes no file.
@@ -24,6 +25,7 @@
 #include "crawl/address.h"
 #include "crawl/fetcher.h"
 #include "crawl/options.h"
+#include "crawl/page_record.h"
 
 namespace korvane {
 
@@ -69,6 +71,8 @@ class WorkerHost {
   // with FoundLink set to it, so the lists change exactly as with one call per link.
   virtual void AddFoundLinks(TmyThread& worker);
   virtual void SaveSeenUrls(TmyThread&) {}
+  // The first finishing hook: worker.Record is the page's whole record.
+  virtual void PageEnded(TmyThread&) {}
 };
 
 class TmyThread {
@@ -101,6 +105,9 @@ class TmyThread {
   const int32_t WorkerId;
   int32_t ThreadHandle = 0;  // the thread's system id
   std::string Answer;        // kRobots: the answer as received, read once the thread has ended
+  int32_t DuplicateOf = -1;  // the number of the saved text this page repeats, or -1
+  int64_t LinksNew = 0;      // set by AddFoundLinks: how many of FoundLinks were new
+  PageRecord Record;         // the page's record, whole when PageEnded runs
 
  private:
   void RunCrawlPipeline();
@@ -109,6 +116,8 @@ class TmyThread {
   // no TLS).
   bool Fetch(const UrlTarget& target, std::string& page);
   void WriteResultFile(const std::string& text);
+  // Times the fetch and notes what it brought in Record and page_.
+  bool RecordedFetch(const UrlTarget& target, std::string& page);
   void SetState(std::string_view prefix);
   // Runs a hook on the main thread; unwinds the pipeline when the worker was cancelled.
   void Sync(WorkerHost::Hook hook);
@@ -118,6 +127,8 @@ class TmyThread {
   const WorkerMode mode_;
   std::atomic<bool> cancelled_{false};
   FetchCancel fetch_cancel_;
+  FetchReport fetch_report_;
+  PageFacts page_;  // what the record's outcome is made from
 };
 
 // The text a worker saves for `page` (as received, recoded when the run recodes) when it runs

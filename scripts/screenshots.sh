@@ -3,9 +3,14 @@
 #   docs/main-window.png      the main window during a crawl of the local fixture site, with
 #                             running workers in the monitor grid;
 #   docs/template-window.png  the selective-parse window with two template blocks added and
-#                             the address of a page to test them on.
+#                             the address of a page to test them on;
+#   docs/report-page.png      report/index.html of a korvane-cli crawl with --report, as
+#                             headless Chromium shows it from disk;
+#   docs/report-tab.png       the main window's "Отчёт" tab during a crawl.
 # The fixture site is served by nginx on 127.0.0.91:80, slowly (400 bytes a second), so the
-# workers stay on screen long enough to be seen.
+# workers stay on screen long enough to be seen. The report's site, on 127.0.0.92:80, answers
+# at full speed except in one slow folder; another folder is missing (404) and one more closes
+# every connection without an answer.
 #
 # usage: flock /tmp/korvane-net.lock scripts/screenshots.sh [BUILD_DIR]
 #   (default: $KORVANE_BUILD_DIR or build/; needs the targets korvane and korvane-fixture-site)
@@ -16,7 +21,8 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-${KORVANE_BUILD_DIR:-$repo/build}}" && pwd)
 address=127.0.0.91
 source "$repo/bench/gui_session.sh"
-at=() # places of controls, from session_locate_into
+at=()        # places of controls, from session_locate_into
+report_at=() # the same, on the "Текст" tab
 
 session_enter_bus "$0" "$@"
 session_require_tools "$build"
@@ -25,6 +31,11 @@ trap 'session_cleanup; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
 session_serve_site "$build" "$address" 200 400
+report_address=127.0.0.92
+session_install chromium
+session_serve_site "$build" "$report_address" 600 0 \
+  "location /s1/ { limit_rate 1500; } location /s3/p2/ { return 444; }" report-site
+rm -rf "$work/report-site/s2/p1"
 session_start_display 1600x1200
 mkdir -p "$work/run/settings" "$work/run/parse" "$work/run/SelectiveParseTest" "$repo/docs"
 printf 'Mozilla/5.0 (X11; Linux x86_64; rv:128.0) Gecko/20100101 Firefox/128.0\r\n' \
@@ -77,4 +88,44 @@ window_type "$templates" "${at[1]}" "http://$address/s0/p1/page42.html"
 xdotool mousemove 0 0
 session_shot "$templates" "$repo/docs/template-window.png"
 
-echo "wrote docs/main-window.png and docs/template-window.png" >&2
+end_window
+
+# The report page: a whole crawl of the report's site with --report, then the page as a
+# browser opens it from disk (no network: Chart.js and the data are inside it).
+mkdir -p "$work/report-run"
+cp "$work/run/UA.txt" "$work/report-run/"
+(cd "$work/report-run" && timeout -k 5 300 "$build/cli/korvane-cli" crawl \
+  --site "http://$report_address/" --threads 10 --ignore-whitelist --report) \
+  2>"$work/report-crawl.err" || {
+  echo "the report's crawl failed:" >&2
+  tail -5 "$work/report-crawl.err" >&2
+  exit 1
+}
+timeout -k 5 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+  --disable-background-networking --disable-component-update --disable-sync \
+  --user-data-dir="$work/chromium" --hide-scrollbars --window-size=1280,1700 \
+  --virtual-time-budget=3000 --screenshot="$repo/docs/report-page.png" \
+  "file://$work/report-run/report/index.html" >"$work/chromium.log" 2>&1
+
+# The "Отчёт" tab during a crawl of the report's site, with the report option on.
+start_window
+window=$(session_find_window "Korvane ")
+session_locate_into at "Korvane [" "text=сайт:" "check box=игнорить вайтлист" \
+  "push button=START" "push button=HALT" "page tab=Настройки" "page tab=Текст" "page tab=Отчёт"
+window_type "$window" "${at[0]}" "http://$report_address/"
+window_click "$window" "${at[1]}"
+window_click "$window" "${at[5]}"
+session_locate_into report_at "Korvane [" "check box=писать отчёт об обходе"
+window_click "$window" "${report_at[0]}"
+window_click "$window" "${at[4]}"
+window_click "$window" "${at[2]}"
+window_click "$window" "${at[6]}"
+sleep 12
+xdotool mousemove 0 0
+session_shot "$window" "$repo/docs/report-tab.png"
+window_click "$window" "${at[4]}"
+window_click "$window" "${at[3]}"
+end_window
+
+echo "wrote docs/main-window.png, docs/template-window.png, docs/report-page.png and" \
+  "docs/report-tab.png" >&2

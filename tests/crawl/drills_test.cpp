@@ -57,7 +57,8 @@ TEST_F(DrillTest, HostilePeersNeverHoldTheRun) {
   struct Drill {
     const char* name;
     std::vector<Step> script;
-    int parsed;  // pages counted as parsed
+    int parsed;          // pages counted as parsed
+    const char* reason;  // in the page's record
   };
   std::vector<Step> drip = {testing::Send(head)};
   for (int i = 0; i < 100; ++i) {
@@ -65,11 +66,17 @@ TEST_F(DrillTest, HostilePeersNeverHoldTheRun) {
     drip.push_back(testing::Pause(100));
   }
   const Drill drills[] = {
-      {"never closes", {testing::Send(head + kProse), testing::Hold()}, 1},
-      {"drips a byte at a time", drip, 1},
-      {"resets mid-answer", {testing::Send(head + kProse), testing::Reset()}, 1},
-      {"sends 100 MiB", {testing::Send(head + std::string(size_t{100} << 20, 'a'))}, 1},
-      {"a zero byte in every read", {testing::Send(head), testing::Send(zero_reads)}, 1},
+      {"never closes", {testing::Send(head + kProse), testing::Hold()}, 1, "time-out (no data)"},
+      {"drips a byte at a time", drip, 1, "time-out (whole exchange)"},
+      {"resets mid-answer",
+       {testing::Send(head + kProse), testing::Reset()},
+       1,
+       "connection reset"},
+      {"sends 100 MiB",
+       {testing::Send(head + std::string(size_t{100} << 20, 'a'))},
+       1,
+       "answer cap reached"},
+      {"a zero byte in every read", {testing::Send(head), testing::Send(zero_reads)}, 1, ""},
   };
   for (const auto& drill : drills) {
     SCOPED_TRACE(drill.name);
@@ -77,7 +84,12 @@ TEST_F(DrillTest, HostilePeersNeverHoldTheRun) {
     EXPECT_EQ(Crawl("http://127.0.0.41/"), StartResult::kFinished);
     EXPECT_EQ(controller.State().parsed_count, drill.parsed);
     EXPECT_EQ(dir.Read("parsed_urls.txt"), "http://127.0.0.41/\r\n");
+    ASSERT_EQ(front.records.size(), 1u);
+    EXPECT_EQ(front.records[0].reason, drill.reason);
+    EXPECT_EQ(front.records[0].status, 200);
+    front.records.clear();
   }
+  EXPECT_EQ(controller.Log().Run().Count(PageOutcome::kSavedEmpty), 1);
   // What arrived before the peer stopped is the page.
   EXPECT_EQ(dir.Read("parse/0.txt"), "");  // the last drill: "ab" pieces, no prose line
 }
@@ -85,11 +97,19 @@ TEST_F(DrillTest, HostilePeersNeverHoldTheRun) {
 TEST_F(DrillTest, UnresolvableHostAndDeadProxiesEndTheirWorkers) {
   EXPECT_EQ(Crawl("http://no such host/"), StartResult::kFinished);
   EXPECT_EQ(controller.State().parsed_count, 0);
+  testing::RefusingPort refusing;
+  options.https_ports = true;  // reads the port of the address
+  EXPECT_EQ(Crawl("http://127.0.0.1:" + std::to_string(refusing.port()) + "/"),
+            StartResult::kFinished);
+  options.https_ports = false;
+  ASSERT_EQ(front.records.size(), 2u);
+  EXPECT_EQ(front.records[0].reason, "host not found");
+  EXPECT_EQ(front.records[1].reason, "connection refused");
+  EXPECT_EQ(front.records[1].outcome, PageOutcome::kFailed);
 
   // The first request goes direct, the rest through proxies that refuse or never answer.
   const std::string links = "<a href=\"/a\">a</a><a href=\"/b\">b</a><a href=\"/c\">c</a>";
   SiteServer site("127.0.0.42", {{"/", kProse + links}});
-  testing::RefusingPort refusing;
   testing::UnansweredPort hanging;
   dir.Write("proxy.txt", "127.0.0.1:" + std::to_string(refusing.port()) +
                              "\r\n127.0.0.1:" + std::to_string(hanging.port()) + "\r\n");
@@ -128,6 +148,11 @@ TEST_F(DrillTest, UnwritableResultsFailTheirWorkersOnly) {
   EXPECT_EQ(Crawl("http://127.0.0.44/"), StartResult::kFinished);
   EXPECT_EQ(controller.State().parsed_count, 0);
   EXPECT_EQ(dir.Read("parse"), "not a folder");
+  ASSERT_EQ(front.records.size(), 2u);
+  for (const PageRecord& record : front.records) {
+    EXPECT_EQ(record.reason, "cannot write the result file");
+  }
+  front.records.clear();
 
   // A folder holds the name of worker 0's result file; worker 1 writes its own.
   std::filesystem::remove(dir.File("parse"));
@@ -136,6 +161,14 @@ TEST_F(DrillTest, UnwritableResultsFailTheirWorkersOnly) {
   EXPECT_EQ(controller.State().parsed_count, 1);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("parse/0.txt")));
   EXPECT_EQ(dir.Read("parse/1.txt"), "These words are many enough to pass as prose here.\r\n");
+  ASSERT_EQ(front.records.size(), 2u);
+  std::sort(front.records.begin(), front.records.end(),
+            [](const auto& a, const auto& b) { return a.worker < b.worker; });
+  EXPECT_EQ(front.records[0].reason, "cannot write the result file");
+  EXPECT_EQ(front.records[1].outcome, PageOutcome::kSaved);
+  EXPECT_EQ(front.records[1].result_file, "parse/1.txt");
+  EXPECT_EQ(front.records[1].result_bytes, std::ssize(dir.Read("parse/1.txt")));
+  EXPECT_EQ(front.records[0].links_new, 1);
 }
 
 TEST_F(DrillTest, ReadOnlyAddressListKeepsItsOldContentAndFailsTheRun) {

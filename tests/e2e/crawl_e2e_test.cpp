@@ -67,11 +67,12 @@ class CrawlTest : public ::testing::Test {
     return run;
   }
 
-  // A crawl that must end normally.
-  void Crawl(std::vector<std::string> args) {
+  // A crawl that must end with `status`; its stderr.
+  std::string Crawl(std::vector<std::string> args, int status = 0) {
     args.insert(args.begin(), "crawl");
     const CliRun run = Run(args);
-    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.exit_code, status) << run.err;
+    return run.err;
   }
 
   // The names of the files under parse/, by number.
@@ -508,7 +509,8 @@ TEST_F(CrawlFailures, RefusedConnectionEndsTheWorkerAndTheRun) {
   ASSERT_FALSE(Accepts(kNobodyAddress, 80)) << "something listens on " << kNobodyAddress;
   WriteUserAgents();
 
-  Crawl({"--site", "http://127.0.0.9/", "--ignore-whitelist"});
+  EXPECT_THAT(Crawl({"--site", "http://127.0.0.9/", "--ignore-whitelist"}, 3),
+              HasSubstr("\nkorvane-cli: no page could be fetched: 1 connection refused\n"));
 
   EXPECT_EQ(SeenUrls(), CrLf({"http://127.0.0.9/"}));
   // The empty answer is admitted and has no text.

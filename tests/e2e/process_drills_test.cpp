@@ -65,14 +65,16 @@ TEST(KillDrill, AKilledCrawlLeavesOnlyWholeFiles) {
   shape.host = "127.0.0.7";
   WriteSite(root.path(), MakeLargeSite(shape));
   NginxServer server("127.0.0.7", root.path());
-  const std::vector<std::string> args = {
-      KORVANE_CLI_PATH, "crawl", "--site", server.Url(), "--threads", "1", "--ignore-whitelist"};
+  const std::vector<std::string> args = {KORVANE_CLI_PATH,     "crawl",     "--site",
+                                         server.Url(),         "--threads", "1",
+                                         "--ignore-whitelist", "--report"};
 
   // With one worker at a time the dispatch order is fixed, so result n is always the same page.
   TempDir reference;
   reference.Write("UA.txt", "UA\r\n");
   ASSERT_EQ(RunCli({args.begin() + 1, args.end()}, reference.path()).exit_code, 0);
   const auto whole = Written(reference);
+  EXPECT_EQ(SplitLines(reference.Read("report/pages.csv")).size(), 151u);  // with its header
   const Lines all_addresses = SplitLines(whole.at("parsed_urls.txt"));
   ASSERT_EQ(all_addresses.size(), 150u);
 
@@ -86,6 +88,11 @@ TEST(KillDrill, AKilledCrawlLeavesOnlyWholeFiles) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 2500));
       ::kill(cli.pid(), SIGKILL);
       cli.Wait(10'000);
+    }
+    // The report page is whole, and the list of pages holds whole rows.
+    if (work.Exists("report/index.html")) {
+      EXPECT_TRUE(work.Read("report/index.html").ends_with("</html>\n"));
+      EXPECT_TRUE(work.Read("report/pages.csv").ends_with("\r\n"));
     }
     for (const auto& [name, bytes] : Written(work)) {
       if (name == "parsed_urls.txt") {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 
+#include "app/report_tab.h"
 #include "base/cp1251.h"
 #include "crawl/texts.h"
 #include "e2e/fixture_site.h"
@@ -79,6 +80,18 @@ TEST_F(CrawlWindowTest, RunsToItsEndWithFinalCountersAndFiles) {
   EXPECT_EQ(work_.Read("parse/1.txt"), "This is the page called a with its words.\r\n");
   EXPECT_EQ(work_.Read("parse/2.txt"), "This is the page called b with its words.\r\n");
   EXPECT_FALSE(work_.Exists("settings/settings.txt"));  // a run alone saves no settings
+
+  // The "Отчёт" tab counts the run and offers a report only once the option has written one.
+  form.ReportTab1->Refresh();
+  EXPECT_TRUE(form.ReportTab1->ReportCounts->text().startsWith(QStringLiteral("сохранено: 3\n")));
+  EXPECT_FALSE(form.ReportTab1->ReportButton->isEnabled());
+  form.findChild<QCheckBox*>(QStringLiteral("TextCheckBox3"))->setChecked(true);
+  form.Button1->click();
+  form.ReportTab1->Refresh();
+  ASSERT_TRUE(form.ReportTab1->ReportButton->isEnabled());
+  form.ReportTab1->ReportButton->click();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(opened[0].toLocalFile().endsWith(QStringLiteral("/report/index.html")));
 }
 
 TEST_F(CrawlWindowTest, MonitorShowsRunningWorkersAndRemovesThem) {

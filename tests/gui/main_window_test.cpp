@@ -45,7 +45,8 @@ TEST_F(MainWindowTest, FirstStartShowsTheDesignDefaultsWithoutAMessage) {
   EXPECT_EQ(pages, QStringList({QStringLiteral("Настройки"), QStringLiteral("Black n White"),
                                 QStringLiteral("Фильтр результатов"), QStringLiteral("TextJoiner"),
                                 QStringLiteral("TextCleaner"), QStringLiteral("PathMaker"),
-                                QStringLiteral("Сеть"), QStringLiteral("Текст")}));
+                                QStringLiteral("Сеть"), QStringLiteral("Текст"),
+                                QStringLiteral("Отчёт")}));
   EXPECT_EQ(form.PageControl1->currentIndex(), 0);
 
   EXPECT_EQ(form.Edit1->text(), QString());

@@ -22,6 +22,7 @@ class FakeFrontEnd : public FrontEnd {
     if (on_pass) on_pass();
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void PageEnded(const PageRecord& record) override { records.push_back(record); }
   bool PrepareTemplates() override { return templates_ready; }
   void SaveSettings() override {
     if (fail_save) throw KorvaneError("Cannot create file \"settings/settings.txt\". x");
@@ -31,6 +32,7 @@ class FakeFrontEnd : public FrontEnd {
 
   std::vector<std::pair<CounterLabel, std::string>> labels;
   std::vector<std::string> messages;
+  std::vector<PageRecord> records;
   std::function<void()> on_pass;  // called on every message-processing pass
   int passes = 0;
   int settings_saves = 0;
