@@ -254,12 +254,12 @@ void TmyThread::WriteResultFile(const std::string& text) {
   EnsureDirectory(std::string(texts::kResultFolder));
   const std::string path = ResultFilePath(WorkerId);
   const size_t bytes = host_.Options().markup.load()
-      ? SaveTextLines(path, "<URL>" + Url +
-                                "</URL>
-                                " + text)
-                      : SaveTextLines(path, text);
-                      page_.stage = PageStage::kWritten; page_.text_empty = text.empty();
-                      Record.result_file = path; Record.result_bytes = static_cast<int64_t>(bytes);
+                           ? SaveTextLines(path, "<URL>" + Url + "</URL>\r\n" + text)
+                           : SaveTextLines(path, text);
+  page_.stage = PageStage::kWritten;
+  page_.text_empty = text.empty();
+  Record.result_file = path;
+  Record.result_bytes = static_cast<int64_t>(bytes);
 }
 
 void TmyThread::RunTestPipeline() {
