@@ -49,7 +49,8 @@ UrlTarget SplitUrl(std::string_view url, bool https_ports) {
 int32_t FetchUrlDirect(const UrlTarget& target, std::string_view user_agent, bool verify,
                        std::string& received, const FetchLimits& limits, FetchCancel* cancel) {
   if (target.port == 0) return kFetchNoConnection;
-  const std::string request = DirectRequest(target.path, target.host, user_agent);
+  const std::string request =
+      WithAcceptEncoding(DirectRequest(target.path, target.host, user_agent), limits);
   if (!target.tls) return FetchDirect(target.name, target.port, request, received, limits, cancel);
   return FetchTls({target.name, target.port, verify}, request, received, limits, cancel);
 }
@@ -59,13 +60,15 @@ int32_t FetchUrlViaProxy(const UrlTarget& target, std::string_view url,
                          std::string_view user_agent, bool verify, std::string& received,
                          const FetchLimits& limits, FetchCancel* cancel) {
   if (!target.tls) {
-    return FetchViaProxy(proxy_host, proxy_port, ProxyRequest(url, user_agent), received, limits,
-                         cancel);
+    return FetchViaProxy(proxy_host, proxy_port,
+                         WithAcceptEncoding(ProxyRequest(url, user_agent), limits), received,
+                         limits, cancel);
   }
   if (target.port == 0) return kFetchNoConnection;
-  return FetchTlsViaProxy(proxy_host, proxy_port, {target.name, target.port, verify}, user_agent,
-                          DirectRequest(target.path, target.host, user_agent), received, limits,
-                          cancel);
+  return FetchTlsViaProxy(
+      proxy_host, proxy_port, {target.name, target.port, verify}, user_agent,
+      WithAcceptEncoding(DirectRequest(target.path, target.host, user_agent), limits), received,
+      limits, cancel);
 }
 
 }  // namespace korvane

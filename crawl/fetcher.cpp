@@ -17,6 +17,7 @@
 
 #include "base/strings.h"
 #include "base/unique_fd.h"
+#include "crawl/inflate.h"
 #include "crawl/socket_io.h"
 
 namespace korvane {
@@ -163,24 +164,26 @@ namespace {
 
 constexpr size_t kReadSize = 1024;
 
-void ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-                  Clock::time_point total_deadline, const FetchCancel* cancel) {
+// Returns 0, or kFetchBadEncoding for a corrupt compressed answer.
+int32_t ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                     Clock::time_point total_deadline, const FetchCancel* cancel) {
   received.clear();
+  AnswerReader reader(limits, via_proxy);
   std::array<char, kReadSize> buffer;
   auto idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
   while (received.size() < limits.max_bytes) {
     if (WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel) != Wait::kReady) {
-      return;
+      break;
     }
     const ssize_t count = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (count <= 0) return;  // closed, failed or reset
+    if (count <= 0) break;  // closed, failed or reset
     idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
-    if (detail::TakeRead(received, std::string_view(buffer.data(), static_cast<size_t>(count)),
-                         via_proxy, limits.max_bytes)) {
-      return;
+    if (reader.Take(received, std::string_view(buffer.data(), static_cast<size_t>(count)))) {
+      break;
     }
   }
+  return reader.Code();
 }
 
 // Connects to `host`, looked up through a direct connection and taken as a dotted IPv4
@@ -190,8 +193,8 @@ int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, 
   return detail::FetchOver(host, !via_proxy, port, received, limits, cancel,
                            [&](int fd, Clock::time_point total_deadline) {
                              detail::SendAll(fd, request, total_deadline, cancel);
-                             ReceiveUntil(fd, via_proxy, received, limits, total_deadline, cancel);
-                             return int32_t{0};
+                             return ReceiveUntil(fd, via_proxy, received, limits, total_deadline,
+                                                 cancel);
                            });
 }
 
@@ -252,6 +255,13 @@ std::string DirectRequest(std::string_view path, std::string_view host,
   return request;
 }
 
+std::string WithAcceptEncoding(std::string request, const FetchLimits& limits) {
+  if (limits.ask_compressed && request.ends_with("\r\n\r\n")) {
+    request.insert(request.size() - 2, kAcceptEncodingField);
+  }
+  return request;
+}
+
 std::string ProxyRequest(std::string_view url, std::string_view user_agent) {
   std::string request;
   request.reserve(url.size() + user_agent.size() + 40);
@@ -272,8 +282,8 @@ int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_
 
 void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
                    FetchCancel* cancel) {
-  ReceiveUntil(fd, via_proxy, received, limits,
-               detail::After(Clock::now(), limits.total_timeout_ms), cancel);
+  static_cast<void>(ReceiveUntil(fd, via_proxy, received, limits,
+                                 detail::After(Clock::now(), limits.total_timeout_ms), cancel));
 }
 
 }  // namespace korvane

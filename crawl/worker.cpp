@@ -47,6 +47,16 @@ std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
                          options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
 }
 
+LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
+                            std::string scheme) {
+  return {options.apostrophes.load(),
+          options.exclude_subdomains.load(),
+          options.relative_links.load(),
+          *options.site.Get(),
+          &blacklist,
+          std::move(scheme)};
+}
+
 std::string ResultFilePath(int32_t id) {
   return std::string(texts::kResultFolder) + "/" + std::to_string(id) + ".txt";
 }
@@ -73,7 +83,7 @@ void TmyThread::Execute() {
     }
     return;
   }
-  if (mode_ == WorkerMode::kRobots) {
+  if (mode_ == WorkerMode::kRobots || mode_ == WorkerMode::kSitemap) {
     try {
       Fetch(SplitUrl(Url, host_.Options().https_ports.load()), Answer);
     } catch (...) {
@@ -112,7 +122,13 @@ void TmyThread::SetState(std::string_view prefix) {
 
 bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
   const CrawlOptions& options = host_.Options();
-  const FetchLimits limits = host_.Limits();
+  FetchLimits limits = host_.Limits();
+  limits.ask_compressed = options.accept_compressed.load();
+  if (mode_ == WorkerMode::kSitemap) {
+    limits.body = AnswerBody::kRaw;
+  } else if (limits.ask_compressed) {
+    limits.body = AnswerBody::kInflate;
+  }
   const bool verify = !options.insecure_tls.load();
   int32_t code;
   if (!options.use_proxies.load() || host_.FirstRequestPending()) {
@@ -147,7 +163,7 @@ void TmyThread::RunCrawlPipeline() {
   Host = target.host;
 
   std::string page;
-  const bool fetched = Fetch(target, page);
+  const bool fetched = FetchPatiently(target, page);
   const std::optional<std::string> location =
       options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
 
@@ -158,12 +174,7 @@ void TmyThread::RunCrawlPipeline() {
   if (options.normalize_anchors.load()) page = NormalizeAnchors(page);
 
   const auto blacklist = options.blacklist.Get();
-  LinkOptions link_options{options.apostrophes.load(),
-                           options.exclude_subdomains.load(),
-                           options.relative_links.load(),
-                           *options.site.Get(),
-                           &blacklist->lines,
-                           target.scheme};
+  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   // One main-thread call for all the page's links, not one per link.
   FoundLinks.clear();
   const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };

@@ -23,6 +23,7 @@
 #include "base/text_lines.h"
 #include "crawl/address.h"
 #include "crawl/fetcher.h"
+#include "crawl/links.h"
 #include "crawl/options.h"
 
 namespace korvane {
@@ -32,8 +33,9 @@ class TmyThread;
 // Which pipeline a worker runs. Chosen by the caller, never by the user-agent text, so no line
 // of "UA.txt" can send a crawl worker down the test pipeline.
 // kRobots fetches the site's robots.txt at START by the route a page takes, keeps the answer
-// in `Answer` and does nothing else.
-enum class WorkerMode { kCrawl, kTest, kRobots };
+// in `Answer` and does nothing else; kSitemap does the same for a sitemap, keeping every byte
+// of the answer (AnswerBody::kRaw).
+enum class WorkerMode { kCrawl, kTest, kRobots, kSitemap };
 
 // What a worker needs from the run it belongs to. Hooks are called only through Synchronize,
 // on the main thread; the rest on the worker's thread.
@@ -53,6 +55,8 @@ class WorkerHost {
   [[nodiscard]] virtual bool FirstRequestPending() const = 0;
   virtual void ClearFirstRequestPending() = 0;
   [[nodiscard]] virtual FetchLimits Limits() const { return {}; }
+  // Worker thread: STOP was pressed during this run (a waiting worker then stops waiting).
+  [[nodiscard]] virtual bool StopRequested() const { return false; }
   // Worker thread: the page is finished, its links saved and its result file written; a
   // continued run need not fetch it again.
   virtual void PageDone(TmyThread&) {}
@@ -69,6 +73,8 @@ class WorkerHost {
   // with FoundLink set to it, so the lists change exactly as with one call per link.
   virtual void AddFoundLinks(TmyThread& worker);
   virtual void SaveSeenUrls(TmyThread&) {}
+  // The server answered busy and the worker waits worker.BusyWait ms before asking again.
+  virtual void ServerBusy(TmyThread&) {}
 };
 
 class TmyThread {
@@ -101,6 +107,7 @@ class TmyThread {
   const int32_t WorkerId;
   int32_t ThreadHandle = 0;  // the thread's system id
   std::string Answer;        // kRobots: the answer as received, read once the thread has ended
+  int64_t BusyWait = 0;      // ms the worker waits after a busy answer, for ServerBusy
 
  private:
   void RunCrawlPipeline();
@@ -108,6 +115,10 @@ class TmyThread {
   // The page of `target` as fetched; false when the fetch failed (no socket, no connection,
   // no TLS).
   bool Fetch(const UrlTarget& target, std::string& page);
+  // Fetch, then with the retry option, while the answer is 429 or 503, up to kMostRetries
+  // times: wait as it asks (crawl/retry.h), the state showing the wait, and fetch again.
+  // STOP or a cancel ends a wait by throwing. Defined in crawl/retry.cpp.
+  bool FetchPatiently(const UrlTarget& target, std::string& page);
   void WriteResultFile(const std::string& text);
   void SetState(std::string_view prefix);
   // Runs a hook on the main thread; unwinds the pipeline when the worker was cancelled.
@@ -123,6 +134,11 @@ class TmyThread {
 // The text a worker saves for `page` (as received, recoded when the run recodes) when it runs
 // neither links-only nor selective: the main text with that option on, else the plain text.
 [[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options);
+
+// The link rules' options as the options stand, for a page on `scheme`; `blacklist` must
+// outlive the result.
+[[nodiscard]] LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
+                                          std::string scheme);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);
