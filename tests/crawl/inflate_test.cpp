@@ -58,24 +58,5 @@ TEST(Inflate, CompressedAnswersAreInflatedCutAsPlainOnesAndBounded) {
   }
 }
 
-TEST(Inflate, FeedingInAnySlicesGivesTheWholeStream) {
-  const std::string data(100'000, 'q');
-  const std::string gz = Deflated(data);
-  Inflater inflater;
-  std::string out;
-  Inflater::Result result = Inflater::Result::kMore;
-  for (size_t at = 0; at < gz.size() && result == Inflater::Result::kMore; ++at) {
-    result = inflater.Feed(gz.substr(at, 1), [&](std::string_view piece) {
-      out.append(piece);
-      return true;
-    });
-  }
-  EXPECT_EQ(result, Inflater::Result::kEnd);
-  EXPECT_EQ(out, data);
-  bool cut = false;
-  EXPECT_EQ(InflateAll(gz, 10, cut), data.substr(0, 10));
-  EXPECT_TRUE(cut);
-}
-
 }  // namespace
 }  // namespace korvane

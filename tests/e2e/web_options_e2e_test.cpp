@@ -60,7 +60,8 @@ TEST(WebOptionsE2e, PagesOnlyTheSitemapsNameAreCrawledWithTheOption) {
   SiteTable pages = {{"index.html", NamedPage("start", {"/p0.html"})},
                      {"robots.txt", "Sitemap: " + site + "/maps/index.xml\n"},
                      {"sitemap.xml", "this is no XML"}};
-  std::string urls = "<urlset><url><loc>http://elsewhere.invalid/x.html</loc></url>";
+  std::string urls =
+      "<urlset><url><loc>http://elsewhere.invalid/x.html</loc></url><url><loc>/d.jpg</loc></url>";
   for (int i = 0; i < 10; ++i) {
     pages["p" + std::to_string(i) + ".html"] = NamedPage("page " + std::to_string(i));
     urls += "<url><loc>" + site + "/p" + std::to_string(i) + ".html</loc></url>";
@@ -73,7 +74,7 @@ TEST(WebOptionsE2e, PagesOnlyTheSitemapsNameAreCrawledWithTheOption) {
   EXPECT_EQ(Results(*Crawl({})).size(), 2u);
   std::string err;
   EXPECT_EQ(Results(*Crawl({"--sitemaps"}, &err)).size(), 11u);
-  EXPECT_NE(err.find("sitemaps: 2 files, 11 addresses, 1 unreadable"), std::string::npos) << err;
+  EXPECT_NE(err.find("sitemaps: 2 files, 12 addresses, 1 unreadable"), std::string::npos) << err;
 }
 
 }  // namespace
