@@ -82,8 +82,9 @@ inline constexpr std::string_view kAcceptEncodingField = "Accept-Encoding: gzip,
 
 // Connects to ResolveHost(host):port, sends `request` and reads the answer into `received`
 // (emptied first) until the peer closes, an error, a bound of `limits`, or the answer holds
-// "</body>" or "</BODY>". Returns the answer's length, kFetchNoSocket or kFetchNoConnection
-// (then `received` is left untouched).
+// "</body>" or "</BODY>" (limits.body changes how the answer is taken, see AnswerBody).
+// Returns the answer's length, kFetchNoSocket or kFetchNoConnection (then `received` is left
+// untouched), or kFetchBadEncoding (then it is empty).
 int32_t FetchDirect(const std::string& host, uint16_t port, std::string_view request,
                     std::string& received, const FetchLimits& limits = {},
                     FetchCancel* cancel = nullptr);
