@@ -188,8 +188,14 @@ void CrawlController::ReadSitemaps(const std::string& site) {
   const LinkOptions link_options = ReadLinkOptions(options_, blacklist->lines, target.scheme);
   sitemaps_ = WalkSitemaps(
       first,
-      [this](const std::string& url) {
-        return state_.stop_requested ? std::nullopt : FetchAtStart(url, WorkerMode::kSitemap);
+      [this](const std::string& url) -> std::optional<std::string> {
+        // Sitemap requests keep the run's pause between them, as pages do.
+        while (!state_.stop_requested && !PauseElapsed()) {
+          queue_.ServeFor(kPassSleep);
+          ProcessMessages();
+        }
+        if (state_.stop_requested) return std::nullopt;
+        return FetchAtStart(url, WorkerMode::kSitemap);
       },
       [&](const std::vector<std::string>& locs) {
         std::vector<std::string> links;
