@@ -164,6 +164,12 @@ void WriteBytes(const std::string& bytes) {
   std::fflush(stdout);
 }
 
+// With the sitemaps option, what the run read from the sitemaps and what their bounds cut.
+void PrintSitemapCounts(const CrawlController& controller, const CrawlOptions& options) {
+  if (!options.read_sitemaps.load()) return;
+  std::cerr << "korvane-cli: " << SitemapSummary(controller.Sitemaps()) << std::endl;
+}
+
 }  // namespace
 
 std::string ErrorToUtf8(const KorvaneError& error) {
@@ -197,6 +203,7 @@ int RunCrawl(CrawlOptions& options) {
   if (result != StartResult::kFinished) return 1;
   std::cerr << "korvane-cli: run ended: " << state.parsed_count << " pages parsed, "
             << state.seen_urls.Count() << " addresses in " << texts::kSeenUrlsFile << std::endl;
+  PrintSitemapCounts(controller, options);
   return ReportRun(controller.Log(), options);
 }
 

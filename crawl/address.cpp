@@ -56,7 +56,8 @@ int32_t FetchUrlDirect(const UrlTarget& target, std::string_view user_agent, boo
                        std::string& received, const FetchLimits& limits, FetchCancel* cancel,
                        FetchReport* report) {
   if (target.port == 0) return NoPort(report);
-  const std::string request = DirectRequest(target.path, target.host, user_agent);
+  const std::string request =
+      WithAcceptEncoding(DirectRequest(target.path, target.host, user_agent), limits);
   if (!target.tls) {
     return FetchDirect(target.name, target.port, request, received, limits, cancel, report);
   }
@@ -68,13 +69,15 @@ int32_t FetchUrlViaProxy(const UrlTarget& target, std::string_view url,
                          std::string_view user_agent, bool verify, std::string& received,
                          const FetchLimits& limits, FetchCancel* cancel, FetchReport* report) {
   if (!target.tls) {
-    return FetchViaProxy(proxy_host, proxy_port, ProxyRequest(url, user_agent), received, limits,
-                         cancel, report);
+    return FetchViaProxy(proxy_host, proxy_port,
+                         WithAcceptEncoding(ProxyRequest(url, user_agent), limits), received,
+                         limits, cancel, report);
   }
   if (target.port == 0) return NoPort(report);
-  return FetchTlsViaProxy(proxy_host, proxy_port, {target.name, target.port, verify}, user_agent,
-                          DirectRequest(target.path, target.host, user_agent), received, limits,
-                          cancel, report);
+  return FetchTlsViaProxy(
+      proxy_host, proxy_port, {target.name, target.port, verify}, user_agent,
+      WithAcceptEncoding(DirectRequest(target.path, target.host, user_agent), limits), received,
+      limits, cancel, report);
 }
 
 }  // namespace korvane

@@ -96,11 +96,16 @@ void CrawlController::RunCrawl() {
   SeedRandomFromClock();
   ProcessMessages();
   state_.stop_requested = false;
+  stop_pressed_ = false;
 
   robots_.reset();
+  robots_answer_.reset();
+  sitemaps_ = {};
+  busy_pause_ms_ = 0;
   last_request_.reset();
   log_.Start(options_.write_report.load(), options_.continue_run.load());
   if (options_.obey_robots.load()) FetchRobots(site);
+  if (options_.read_sitemaps.load()) ReadSitemaps(site);
   DispatchLoop(first_worker);
   FinalWait();
   log_.Finish();
@@ -151,18 +156,59 @@ void CrawlController::FetchRobots(const std::string& site) {
   const bool https_ports = options_.https_ports.load();
   const std::string url = RobotsUrl(site, https_ports);
   if (url.empty()) return;
+  robots_answer_ = FetchAtStart(url, WorkerMode::kRobots).value_or("");
+  robots_ = SiteRobots{SplitUrl(site, https_ports).host, https_ports,
+                       RulesFromRobotsAnswer(*robots_answer_)};
+  DropDisallowedFromQueue();
+}
+
+std::optional<std::string> CrawlController::FetchAtStart(const std::string& url, WorkerMode mode) {
   last_request_ = std::chrono::steady_clock::now();
-  const StartedWorker fetch = StartWorker(url, -1, PickUserAgent(), WorkerMode::kRobots);
+  const StartedWorker fetch = StartWorker(url, -1, PickUserAgent(), mode);
   while (!fetch.ended->load()) {
     if (state_.stop_requested) fetch.worker->Cancel();
     queue_.ServeFor(kPassSleep, [&fetch] { return fetch.ended->load(); });
     ProcessMessages();
   }
-  // The robots.txt request is not the run's first page request, which keeps its own route.
+  // A request at START is not the run's first page request, which keeps its own route.
   state_.first_request_pending = true;
-  robots_ = SiteRobots{SplitUrl(site, https_ports).host, https_ports,
-                       RulesFromRobotsAnswer(fetch.worker->Answer)};
-  DropDisallowedFromQueue();
+  if (fetch.worker->Cancelled()) return std::nullopt;
+  return std::move(fetch.worker->Answer);
+}
+
+void CrawlController::ReadSitemaps(const std::string& site) {
+  const bool https_ports = options_.https_ports.load();
+  const std::string robots_url = RobotsUrl(site, https_ports);
+  if (robots_url.empty()) return;
+  // The robots.txt of the robots option when it was fetched, else fetched here.
+  if (!robots_answer_) robots_answer_ = FetchAtStart(robots_url, WorkerMode::kRobots);
+  if (!robots_answer_) return;  // STOP
+  std::vector<std::string> first = RobotsSitemaps(*robots_answer_);
+  first.push_back(DeleteFirst(robots_url, "robots.txt") + "sitemap.xml");
+
+  const UrlTarget target = SplitUrl(site, https_ports);
+  const auto blacklist = options_.blacklist.Get();
+  const LinkOptions link_options = ReadLinkOptions(options_, blacklist->lines, target.scheme);
+  sitemaps_ = WalkSitemaps(
+      first,
+      [this](const std::string& url) -> std::optional<std::string> {
+        // Sitemap requests keep the run's pause between them, as pages do.
+        while (!state_.stop_requested && !PauseElapsed()) {
+          queue_.ServeFor(kPassSleep);
+          ProcessMessages();
+        }
+        if (state_.stop_requested) return std::nullopt;
+        return FetchAtStart(url, WorkerMode::kSitemap);
+      },
+      [&](const std::vector<std::string>& locs) {
+        std::vector<std::string> links;
+        for (const std::string& loc : locs) {
+          if (auto link = BuildLink(loc, site, target.host, link_options)) {
+            links.push_back(std::move(*link));
+          }
+        }
+        AddLinks(links);
+      });
 }
 
 bool CrawlController::MayQueue(std::string_view url) const {
@@ -178,7 +224,7 @@ void CrawlController::DropDisallowedFromQueue() {
 }
 
 bool CrawlController::PauseElapsed() const {
-  int64_t pause_ms = options_.request_delay_ms.load();
+  int64_t pause_ms = std::max(options_.request_delay_ms.load(), busy_pause_ms_);
   if (robots_ && options_.obey_robots.load()) {
     pause_ms = std::max(pause_ms, robots_->rules.CrawlDelayMs());
   }
@@ -266,6 +312,7 @@ void CrawlController::Button3Click() {
     return;
   }
   state_.stop_requested = true;
+  stop_pressed_ = true;
 }
 
 void CrawlController::Button8Click() {
@@ -405,9 +452,19 @@ void CrawlController::AddFoundLink(TmyThread& worker) {
 void CrawlController::AddFoundLinks(TmyThread& worker) {
   // AddFoundLink's rule for each link in turn, through the list's faster batch add; FoundLink
   // ends as the last link, as after one call per link.
-  worker.LinksNew = static_cast<int64_t>(state_.seen_urls.AddEach(
-      worker.FoundLinks, [this](std::string_view link) { return MayQueue(link); }));
+  worker.LinksNew = static_cast<int64_t>(AddLinks(worker.FoundLinks));
   if (!worker.FoundLinks.empty()) worker.FoundLink = worker.FoundLinks.back();
+}
+
+size_t CrawlController::AddLinks(const std::vector<std::string>& links) {
+  return state_.seen_urls.AddEach(links, [this](std::string_view link) { return MayQueue(link); });
+}
+
+void CrawlController::ServerBusy(TmyThread& worker) {
+  // No worker starts before this wait is over, and the pause stays at least this long for
+  // the rest of the run.
+  busy_pause_ms_ = std::max(busy_pause_ms_, worker.BusyWait);
+  last_request_ = std::chrono::steady_clock::now();
 }
 
 void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {

@@ -22,6 +22,7 @@
 #include "crawl/robots.h"
 #include "crawl/run_log.h"
 #include "crawl/seen_urls_writer.h"
+#include "crawl/sitemap.h"
 #include "crawl/worker.h"
 
 namespace korvane {
@@ -103,6 +104,8 @@ class CrawlController final : public WorkerHost {
   [[nodiscard]] const MonitorGrid& Grid() const { return grid_; }
   // The pages of the current (or last) run.
   [[nodiscard]] const RunLog& Log() const { return log_; }
+  // What the last run read from the sitemaps (all zero without the sitemaps option).
+  [[nodiscard]] const SitemapCounts& Sitemaps() const { return sitemaps_; }
   // Test hook: bounds the fetches of later workers.
   void SetFetchLimits(const FetchLimits& limits) { limits_ = limits; }
   // Main thread: runs the workers' queued hooks and lets the front end handle its events.
@@ -115,6 +118,8 @@ class CrawlController final : public WorkerHost {
   [[nodiscard]] bool FirstRequestPending() const override;
   void ClearFirstRequestPending() override;
   [[nodiscard]] FetchLimits Limits() const override { return limits_; }
+  [[nodiscard]] bool StopRequested() const override { return stop_pressed_.load(); }
+  void ServerBusy(TmyThread& worker) override;
   void RegisterThread(TmyThread& worker) override;
   void ShowState(TmyThread& worker) override;
   void RefreshWorkTime(TmyThread& worker) override;
@@ -144,6 +149,14 @@ class CrawlController final : public WorkerHost {
   // Fetches the site's robots.txt while serving messages; its rules then decide what may be
   // queued. STOP during the fetch cancels it.
   void FetchRobots(const std::string& site);
+  // Runs one kRobots or kSitemap worker for `url` while serving messages and returns its
+  // answer ("" when the fetch failed); nothing when STOP cancelled it.
+  std::optional<std::string> FetchAtStart(const std::string& url, WorkerMode mode);
+  // Reads the site's sitemaps (crawl/sitemap.h) and passes each address through the rules of a
+  // link of the start page into the lists.
+  void ReadSitemaps(const std::string& site);
+  // AddFoundLinks's change of the lists for `links`; returns how many were new.
+  size_t AddLinks(const std::vector<std::string>& links);
   // Whether robots.txt lets `url` enter the queue: the one check every queued address passes.
   [[nodiscard]] bool MayQueue(std::string_view url) const;
   void DropDisallowedFromQueue();
@@ -181,6 +194,10 @@ class CrawlController final : public WorkerHost {
   bool running_ = false;
   std::shared_ptr<const std::atomic<bool>> test_ended_;  // the last test worker's flag
   std::optional<SiteRobots> robots_;                     // the rules fetched at this run's START
+  std::optional<std::string> robots_answer_;             // their answer, kept for the sitemaps
+  SitemapCounts sitemaps_;
+  std::atomic<bool> stop_pressed_{false};  // STOP during this run; read by waiting workers
+  int64_t busy_pause_ms_ = 0;              // the longest wait a busy server asked for in this run
   std::optional<std::chrono::steady_clock::time_point> last_request_;  // last dispatch
   DoneRecord done_;                  // "done_urls.txt", open in a run with the continue option
   std::set<int32_t> taken_numbers_;  // result files a continued run must not overwrite

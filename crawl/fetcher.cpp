@@ -17,6 +17,7 @@
 
 #include "base/strings.h"
 #include "base/unique_fd.h"
+#include "crawl/inflate.h"
 #include "crawl/socket_io.h"
 
 namespace korvane {
@@ -197,26 +198,34 @@ namespace {
 
 constexpr size_t kReadSize = 1024;
 
-// Returns how the answer ended.
-FetchEnd ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-                      Clock::time_point total_deadline, const FetchCancel* cancel) {
+// Returns 0, or kFetchBadEncoding for a corrupt compressed answer; `end` says how the answer
+// ended.
+int32_t ReceiveUntil(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                     Clock::time_point total_deadline, const FetchCancel* cancel, FetchEnd& end) {
   received.clear();
+  end = FetchEnd::kCap;
+  AnswerReader reader(limits, via_proxy);
   std::array<char, kReadSize> buffer;
   auto idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
   while (received.size() < limits.max_bytes) {
     const Wait wait = WaitFor(fd, POLLIN, std::min(idle_deadline, total_deadline), cancel);
-    if (wait != Wait::kReady) return detail::WaitEnd(wait, total_deadline);
+    if (wait != Wait::kReady) {
+      end = detail::WaitEnd(wait, total_deadline);
+      break;
+    }
     const ssize_t count = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (count == 0) return FetchEnd::kClosed;
-    if (count < 0) return FetchEnd::kReset;
+    if (count <= 0) {
+      end = count == 0 ? FetchEnd::kClosed : FetchEnd::kReset;
+      break;
+    }
     idle_deadline = detail::After(Clock::now(), limits.idle_timeout_ms);
-    if (detail::TakeRead(received, std::string_view(buffer.data(), static_cast<size_t>(count)),
-                         via_proxy, limits.max_bytes)) {
-      return FetchEnd::kEndText;
+    if (reader.Take(received, std::string_view(buffer.data(), static_cast<size_t>(count)))) {
+      end = received.size() >= limits.max_bytes ? FetchEnd::kCap : FetchEnd::kEndText;
+      break;
     }
   }
-  return FetchEnd::kCap;
+  return reader.Code();
 }
 
 // Connects to `host`, looked up through a direct connection and taken as a dotted IPv4
@@ -228,8 +237,11 @@ int32_t Fetch(const std::string& host, uint16_t port, std::string_view request, 
       host, !via_proxy, port, received, limits, cancel,
       [&](int fd, Clock::time_point total_deadline) {
         detail::SendAll(fd, request, total_deadline, cancel);
-        detail::Note(report, ReceiveUntil(fd, via_proxy, received, limits, total_deadline, cancel));
-        return int32_t{0};
+        FetchEnd end = FetchEnd::kCap;
+        const int32_t code =
+            ReceiveUntil(fd, via_proxy, received, limits, total_deadline, cancel, end);
+        detail::Note(report, end);
+        return code;
       },
       report);
 }
@@ -291,6 +303,13 @@ std::string DirectRequest(std::string_view path, std::string_view host,
   return request;
 }
 
+std::string WithAcceptEncoding(std::string request, const FetchLimits& limits) {
+  if (limits.ask_compressed && request.ends_with("\r\n\r\n")) {
+    request.insert(request.size() - 2, kAcceptEncodingField);
+  }
+  return request;
+}
+
 std::string ProxyRequest(std::string_view url, std::string_view user_agent) {
   std::string request;
   request.reserve(url.size() + user_agent.size() + 40);
@@ -313,8 +332,10 @@ int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_
 
 void ReceiveAnswer(int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
                    FetchCancel* cancel) {
-  (void)ReceiveUntil(fd, via_proxy, received, limits,
-                     detail::After(Clock::now(), limits.total_timeout_ms), cancel);
+  FetchEnd end;
+  static_cast<void>(ReceiveUntil(fd, via_proxy, received, limits,
+                                 detail::After(Clock::now(), limits.total_timeout_ms), cancel,
+                                 end));
 }
 
 }  // namespace korvane

@@ -13,6 +13,16 @@ namespace korvane {
 // Result codes of FetchDirect and FetchViaProxy; 0 or more is the length of the answer.
 inline constexpr int32_t kFetchNoSocket = -10;      // the socket could not be created
 inline constexpr int32_t kFetchNoConnection = -20;  // the connection could not be made
+// (-30 is kFetchNoTls, crawl/tls_fetch.h.) A compressed answer whose stream is corrupt; the
+// answer is emptied.
+inline constexpr int32_t kFetchBadEncoding = -40;
+
+// How the receive loop takes the answer's bytes (crawl/inflate.h, AnswerReader).
+enum class AnswerBody {
+  kPlain,    // each read cut at its first NUL byte, the end texts end the answer
+  kInflate,  // kPlain, but a gzip or deflate body is inflated first and then taken so
+  kRaw,      // every byte as it comes, no end text: files that are not pages
+};
 
 // How an exchange ended, for the page record. Asking for it changes no byte sent or kept and
 // no result code.
@@ -41,10 +51,14 @@ struct FetchReport {
 // Bounds on one exchange, so that no peer can hold a worker for ever. What arrived before a
 // bound was hit is the answer.
 struct FetchLimits {
-  int connect_timeout_ms = 30'000;  // to establish the connection
-  int idle_timeout_ms = 30'000;     // between two reads that bring data
-  int total_timeout_ms = 120'000;   // for the whole exchange, however the peer drips
-  size_t max_bytes = size_t{64} << 20;
+  int connect_timeout_ms = 30'000;      // to establish the connection
+  int idle_timeout_ms = 30'000;         // between two reads that bring data
+  int total_timeout_ms = 120'000;       // for the whole exchange, however the peer drips
+  size_t max_bytes = size_t{64} << 20;  // for an inflated answer, of the inflated bytes
+  // How the request and the answer's body are handled, beside the bounds; the defaults are
+  // the design's exchange.
+  AnswerBody body = AnswerBody::kPlain;
+  bool ask_compressed = false;  // the request carries AcceptEncodingField
 };
 
 // Lets another thread end a fetch early (a cooperative forced end): Cancel() shuts the
@@ -85,10 +99,17 @@ class FetchCancel {
 // "GET <url> HTTP/1.0\r\nUser-agent: <agent>\r\n\r\n"
 [[nodiscard]] std::string ProxyRequest(std::string_view url, std::string_view user_agent);
 
+inline constexpr std::string_view kAcceptEncodingField = "Accept-Encoding: gzip, deflate\r\n";
+// A request of the forms above with kAcceptEncodingField as its last header field, when
+// limits.ask_compressed; else the request unchanged.
+[[nodiscard]] std::string WithAcceptEncoding(std::string request, const FetchLimits& limits);
+
 // Connects to ResolveHost(host):port, sends `request` and reads the answer into `received`
 // (emptied first) until the peer closes, an error, a bound of `limits`, or the answer holds
-// "</body>" or "</BODY>". Returns the answer's length, kFetchNoSocket or kFetchNoConnection
-// (then `received` is left untouched). `report`, when given, says how the exchange ended.
+// "</body>" or "</BODY>" (limits.body changes how the answer is taken, see AnswerBody).
+// Returns the answer's length, kFetchNoSocket or kFetchNoConnection (then `received` is left
+// untouched), or kFetchBadEncoding (then it is empty). `report`, when given, says how the
+// exchange ended.
 int32_t FetchDirect(const std::string& host, uint16_t port, std::string_view request,
                     std::string& received, const FetchLimits& limits = {},
                     FetchCancel* cancel = nullptr, FetchReport* report = nullptr);

@@ -50,6 +50,7 @@ constexpr CodeWords kFetchCodeWords[] = {
     {kFetchNoSocket, {"no socket", "нет сокета"}},
     {kFetchNoConnection, {"no connection", "нет соединения"}},
     {kFetchNoTls, {"TLS refused", "TLS отвергнут"}},
+    {kFetchBadEncoding, {"corrupt compressed answer", "испорченный сжатый ответ"}},
 };
 
 // The reasons that come from no fetch.
@@ -74,7 +75,8 @@ bool ExplainsFailure(FetchEnd end) {
 std::string FetchFailure(int32_t code, FetchEnd end, bool via_proxy, int64_t bytes) {
   if (via_proxy && end == FetchEnd::kRefused) end = FetchEnd::kProxyRefused;
   if (code < 0) {
-    if (ExplainsFailure(end)) return std::string(EndEnglish(end));
+    // A corrupt compressed stream ends its read at once, so how the read ended says nothing.
+    if (code != kFetchBadEncoding && ExplainsFailure(end)) return std::string(EndEnglish(end));
     for (const CodeWords& row : kFetchCodeWords) {
       if (row.code == code) return std::string(row.words.english);
     }

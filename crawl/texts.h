@@ -32,6 +32,7 @@ inline constexpr std::string_view kStateParseLinks = "[parse] links ";
 inline constexpr std::string_view kStateSelectiveText = "[sel_parse] text ";
 inline constexpr std::string_view kStateParseText = "[parse] text ";
 inline constexpr std::string_view kStateDone = "[done] ";
+inline constexpr std::string_view kStateWait = "[wait] ";  // + "N s " + address
 
 // Monitor grid header.
 inline constexpr std::string_view kGridHeader[3] = {"id", "state", "worktime"};

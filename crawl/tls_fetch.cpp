@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+#include "crawl/inflate.h"
 #include "crawl/socket_io.h"
 
 namespace korvane {
@@ -175,21 +176,33 @@ void SendAll(SSL* ssl, int fd, std::string_view bytes, Clock::time_point deadlin
 
 // The receive loop of the plain exchange over TLS: reads of up to 1024 bytes until the peer
 // closes (with or without close_notify), an alert or error, a bound, a cancel or an end text.
-// Returns how the answer ended.
-FetchEnd Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-                 Clock::time_point total_deadline, const FetchCancel* cancel) {
+// Returns 0, or kFetchBadEncoding for a corrupt compressed answer; `end` says how the answer
+// ended.
+int32_t Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
+                Clock::time_point total_deadline, const FetchCancel* cancel, FetchEnd& end) {
   received.clear();
+  end = FetchEnd::kCap;
+  AnswerReader reader(limits, via_proxy);
   std::array<char, kReadSize> buffer;
   auto idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
   short wait = POLLIN;
   while (received.size() < limits.max_bytes) {
     const auto deadline = std::min(idle_deadline, total_deadline);
-    if (detail::Cancelled(cancel)) return FetchEnd::kCancelled;
-    if (detail::MsUntil(deadline) == 0) return detail::WaitEnd(Wait::kExpired, total_deadline);
+    if (detail::Cancelled(cancel)) {
+      end = FetchEnd::kCancelled;
+      break;
+    }
+    if (detail::MsUntil(deadline) == 0) {
+      end = detail::WaitEnd(Wait::kExpired, total_deadline);
+      break;
+    }
     // Decrypted bytes may already wait inside the connection; poll only when it asks to.
     if (wait != 0 && SSL_pending(ssl) == 0) {
       const Wait waited = detail::WaitFor(fd, wait, deadline, cancel);
-      if (waited != Wait::kReady) return detail::WaitEnd(waited, total_deadline);
+      if (waited != Wait::kReady) {
+        end = detail::WaitEnd(waited, total_deadline);
+        break;
+      }
     }
     ERR_clear_error();
     const int count = SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()));
@@ -197,17 +210,20 @@ FetchEnd Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const 
       const int error = SSL_get_error(ssl, count);
       wait = Wants(ssl, count);
       // closed (with or without close_notify), alert, failed or reset
-      if (wait == 0) return error == SSL_ERROR_ZERO_RETURN ? FetchEnd::kClosed : ClosedOrReset();
+      if (wait == 0) {
+        end = error == SSL_ERROR_ZERO_RETURN ? FetchEnd::kClosed : ClosedOrReset();
+        break;
+      }
       continue;
     }
     wait = POLLIN;
     idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
-    if (detail::TakeRead(received, std::string_view(buffer.data(), static_cast<size_t>(count)),
-                         via_proxy, limits.max_bytes)) {
-      return FetchEnd::kEndText;
+    if (reader.Take(received, std::string_view(buffer.data(), static_cast<size_t>(count)))) {
+      end = received.size() >= limits.max_bytes ? FetchEnd::kCap : FetchEnd::kEndText;
+      break;
     }
   }
-  return FetchEnd::kCap;
+  return reader.Code();
 }
 
 // TLS with `peer` on the connected socket `fd`, then the request and its answer.
@@ -230,14 +246,17 @@ int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view re
   if (!Handshake(ssl.get(), fd, handshake_deadline, cancel)) return kFetchNoTls;
   SendAll(ssl.get(), fd, request, total_deadline, cancel);
   // The answer is read to its end, as over a plain connection, so SSL_free can follow at once.
-  detail::Note(report, Receive(ssl.get(), fd, via_proxy, received, limits, total_deadline, cancel));
+  FetchEnd end = FetchEnd::kCap;
+  const int32_t code =
+      Receive(ssl.get(), fd, via_proxy, received, limits, total_deadline, cancel, end);
+  detail::Note(report, end);
   // Freed without a shutdown, a connection's session counts as broken and is never resumed.
   // The quiet form sends nothing: an HTTP/1.0 server has usually closed already. A session
   // ended by a fatal alert stays unresumable, as OpenSSL marks it so itself.
   SSL_set_quiet_shutdown(ssl.get(), 1);
   SSL_shutdown(ssl.get());
   SSL_set_app_data(ssl.get(), nullptr);
-  return 0;
+  return code;
 }
 
 // Reads the proxy's answer to CONNECT up to its empty line, no byte further, so the tunnel

@@ -57,6 +57,16 @@ std::string PlainModeText(std::string page, const CrawlOptions& options) {
                          options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
 }
 
+LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
+                            std::string scheme) {
+  return {options.apostrophes.load(),
+          options.exclude_subdomains.load(),
+          options.relative_links.load(),
+          *options.site.Get(),
+          &blacklist,
+          std::move(scheme)};
+}
+
 std::string ResultFilePath(int32_t id) {
   return std::string(texts::kResultFolder) + "/" + std::to_string(id) + ".txt";
 }
@@ -83,7 +93,7 @@ void TmyThread::Execute() {
     }
     return;
   }
-  if (mode_ == WorkerMode::kRobots) {
+  if (mode_ == WorkerMode::kRobots || mode_ == WorkerMode::kSitemap) {
     try {
       Fetch(SplitUrl(Url, host_.Options().https_ports.load()), Answer);
     } catch (...) {
@@ -130,7 +140,13 @@ void TmyThread::SetState(std::string_view prefix) {
 
 bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
   const CrawlOptions& options = host_.Options();
-  const FetchLimits limits = host_.Limits();
+  FetchLimits limits = host_.Limits();
+  limits.ask_compressed = options.accept_compressed.load();
+  if (mode_ == WorkerMode::kSitemap) {
+    limits.body = AnswerBody::kRaw;
+  } else if (limits.ask_compressed) {
+    limits.body = AnswerBody::kInflate;
+  }
   const bool verify = !options.insecure_tls.load();
   int32_t code;
   if (!options.use_proxies.load() || host_.FirstRequestPending()) {
@@ -160,7 +176,7 @@ bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
 
 bool TmyThread::RecordedFetch(const UrlTarget& target, std::string& page) {
   const int64_t start = WallClockMs();
-  const bool fetched = Fetch(target, page);
+  const bool fetched = FetchPatiently(target, page);
   Record.fetch_ms = WallClockMs() - start;
   Record.bytes = static_cast<int64_t>(page.size());
   Record.status = AnswerStatus(page).value_or(0);
@@ -190,12 +206,7 @@ void TmyThread::RunCrawlPipeline() {
   if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 
   const auto blacklist = options.blacklist.Get();
-  LinkOptions link_options{options.apostrophes.load(),
-                           options.exclude_subdomains.load(),
-                           options.relative_links.load(),
-                           *options.site.Get(),
-                           &blacklist->lines,
-                           target.scheme};
+  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   // One main-thread call for all the page's links, not one per link.
   FoundLinks.clear();
   const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };

@@ -24,6 +24,7 @@
 #include "base/text_lines.h"
 #include "crawl/address.h"
 #include "crawl/fetcher.h"
+#include "crawl/links.h"
 #include "crawl/options.h"
 #include "crawl/page_record.h"
 
@@ -34,8 +35,9 @@ class TmyThread;
 // Which pipeline a worker runs. Chosen by the caller, never by the user-agent text, so no line
 // of "UA.txt" can send a crawl worker down the test pipeline.
 // kRobots fetches the site's robots.txt at START by the route a page takes, keeps the answer
-// in `Answer` and does nothing else.
-enum class WorkerMode { kCrawl, kTest, kRobots };
+// in `Answer` and does nothing else; kSitemap does the same for a sitemap, keeping every byte
+// of the answer (AnswerBody::kRaw).
+enum class WorkerMode { kCrawl, kTest, kRobots, kSitemap };
 
 // What a worker needs from the run it belongs to. Hooks are called only through Synchronize,
 // on the main thread; the rest on the worker's thread.
@@ -55,6 +57,8 @@ class WorkerHost {
   [[nodiscard]] virtual bool FirstRequestPending() const = 0;
   virtual void ClearFirstRequestPending() = 0;
   [[nodiscard]] virtual FetchLimits Limits() const { return {}; }
+  // Worker thread: STOP was pressed during this run (a waiting worker then stops waiting).
+  [[nodiscard]] virtual bool StopRequested() const { return false; }
   // Worker thread: the page is finished, its links saved and its result file written; a
   // continued run need not fetch it again.
   virtual void PageDone(TmyThread&) {}
@@ -73,6 +77,8 @@ class WorkerHost {
   virtual void SaveSeenUrls(TmyThread&) {}
   // The first finishing hook: worker.Record is the page's whole record.
   virtual void PageEnded(TmyThread&) {}
+  // The server answered busy and the worker waits worker.BusyWait ms before asking again.
+  virtual void ServerBusy(TmyThread&) {}
 };
 
 class TmyThread {
@@ -108,6 +114,7 @@ class TmyThread {
   int32_t DuplicateOf = -1;  // the number of the saved text this page repeats, or -1
   int64_t LinksNew = 0;      // set by AddFoundLinks: how many of FoundLinks were new
   PageRecord Record;         // the page's record, whole when PageEnded runs
+  int64_t BusyWait = 0;      // ms the worker waits after a busy answer, for ServerBusy
 
  private:
   void RunCrawlPipeline();
@@ -115,6 +122,10 @@ class TmyThread {
   // The page of `target` as fetched; false when the fetch failed (no socket, no connection,
   // no TLS).
   bool Fetch(const UrlTarget& target, std::string& page);
+  // Fetch, then with the retry option, while the answer is 429 or 503, up to kMostRetries
+  // times: wait as it asks (crawl/retry.h), the state showing the wait, and fetch again.
+  // STOP or a cancel ends a wait by throwing. Defined in crawl/retry.cpp.
+  bool FetchPatiently(const UrlTarget& target, std::string& page);
   void WriteResultFile(const std::string& text);
   // Times the fetch and notes what it brought in Record and page_.
   bool RecordedFetch(const UrlTarget& target, std::string& page);
@@ -135,6 +146,11 @@ class TmyThread {
 // neither links-only nor selective: the main text with that option on, else the plain text,
 // made in the page's own buffer.
 [[nodiscard]] std::string PlainModeText(std::string page, const CrawlOptions& options);
+
+// The link rules' options as the options stand, for a page on `scheme`; `blacklist` must
+// outlive the result.
+[[nodiscard]] LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
+                                          std::string scheme);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);

@@ -18,7 +18,7 @@ build_dir=build-fuzz
 fuzz_dir=tests/fuzz
 targets_all=(
   extract_between plain_text apply_templates clean_fragment drop_blank_lines extract_links
-  settings_load receive_answer answer_head robots main_text
+  settings_load receive_answer answer_head robots main_text sitemap inflate
   diff_extract_between diff_plain_text diff_clean_fragment diff_drop_blank_lines
   diff_apply_templates diff_extract_links
 )
@@ -44,6 +44,8 @@ dictionary_of() {
     receive_answer) echo answer ;;
     answer_head) echo head ;;
     robots) echo robots ;;
+    sitemap) echo sitemap ;;
+    inflate) echo head ;;
   esac
 }
 

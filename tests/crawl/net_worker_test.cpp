@@ -7,6 +7,7 @@
 
 #include "base/cp1251.h"
 #include "crawl/worker.h"
+#include "support/deflated.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 
@@ -57,6 +58,7 @@ TEST(NetWorker, ExtensionsOffSendReadQueueAndWriteExactlyAsDesignedAndEachOnChan
     const char* request;
     std::vector<std::string> links;
     bool recoded_file = false;
+    bool compressed = false;  // asks for and gets a gzip answer
   };
   const std::string plain_request = "GET /a HTTP/1.0\r\nHost: 127.0.0.65\r\nUser-agent: UA\r\n\r\n";
   const Case cases[] = {
@@ -82,11 +84,25 @@ TEST(NetWorker, ExtensionsOffSendReadQueueAndWriteExactlyAsDesignedAndEachOnChan
        false,
        "GET /a HTTP/1.0\r\nHost: 127.0.0.65:80\r\nUser-agent: UA\r\n\r\n",
        {"http://127.0.0.65:80/x.html"}},
+      {"compressed",
+       "http://127.0.0.65/a",
+       false,
+       false,
+       false,
+       "GET /a HTTP/1.0\r\nHost: 127.0.0.65\r\nUser-agent: UA\r\n"
+       "Accept-Encoding: gzip, deflate\r\n\r\n",
+       {"http://127.0.0.65/x.html", "https://127.0.0.65:8443/y"},
+       false,
+       true},
   };
+  const size_t body = kAnswer.find("\r\n\r\n") + 2;
+  const std::string gzipped = kAnswer.substr(0, body) + "Content-Encoding: gzip\r\n\r\n" +
+                              testing::Deflated(kAnswer.substr(body + 2));
   for (const Case& c : cases) {
     const TempDir dir(true);
-    TestServer server({Send(kAnswer), Close()}, kAddress, 1, 5000, 80);
+    TestServer server({Send(c.compressed ? gzipped : kAnswer), Close()}, kAddress, 1, 5000, 80);
     LinkHost host;
+    host.options.accept_compressed = c.compressed;
     host.options.ignore_whitelist = true;
     host.options.https_ports = c.https;
     host.options.follow_redirects = c.redirects;

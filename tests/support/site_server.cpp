@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -66,9 +67,11 @@ void SiteServer::Serve(int fd) {
     request.append(buffer, static_cast<size_t>(n));
   }
   const std::string line = request.substr(0, request.find("\r\n"));
+  bool first = false;
   {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
+    first = std::count(requests_.begin(), requests_.end(), request) == 1;
   }
   std::string path = line;
   if (path.rfind("GET ", 0) == 0) path = path.substr(4);
@@ -82,7 +85,8 @@ void SiteServer::Serve(int fd) {
   }
   const auto page = pages_.find(path);
   const std::string answer =
-      page != pages_.end()
+      first && !first_answer_.empty() ? first_answer_
+      : page != pages_.end()
           ? "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + page->second
           : std::string("HTTP/1.0 404 Not Found\r\n\r\n<html><body>missing</body></html>");
   ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);

@@ -22,6 +22,9 @@ class SiteServer {
   SiteServer& operator=(const SiteServer&) = delete;
   ~SiteServer();
 
+  // From now on the first request of each path gets `answer` (a busy answer) instead.
+  void AnswerFirstRequestsWith(std::string answer) { first_answer_ = std::move(answer); }
+
   // "GET /a.html HTTP/1.0" lines, in the order they arrived.
   [[nodiscard]] std::vector<std::string> RequestLines();
   // Whole requests, in the order they arrived.
@@ -34,6 +37,7 @@ class SiteServer {
   std::string address_;
   std::map<std::string, std::string> pages_;
   int answer_delay_ms_;
+  std::string first_answer_;
   int listener_ = -1;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;

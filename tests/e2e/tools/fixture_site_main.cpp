@@ -10,9 +10,10 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: korvane-fixture-site FOLDER [--pages N] [--host HOST] [--https]\n"
-               "writes N pages (default 2000) whose absolute links name HOST (default "
-               "127.0.0.3), with https:// instead of http:// when asked\n";
+  std::cerr
+      << "usage: korvane-fixture-site FOLDER [--pages N] [--host HOST] [--https] [--paragraphs P]\n"
+         "writes N pages (default 2000) whose absolute links name HOST (default "
+         "127.0.0.3), with https:// instead of http:// when asked\n";
   return 2;
 }
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
       shape.pages = std::atoi(argv[++i]);
     } else if (arg == "--host" && i + 1 < argc) {
       shape.host = argv[++i];
+    } else if (arg == "--paragraphs" && i + 1 < argc) {
+      shape.paragraphs = std::atoi(argv[++i]);
     } else if (arg == "--https") {
       shape.scheme = "https://";
     } else if (folder.empty() && !arg.starts_with("-")) {
