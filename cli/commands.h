@@ -28,6 +28,8 @@ int RunJoin(const JoinFields& fields);
 int RunCleanFromTo(const CleanFields& fields);
 int RunCleanWords(const CleanFields& fields);
 int RunSplit(const SplitFields& fields);  // 1 with "Файлов нет!" on stderr when there is nothing
+// Prints each group as "kept N.txt: removed A.txt, B.txt" on stdout, then the final text.
+int RunDedupe(const DedupeFields& fields);
 
 // Fills the mirror's site, blacklist, whitelist and templates from "settings/settings.txt",
 // or with the defaults of a first start when the file is missing.

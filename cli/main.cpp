@@ -52,12 +52,30 @@ int main(int argc, char** argv) {
   auto* crawl = app.add_subcommand("crawl", "crawl the site in the current folder, as START does");
   crawl->add_option("--site", site, "start address (overrides settings/settings.txt)");
   crawl->add_option("--threads", threads, "most workers running at once (default 10)");
-  AddCheckFlags(
-      *crawl, options,
-      {"--ignore-whitelist", "--links-only", "--selective", "--apostrophes", "--template-pages",
-       "--exclude-subdomains", "--relative", "--proxy", "--markup", "--keep-br", "--no-clean",
-       "--https", "--insecure", "--follow-redirects", "--recode", "--robots", "--continue",
-       "--sitemaps", "--compressed", "--retry", "--main-text", "--skip-duplicates", "--report"});
+  AddCheckFlags(*crawl, options,
+                {"--ignore-whitelist",
+                 "--links-only",
+                 "--selective",
+                 "--apostrophes",
+                 "--template-pages",
+                 "--exclude-subdomains",
+                 "--relative",
+                 "--proxy",
+                 "--markup",
+                 "--keep-br",
+                 "--no-clean",
+                 "--https",
+                 "--insecure",
+                 "--follow-redirects",
+                 "--recode",
+                 "--robots",
+                 "--continue",
+                 "--sitemaps",
+                 "--compressed",
+                 "--retry",
+                 "--main-text",
+                 "--skip-duplicates",
+                 "--report"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
@@ -106,6 +124,15 @@ int main(int argc, char** argv) {
   split->add_option("DIR", folder, "the folder of result files")->required();
   split->add_option("--per", count_text, "files per sub-folder (Edit13)")->required();
 
+  double threshold = 0.9;
+  auto* dedupe =
+      app.add_subcommand("dedupe", "delete the folder's .txt files that repeat an earlier one");
+  dedupe->add_option("DIR", folder, "the folder of result files")->required();
+  dedupe->add_option("--threshold", threshold, "resemblance of a near copy (default 0.9)")
+      ->check(CLI::Range(0.01, 1.0));
+  bool dry_run = false;
+  dedupe->add_flag("--dry-run", dry_run, "list the groups, delete nothing");
+
   CLI11_PARSE(app, argc, argv);
   if (*clean && !*clean_from && !*clean_word) {
     std::cerr << "clean: give --from and --to, or --word\nRun with --help for more information.\n";
@@ -127,6 +154,9 @@ int main(int argc, char** argv) {
                          : korvane::cli::RunCleanFromTo(fields);
     }
     if (*split) return korvane::cli::RunSplit({folder, Utf8ToCp1251(count_text)});
+    if (*dedupe) {
+      return korvane::cli::RunDedupe({folder, threshold, dry_run});
+    }
     korvane::cli::LoadSettingsInto(options);
     if (site_given) options.site.Set(korvane::Utf8ToCp1251(site));
     options.thread_count.Set(threads);

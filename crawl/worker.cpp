@@ -212,11 +212,23 @@ void TmyThread::RunCrawlPipeline() {
 
 void TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
-  EnsureDirectory(std::string(texts::kResultFolder));
   std::string content;
   if (host_.Options().markup.load()) content = "<URL>" + Url + "</URL>\r\n";
   content += text;
-  SaveTextLines(ResultFilePath(WorkerId), content);
+  content = NormalizeLines(content);
+  // A repeated text is not written: the page ends as one that was not admitted.
+  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(content)) return;
+  EnsureDirectory(std::string(texts::kResultFolder));
+  SaveFileAtomic(ResultFilePath(WorkerId), content);
+  TextWritten = true;
+}
+
+bool TmyThread::RepeatsSavedText(std::string_view content) {
+  // The fingerprint is made here, so the main-thread hook only looks it up.
+  ClaimedPrint =
+      std::make_shared<const TextPrint>(MakeTextPrint(ResultText(content), DuplicateMeasure()));
+  Sync(&WorkerHost::ClaimText);
+  return DuplicateOf >= 0;
 }
 
 void TmyThread::RunTestPipeline() {

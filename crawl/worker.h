@@ -24,6 +24,7 @@
 #include "crawl/address.h"
 #include "crawl/fetcher.h"
 #include "crawl/options.h"
+#include "text/near_duplicates.h"
 
 namespace korvane {
 
@@ -69,6 +70,9 @@ class WorkerHost {
   // with FoundLink set to it, so the lists change exactly as with one call per link.
   virtual void AddFoundLinks(TmyThread& worker);
   virtual void SaveSeenUrls(TmyThread&) {}
+  // With the option that saves no text twice: checks worker.ClaimedPrint against the texts the
+  // run has saved and claims it when it repeats none (worker.DuplicateOf stays -1).
+  virtual void ClaimText(TmyThread&) {}
 };
 
 class TmyThread {
@@ -101,6 +105,9 @@ class TmyThread {
   const int32_t WorkerId;
   int32_t ThreadHandle = 0;  // the thread's system id
   std::string Answer;        // kRobots: the answer as received, read once the thread has ended
+  int32_t DuplicateOf = -1;  // the number of the saved text this page repeats, or -1
+  std::shared_ptr<const TextPrint> ClaimedPrint;  // the result text's fingerprint, for ClaimText
+  bool TextWritten = false;                       // the result file has been written
 
  private:
   void RunCrawlPipeline();
@@ -109,6 +116,9 @@ class TmyThread {
   // no TLS).
   bool Fetch(const UrlTarget& target, std::string& page);
   void WriteResultFile(const std::string& text);
+  // Claims `content` (the result file's bytes) for this page; true when it repeats a text the
+  // run has saved, and then DuplicateOf names that text's number.
+  bool RepeatsSavedText(std::string_view content);
   void SetState(std::string_view prefix);
   // Runs a hook on the main thread; unwinds the pipeline when the worker was cancelled.
   void Sync(WorkerHost::Hook hook);
