@@ -18,7 +18,7 @@ constexpr uint64_t kNoValue = UINT64_MAX;
 constexpr int kMaxRows = 32;
 constexpr double kMaxLoad = 0.75;
 constexpr int kMinSketchBins = 16;  // fewer bins in common tell too little to reject
-constexpr double kSketchSigmas = 5;
+constexpr double kSketchSigmas = 4;
 
 bool IsSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0xA0;
@@ -200,18 +200,23 @@ NearDuplicateIndex::NearDuplicateIndex(DuplicateMeasure measure) : measure_(meas
 
 bool NearDuplicateIndex::SketchAllows(const Record& saved, const TextPrint& print) const {
   constexpr uint64_t kLow = 0x5555555555555555ULL;
-  int both = 0, agree = 0;
+  int either = 0, agree = 0, differ = 0;
   for (size_t word = 0; word < kSketchBins / 32; ++word) {
     const uint64_t a = SketchWord(saved.sketch, word), b = SketchWord(print.sketch, word);
-    const uint64_t filled = ((a | a >> 1) & (b | b >> 1)) & kLow;
+    const uint64_t in_a = (a | a >> 1) & kLow, in_b = (b | b >> 1) & kLow;
     const uint64_t same = ~(a ^ b);
-    both += std::popcount(filled);
-    agree += std::popcount(same & (same >> 1) & filled);
+    const uint64_t equal = same & (same >> 1) & in_a & in_b;
+    either += std::popcount(in_a | in_b);
+    agree += std::popcount(equal);
+    differ += std::popcount(in_a & in_b & ~equal);
   }
-  if (both < kMinSketchBins) return true;
+  if (either < kMinSketchBins) return true;
+  // Two codes of different minima agree one time in three, so half the disagreements between
+  // filled bins stand for the accidental agreements: `agree - differ / 2` estimates the bins
+  // whose minima agree, `either * resemblance` on average.
   const double t = measure_.threshold;
-  const double p = t + (1 - t) / 3;
-  return agree >= both * p - kSketchSigmas * std::sqrt(both * p * (1 - p));
+  return agree - differ / 2.0 >=
+         either * t - kSketchSigmas * std::sqrt(either * (1 - t) * (t + 0.5));
 }
 
 std::optional<uint32_t> NearDuplicateIndex::FindDuplicate(const TextPrint& print,

@@ -19,19 +19,22 @@
 //   agrees. Probability, for the default:
 //       resemblance  0.95   0.9     0.85   0.8    0.7    0.5
 //       candidate    1.000  0.994   0.93   0.74   0.29   0.012
-// - Sketch filter: each saved text keeps 288 further OPH bins as 2-bit codes (0 for an empty
-//   bin, else 1 + value mod 3). Over the bins non-empty in both texts (m of them) codes agree
-//   with probability p = q + (1 - q) / 3, q >= the resemblance. A candidate goes on only when
-//   the agreements reach m * pT - 5 * sqrt(m * pT * (1 - pT)), pT = T + (1 - T) / 3; with fewer
-//   than 16 such bins it always goes on. For long texts (m = 288) a pair at T passes with
-//   probability > 0.9999, a pair at 0.7 with about 0.006, at 0.8 with about 0.6.
+// - Sketch filter: each saved text keeps 288 further OPH bins, not densified, as 2-bit codes (0
+//   for an empty bin, else 1 + value mod 3). Over the m bins filled in either text, the minima
+//   agree in m * resemblance bins on average; codes of different minima agree one time in
+//   three, so with A agreeing and D disagreeing filled pairs, A - D / 2 estimates that count.
+//   A candidate goes on only when A - D / 2 >= m * T - 4 * sqrt(m * (1 - T) * (T + 0.5)) (the
+//   largest variance the estimate can have at T); with m < 16 it always goes on. For texts of
+//   300 words and more (m = 288) a pair at T is turned away with probability about 3e-5, a
+//   pair at 0.8 passes with about 0.35, at 0.7 with about 0.001. Shorter texts fill fewer bins,
+//   so more of their candidates go on; their exact check is cheap.
 // - Exact check: the resemblance of the two shingle sets, computed exactly; the candidate is a
 //   duplicate only at >= T. The saved text's shingles come from the caller (a crawl re-reads the
 //   result file; a text whose file is not yet written is held in memory until it is).
 // So a reported near duplicate always has resemblance >= T (up to 64-bit hash collisions), a
-// pair at 0.9 is reported with probability >= 0.99 (0.994 by the bands), a pair at 0.7 reaches
-// the exact check about twice in 1,000 and is never reported. Of several saved texts that
-// match, an exact one wins, else the one added first.
+// pair at 0.9 is reported with probability >= 0.99 (0.994 by the bands), a pair at 0.7 is never
+// reported and, for texts of 300 words and more, reaches the exact check about 3 times in 10,000.
+// Of several saved texts that match, an exact one wins, else the one added first.
 //
 // Size: a saved text costs 96 bytes (the exact hash, the shingle count, the sketch) plus 4 in
 // the exact table and 12 band entries of 8 bytes in the band table, both open-addressed and
