@@ -20,8 +20,14 @@ constexpr double kMaxLoad = 0.75;
 constexpr int kMinSketchBins = 16;  // fewer bins in common tell too little to reject
 constexpr double kSketchSigmas = 4;
 
-bool IsSpace(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0xA0;
+constexpr std::array<bool, 256> kSpaces = [] {
+  std::array<bool, 256> spaces{};
+  for (const unsigned char c : {' ', '\t', '\r', '\n', '\v', '\f', '\xA0'}) spaces[c] = true;
+  return spaces;
+}();
+
+bool IsSpace(char c) {
+  return kSpaces[static_cast<unsigned char>(c)];
 }
 
 uint64_t Mix64(uint64_t x) {
@@ -32,7 +38,10 @@ uint64_t Mix64(uint64_t x) {
   return x ^ (x >> 31);
 }
 
-uint64_t HashWord(const char* p, size_t n) {
+static_assert(std::endian::native == std::endian::little, "the masked load reads bytes in order");
+
+// The word of `n` bytes at `p`, inside a text that ends at `end`.
+uint64_t HashWord(const char* p, size_t n, const char* end) {
   uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
   for (; n >= 8; p += 8, n -= 8) {
     uint64_t v;
@@ -40,7 +49,13 @@ uint64_t HashWord(const char* p, size_t n) {
     h = Mix64(h ^ v);
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, p, n);
+  if (n > 0 && end - p >= 8) {
+    // One load of eight bytes, the bytes past the word masked off (little-endian).
+    std::memcpy(&tail, p, 8);
+    tail &= ~uint64_t{0} >> (64 - 8 * n);
+  } else {
+    for (size_t i = 0; i < n; ++i) tail |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  }
   return Mix64(h ^ tail ^ (uint64_t{n} << 59));
 }
 
@@ -54,11 +69,11 @@ std::vector<uint64_t> WordHashes(std::string_view text, std::string* folded) {
   std::vector<uint64_t> words;
   size_t i = 0;
   while (i < text.size()) {
-    while (i < text.size() && IsSpace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && IsSpace(text[i])) ++i;
     const size_t start = i;
-    while (i < text.size() && !IsSpace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && !IsSpace(text[i])) ++i;
     if (i == start) break;
-    words.push_back(HashWord(text.data() + start, i - start));
+    words.push_back(HashWord(text.data() + start, i - start, text.data() + text.size()));
     if (folded) {
       if (!folded->empty()) folded->push_back(' ');
       folded->append(text.data() + start, i - start);
