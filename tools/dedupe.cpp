@@ -21,9 +21,14 @@ std::vector<DuplicateGroup> RemoveDuplicateTexts(const DedupeFields& fields,
   std::vector<DuplicateGroup> groups;
   size_t removed = 0;
   const auto path = [&](const std::string& name) { return fields.folder + "/" + name; };
-  // A kept file is read again only when a later one may repeat it.
+  // A kept file is read again only when a later one may repeat it; one that has gone since
+  // repeats nothing.
   const auto source = [&](uint32_t id) -> std::optional<std::vector<uint64_t>> {
-    return ShingleSet(ResultText(LoadFile(path(kept[id]))));
+    try {
+      return ShingleSet(ResultText(LoadFile(path(kept[id]))));
+    } catch (const KorvaneError&) {
+      return std::nullopt;
+    }
   };
   for (size_t i = 0; i < entries.size(); ++i) {
     const FolderEntry& entry = entries[i];
