@@ -67,6 +67,12 @@ size_t Reduce(uint32_t hash, size_t size) {
 // The hashes of the words of `text`; with `folded`, also the words joined by single blanks.
 std::vector<uint64_t> WordHashes(std::string_view text, std::string* folded) {
   std::vector<uint64_t> words;
+  words.reserve(text.size() / 6);
+  char* out = nullptr;
+  if (folded) {
+    folded->resize(text.size() + 1);
+    out = folded->data();
+  }
   size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && IsSpace(text[i])) ++i;
@@ -74,11 +80,14 @@ std::vector<uint64_t> WordHashes(std::string_view text, std::string* folded) {
     while (i < text.size() && !IsSpace(text[i])) ++i;
     if (i == start) break;
     words.push_back(HashWord(text.data() + start, i - start, text.data() + text.size()));
-    if (folded) {
-      if (!folded->empty()) folded->push_back(' ');
-      folded->append(text.data() + start, i - start);
+    if (out) {
+      std::memcpy(out, text.data() + start, i - start);
+      out += i - start;
+      *out++ = ' ';
     }
   }
+  // The words each followed by a blank, without the last blank.
+  if (folded) folded->resize(out > folded->data() ? out - folded->data() - 1 : 0);
   return words;
 }
 
@@ -91,7 +100,8 @@ std::vector<uint64_t> ShinglesOfWords(const std::vector<uint64_t>& words) {
   }
   shingles.reserve(words.size() - 2);
   for (size_t i = 0; i + 2 < words.size(); ++i) {
-    shingles.push_back(Mix64(Mix64(Mix64(words[i] + 0x2545f491) ^ words[i + 1]) ^ words[i + 2]));
+    // Word hashes are mixed already: rotations keep the order, one mix spreads the bits.
+    shingles.push_back(Mix64(words[i] ^ std::rotl(words[i + 1], 21) ^ std::rotl(words[i + 2], 42)));
   }
   std::sort(shingles.begin(), shingles.end());
   shingles.erase(std::unique(shingles.begin(), shingles.end()), shingles.end());
@@ -164,7 +174,6 @@ std::vector<uint64_t> ShingleSet(std::string_view text) {
 TextPrint MakeTextPrint(std::string_view text, const DuplicateMeasure& measure) {
   TextPrint print;
   std::string folded;
-  folded.reserve(text.size());
   print.shingles = ShinglesOfWords(WordHashes(text, &folded));
   print.exact = Sha256Prefix(folded);
   if (print.shingles.empty()) return print;
