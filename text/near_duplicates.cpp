@@ -91,6 +91,7 @@ std::vector<uint64_t> WordHashes(std::string_view text, std::string* folded) {
   return words;
 }
 
+// The shingle hashes in text order, repeats included.
 std::vector<uint64_t> ShinglesOfWords(const std::vector<uint64_t>& words) {
   std::vector<uint64_t> shingles;
   if (words.empty()) return shingles;
@@ -103,6 +104,10 @@ std::vector<uint64_t> ShinglesOfWords(const std::vector<uint64_t>& words) {
     // Word hashes are mixed already: rotations keep the order, one mix spreads the bits.
     shingles.push_back(Mix64(words[i] ^ std::rotl(words[i + 1], 21) ^ std::rotl(words[i + 2], 42)));
   }
+  return shingles;
+}
+
+std::vector<uint64_t> SortedSet(std::vector<uint64_t> shingles) {
   std::sort(shingles.begin(), shingles.end());
   shingles.erase(std::unique(shingles.begin(), shingles.end()), shingles.end());
   return shingles;
@@ -168,7 +173,7 @@ DuplicateMeasure::DuplicateMeasure(double t) : threshold(std::clamp(t, 1e-9, 1.0
 }
 
 std::vector<uint64_t> ShingleSet(std::string_view text) {
-  return ShinglesOfWords(WordHashes(text, nullptr));
+  return SortedSet(ShinglesOfWords(WordHashes(text, nullptr)));
 }
 
 TextPrint MakeTextPrint(std::string_view text, const DuplicateMeasure& measure) {
@@ -265,17 +270,14 @@ std::optional<uint32_t> NearDuplicateIndex::FindDuplicate(const TextPrint& print
   std::sort(candidates.begin(), candidates.end());
   candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
   const double t = measure_.threshold;
-  const auto count = static_cast<double>(print.shingles.size());
+  std::optional<std::vector<uint64_t>> set;  // the text's shingle set, made at the first need
   for (const uint32_t id : candidates) {
-    const Record& saved = records_[id];
-    const auto saved_count = static_cast<double>(saved.shingle_count);
-    // The resemblance is at most the ratio of the two set sizes.
-    if (std::min(count, saved_count) / std::max(count, saved_count) < t) continue;
-    if (!SketchAllows(saved, print)) continue;
+    if (!SketchAllows(records_[id], print)) continue;
+    if (!set) set = SortedSet(print.shingles);
     if (const auto held = held_.find(id); held != held_.end()) {
-      if (Resemblance(print.shingles, held->second->shingles) >= t) return id;
+      if (Resemblance(*set, SortedSet(held->second->shingles)) >= t) return id;
     } else if (const auto shingles = source(id)) {
-      if (Resemblance(print.shingles, *shingles) >= t) return id;
+      if (Resemblance(*set, *shingles) >= t) return id;
     }
   }
   return std::nullopt;
@@ -286,8 +288,7 @@ uint32_t NearDuplicateIndex::Add(const TextPrint& print, std::shared_ptr<const T
   if (records_.size() == records_.capacity()) {
     records_.reserve(records_.capacity() + records_.capacity() / 4 + 1024);
   }
-  records_.push_back(
-      {print.exact, static_cast<uint32_t>(print.shingles.size()), false, print.sketch});
+  records_.push_back({print.exact, false, print.sketch});
   GrowTables();
   size_t i = Reduce(static_cast<uint32_t>(print.exact[0] >> 32), exact_slots_.size());
   while (exact_slots_[i] != kEmpty) i = (i + 1) % exact_slots_.size();

@@ -38,7 +38,7 @@
 // reported and, for texts of 1,000 words and more, reaches the exact check about 3 times in 10,000.
 // Of several saved texts that match, an exact one wins, else the one added first.
 //
-// Size: a saved text costs 96 bytes (the exact hash, the shingle count, the sketch) plus 4 in
+// Size: a saved text costs 96 bytes (the exact hash, the sketch, padding) plus 4 in
 // the exact table and 12 band entries of 8 bytes in the band table, both open-addressed and
 // kept below 0.75 full: about 250 bytes a text at 1,000,000 texts.
 #pragma once
@@ -66,8 +66,8 @@ struct DuplicateMeasure {
 
 // A text's fingerprint, computed on any thread.
 struct TextPrint {
-  std::array<uint64_t, 2> exact{};                    // SHA-256 of the folded text, 128 bits
-  std::vector<uint64_t> shingles;                     // sorted, distinct shingle hashes
+  std::array<uint64_t, 2> exact{};  // SHA-256 of the folded text, 128 bits
+  std::vector<uint64_t> shingles;   // shingle hashes in text order, repeats included
   std::array<uint32_t, kDuplicateBands> band_keys{};  // meaningful when shingles is not empty
   std::array<uint8_t, kSketchBins / 4> sketch{};      // 2-bit codes, four to a byte
 };
@@ -119,7 +119,6 @@ class NearDuplicateIndex {
  private:
   struct Record {
     std::array<uint64_t, 2> exact;
-    uint32_t shingle_count;
     bool withdrawn;
     std::array<uint8_t, kSketchBins / 4> sketch;
   };
