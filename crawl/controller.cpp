@@ -90,8 +90,9 @@ void CrawlController::RunCrawl() {
   const std::string site = *options_.site.Get();
   const int32_t first_worker = FillQueue(site);
   claims_.Start(options_.skip_duplicates.load(), taken_numbers_);
-  if (options_.skip_duplicates.load())
+  if (options_.skip_duplicates.load()) {
     WriteLabel(CounterLabel::kDuplicates, texts::kDuplicatesLabel + "0");
+  }
   WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
 
   state_.active_threads = 0;
