@@ -62,17 +62,18 @@ class TForm1 final : public QWidget, public FrontEnd {
   // Handlers.
   void FormCreate();
   [[noreturn]] void FormDestroy();
-  void Button1Click();   // START
-  void Button3Click();   // STOP
-  void Button8Click();   // HALT
-  void Button2Click();   // monitor on/off
-  void Button4Click();   // SelectiveParse
-  void Timer1Timer();    // the watchdog
-  void Button7Click();   // "Вперед": the small-file filter
-  void Button6Click();   // "Вперед": the text joiner
-  void Button9Click();   // "го": from-to cleaning
-  void Button10Click();  // "го": word cleaning
-  void Button11Click();  // "го": the path maker
+  void Button1Click();      // START
+  void Button3Click();      // STOP
+  void Button8Click();      // HALT
+  void Button2Click();      // monitor on/off
+  void Button4Click();      // SelectiveParse
+  void Timer1Timer();       // the watchdog
+  void Button7Click();      // "Вперед": the small-file filter
+  void Button6Click();      // "Вперед": the text joiner
+  void Button9Click();      // "го": from-to cleaning
+  void Button10Click();     // "го": word cleaning
+  void Button11Click();     // "го": the path maker
+  void TextButton1Click();  // "убрать дубли": duplicate removal
   void CheckBox9MouseUp();
   void Label7Click();
   void Label7MouseMove();
@@ -193,6 +194,10 @@ class TForm1 final : public QWidget, public FrontEnd {
   QTableWidget* StringGrid1;  // the thread monitor
   QTimer* Timer1;             // the watchdog's timer, disabled
 
+  QLabel* TextLabel1;        // "дублей: ": pages not saved as repeats, on "Текст"
+  QPushButton* TextButton1;  // "убрать дубли": remove repeated texts from Edit6's folder
+  QLabel* TextLabel2;        // duplicate removal progress
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -202,6 +207,8 @@ class TForm1 final : public QWidget, public FrontEnd {
   void BuildToolPages();
   // The extension controls of the option table's rows for `tab`, on `page`.
   void BuildExtensionPage(QWidget* page, ExtensionTab tab);
+  // The duplicate count and the duplicate removal under the "Текст" tab's options.
+  void BuildDuplicateRow();
   void BuildCounters();
   void BuildMonitor();
   void BindControls();
@@ -214,6 +221,7 @@ class TForm1 final : public QWidget, public FrontEnd {
   [[nodiscard]] JoinFields JoinFieldsNow() const;
   [[nodiscard]] CleanFields CleanFieldsNow() const;
   [[nodiscard]] SplitFields SplitFieldsNow() const;
+  [[nodiscard]] DedupeFields DedupeFieldsNow() const;
   // Runs `tool` as a long handler over the fields `read` gives; each progress text goes to its
   // label, then messages are processed and the fields read again from their controls.
   template <class Fields, class Tool>
@@ -225,7 +233,7 @@ class TForm1 final : public QWidget, public FrontEnd {
   uint64_t rendered_grid_ = UINT64_MAX;          // the grid version StringGrid1 shows
   std::vector<MonitorGrid::Row> rendered_rows_;  // and its rows, header first
   // The text each counter label was last given, so an unchanged one is not set again.
-  std::array<std::optional<std::string>, 7> written_labels_;
+  std::array<std::optional<std::string>, 8> written_labels_;
   int long_handlers_ = 0;       // long handlers running, nested
   bool close_pending_ = false;  // a close request waits for them
   std::unique_ptr<TForm2> form2_;

@@ -139,6 +139,7 @@ TForm1::TForm1() : controller_(options_, *this) {
   BuildToolPages();
   BuildExtensionPage(TabSheet7, ExtensionTab::kNetwork);
   BuildExtensionPage(TabSheet8, ExtensionTab::kText);
+  BuildDuplicateRow();
   TabSheet9 = AddPage(PageControl1, "TabSheet9", QStringLiteral("Отчёт"));
   ReportTab1 = new ReportTab(TabSheet9, controller_);
   BuildCounters();
@@ -383,6 +384,19 @@ void TForm1::BuildExtensionPage(QWidget* page, ExtensionTab tab) {
   }
 }
 
+void TForm1::BuildDuplicateRow() {
+  auto* row = new QHBoxLayout;
+  TextLabel1 = MakeLabel(TabSheet8, "TextLabel1", QStringLiteral("дублей: 0"));
+  TextLabel1->setMinimumWidth(120);
+  TextButton1 = MakeButton(TabSheet8, "TextButton1", QStringLiteral("убрать дубли"));
+  TextButton1->setToolTip(QStringLiteral("из папки на странице \"Фильтр результатов\""));
+  TextLabel2 = MakeLabel(TabSheet8, "TextLabel2", QStringLiteral("Прогресс:"));
+  row->addWidget(TextLabel1);
+  row->addWidget(TextButton1);
+  row->addWidget(TextLabel2, 1);
+  static_cast<QFormLayout*>(TabSheet8->layout())->addRow(row);
+}
+
 void TForm1::BuildCounters() {
   GroupBox5 = Place(new QGroupBox(QStringLiteral("Стата"), this), "GroupBox5", 0, 184, 729, 41);
   auto* row = new QHBoxLayout(GroupBox5);
@@ -484,6 +498,7 @@ void TForm1::ConnectHandlers() {
   connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
   connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
   connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
+  connect(TextButton1, &QPushButton::clicked, this, &TForm1::TextButton1Click);
   connect(CheckBox9, &MouseUpCheckBox::mouseUp, this, &TForm1::CheckBox9MouseUp);
   connect(Label7, &LinkLabel::clicked, this, &TForm1::Label7Click);
   connect(Label7, &LinkLabel::mouseMoved, this, &TForm1::Label7MouseMove);
@@ -582,6 +597,10 @@ void TForm1::Button11Click() {
   });
 }
 
+void TForm1::TextButton1Click() {
+  RunTool(&TForm1::DedupeFieldsNow, RemoveDuplicateTexts);
+}
+
 void TForm1::CheckBox9MouseUp() {
   Edit5->setVisible(CheckBox9->isChecked());
 }
@@ -614,6 +633,10 @@ SplitFields TForm1::SplitFieldsNow() const {
   return {PathFromQt(Edit12->text()), FromQt(Edit13->text())};
 }
 
+DedupeFields TForm1::DedupeFieldsNow() const {
+  return {PathFromQt(Edit6->text())};
+}
+
 template <class Fields, class Tool>
 void TForm1::RunTool(Fields (TForm1::*read)() const, const Tool& tool) {
   RunLongHandler([&] {
@@ -627,7 +650,7 @@ void TForm1::RunTool(Fields (TForm1::*read)() const, const Tool& tool) {
 }
 
 void TForm1::WriteToolLabel(ToolLabel label, std::string_view text) {
-  QLabel* const labels[] = {Label24, Label21, Label32, Label33, Label37};
+  QLabel* const labels[] = {Label24, Label21, Label32, Label33, Label37, TextLabel2};
   labels[static_cast<size_t>(label)]->setText(ToQt(text));
 }
 
@@ -638,7 +661,7 @@ void TForm1::SetOuterHeight(int outer_height) {
 // ---- FrontEnd ----
 
 void TForm1::WriteLabel(CounterLabel label, const std::string& text) {
-  QLabel* const labels[] = {Label27, Label18, Label3, Label6, Label9, Label14, Label28};
+  QLabel* const labels[] = {Label27, Label18, Label3, Label6, Label9, Label14, Label28, TextLabel1};
   std::optional<std::string>& written = written_labels_[static_cast<size_t>(label)];
   if (written == text) return;  // the controller writes every count on every pass
   written = text;

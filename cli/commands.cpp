@@ -98,10 +98,16 @@ class CliFrontEnd final : public FrontEnd {
     return Cp1251ToUtf8(Label(CounterLabel::kLabel18) + " | " + Label(CounterLabel::kLabel27) +
                         " | " + Label(CounterLabel::kLabel3)) +
            " | active: " + Label(CounterLabel::kLabel6) +
-           " | parsed: " + Label(CounterLabel::kLabel9);
+           " | parsed: " + Label(CounterLabel::kLabel9) + DuplicatesPart();
   }
 
  private:
+  // Only a run that skips repeated texts counts them.
+  [[nodiscard]] std::string DuplicatesPart() const {
+    const std::string& text = labels_[static_cast<size_t>(CounterLabel::kDuplicates)];
+    return text.empty() ? "" : " | " + Cp1251ToUtf8(text);
+  }
+
   [[nodiscard]] std::string Label(CounterLabel label) const {
     const std::string& text = labels_[static_cast<size_t>(label)];
     return text.empty() ? "0" : text;
@@ -109,7 +115,7 @@ class CliFrontEnd final : public FrontEnd {
 
   const CrawlOptions& options_;
   CrawlController* controller_ = nullptr;
-  std::string labels_[7];
+  std::string labels_[static_cast<size_t>(CounterLabel::kDuplicates) + 1];
   bool stop_sent_ = false;
   std::chrono::steady_clock::time_point last_print_{};
 };

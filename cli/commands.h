@@ -34,6 +34,8 @@ int RunJoin(const JoinFields& fields);
 int RunCleanFromTo(const CleanFields& fields);
 int RunCleanWords(const CleanFields& fields);
 int RunSplit(const SplitFields& fields);  // 1 with "Файлов нет!" on stderr when there is nothing
+// Prints each group as "kept N.txt: removed A.txt, B.txt" on stdout, then the final text.
+int RunDedupe(const DedupeFields& fields);
 
 // An error's text for the terminal: code page 1251 text as UTF-8, a file name as it is.
 [[nodiscard]] std::string ErrorToUtf8(const KorvaneError& error);

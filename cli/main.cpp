@@ -131,6 +131,15 @@ int main(int argc, char** argv) {
   split->add_option("DIR", folder, "the folder of result files")->required();
   split->add_option("--per", count_text, "files per sub-folder (Edit13)")->required();
 
+  double threshold = 0.9;
+  auto* dedupe =
+      app.add_subcommand("dedupe", "delete the folder's .txt files that repeat an earlier one");
+  dedupe->add_option("DIR", folder, "the folder of result files")->required();
+  dedupe->add_option("--threshold", threshold, "resemblance of a near copy (default 0.9)")
+      ->check(CLI::Range(0.01, 1.0));
+  bool dry_run = false;
+  dedupe->add_flag("--dry-run", dry_run, "list the groups, delete nothing");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -157,6 +166,9 @@ int main(int argc, char** argv) {
                          : korvane::cli::RunCleanFromTo(fields);
     }
     if (*split) return korvane::cli::RunSplit({folder, Utf8ToCp1251(count_text)});
+    if (*dedupe) {
+      return korvane::cli::RunDedupe({folder, threshold, dry_run});
+    }
     korvane::cli::LoadSettingsInto(options);
     if (site_given) options.site.Set(korvane::Utf8ToCp1251(site));
     options.thread_count.Set(threads);

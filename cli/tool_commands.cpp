@@ -100,4 +100,19 @@ int RunSplit(const SplitFields& fields) {
   });
 }
 
+int RunDedupe(const DedupeFields& fields) {
+  std::vector<DuplicateGroup> groups;
+  return RunTool([&](const ToolProgress& progress) {
+    groups = RemoveDuplicateTexts(fields, progress);
+    for (const DuplicateGroup& group : groups) {
+      std::string line = "kept " + group.kept + ": removed ";
+      for (size_t i = 0; i < group.removed.size(); ++i) {
+        line += (i > 0 ? ", " : "") + group.removed[i];
+      }
+      std::cout << line << '\n';
+    }
+    return true;
+  });
+}
+
 }  // namespace korvane::cli

@@ -90,6 +90,10 @@ void CrawlController::RunCrawl() {
   state_.url_queue.Clear();
   const std::string site = *options_.site.Get();
   const int32_t first_worker = FillQueue(site);
+  claims_.Start(options_.skip_duplicates.load(), taken_numbers_);
+  if (options_.skip_duplicates.load()) {
+    WriteLabel(CounterLabel::kDuplicates, texts::kDuplicatesLabel + "0");
+  }
   WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
 
   state_.active_threads = 0;
@@ -432,6 +436,7 @@ void CrawlController::UnregisterThread(TmyThread& worker) {
 
 void CrawlController::ThreadFinished(TmyThread& worker) {
   if (worker.ThreadStatus == texts::kStatusSuccess) ++state_.parsed_count;
+  claims_.Settle(worker);
   RemoveMonitorRow(worker.WorkerId);
 }
 
@@ -483,6 +488,14 @@ void CrawlController::PageEnded(TmyThread& worker) {
   front_end_.PageEnded(worker.Record);
 }
 
+void CrawlController::ClaimText(TmyThread& worker) {
+  claims_.Claim(worker);
+  if (worker.DuplicateOf >= 0) {
+    WriteLabel(CounterLabel::kDuplicates,
+               texts::kDuplicatesLabel + std::to_string(claims_.Duplicates()));
+  }
+}
+
 void CrawlController::RemoveMonitorRow(int32_t id) {
   grid_.RemoveRow(id);
 }
@@ -497,7 +510,10 @@ void CrawlController::Timer1Timer() {
     if (static_cast<int32_t>(now - tic) > limit) {
       const auto handle = ParseInt32(ExtractBetween("[handle=", "]", line));
       if (handle && KillWorker(*handle)) {
-        if (const auto id = ParseInt32(ExtractBetween("[id=", "]", line))) RemoveMonitorRow(*id);
+        if (const auto id = ParseInt32(ExtractBetween("[id=", "]", line))) {
+          RemoveMonitorRow(*id);
+          claims_.Abandon(*id);
+        }
         --state_.active_threads;
         ++state_.killed_threads;
       }

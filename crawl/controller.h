@@ -16,6 +16,7 @@
 #include "base/text_lines.h"
 #include "crawl/call_queue.h"
 #include "crawl/done_record.h"
+#include "crawl/duplicate_claims.h"
 #include "crawl/front_end.h"
 #include "crawl/monitor.h"
 #include "crawl/options.h"
@@ -131,6 +132,7 @@ class CrawlController final : public WorkerHost {
   void PageDone(TmyThread& worker) override;
   void SaveSeenUrls(TmyThread& worker) override;
   void PageEnded(TmyThread& worker) override;
+  void ClaimText(TmyThread& worker) override;
 
   void RemoveMonitorRow(int32_t id);
 
@@ -201,6 +203,7 @@ class CrawlController final : public WorkerHost {
   std::optional<std::chrono::steady_clock::time_point> last_request_;  // last dispatch
   DoneRecord done_;                  // "done_urls.txt", open in a run with the continue option
   std::set<int32_t> taken_numbers_;  // result files a continued run must not overwrite
+  DuplicateClaims claims_;           // the texts saved, with the option that saves none twice
   uint64_t next_slot_ = 0;
   std::map<uint64_t, WorkerThread> workers_;                // main thread only
   std::map<int32_t, std::weak_ptr<TmyThread>> registered_;  // by thread id; main thread only

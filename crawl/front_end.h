@@ -10,13 +10,14 @@ namespace korvane {
 
 // The counter labels the controller writes during a run.
 enum class CounterLabel {
-  kLabel27,  // "прокси: " + proxies loaded
-  kLabel18,  // "Урлов: " + addresses waiting
-  kLabel3,   // "Убито потоков: " + workers ended by the watchdog
-  kLabel6,   // active workers
-  kLabel9,   // pages parsed
-  kLabel14,  // (hidden) registered workers
-  kLabel28,  // (hidden) registered workers
+  kLabel27,     // "прокси: " + proxies loaded
+  kLabel18,     // "Урлов: " + addresses waiting
+  kLabel3,      // "Убито потоков: " + workers ended by the watchdog
+  kLabel6,      // active workers
+  kLabel9,      // pages parsed
+  kLabel14,     // (hidden) registered workers
+  kLabel28,     // (hidden) registered workers
+  kDuplicates,  // "дублей: " + pages not saved as repeats (the option that saves no text twice)
 };
 
 // Every method is called on the main thread only, from inside the controller's handlers.

@@ -261,6 +261,8 @@ void TmyThread::RunCrawlPipeline() {
 
 void TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
+  // A repeated text is not written: the page ends as one that was not admitted.
+  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return;
   page_.stage = PageStage::kWriting;
   EnsureDirectory(std::string(texts::kResultFolder));
   const std::string path = ResultFilePath(WorkerId);
@@ -271,6 +273,15 @@ void TmyThread::WriteResultFile(const std::string& text) {
   page_.text_empty = text.empty();
   Record.result_file = path;
   Record.result_bytes = static_cast<int64_t>(bytes);
+  TextWritten = true;
+}
+
+bool TmyThread::RepeatsSavedText(std::string_view content) {
+  // The fingerprint is made here, so the main-thread hook only looks it up.
+  ClaimedPrint =
+      std::make_shared<const TextPrint>(MakeTextPrint(ResultText(content), DuplicateMeasure()));
+  Sync(&WorkerHost::ClaimText);
+  return DuplicateOf >= 0;
 }
 
 void TmyThread::RunTestPipeline() {

@@ -27,6 +27,7 @@
 #include "crawl/links.h"
 #include "crawl/options.h"
 #include "crawl/page_record.h"
+#include "text/near_duplicates.h"
 
 namespace korvane {
 
@@ -79,6 +80,9 @@ class WorkerHost {
   virtual void PageEnded(TmyThread&) {}
   // The server answered busy and the worker waits worker.BusyWait ms before asking again.
   virtual void ServerBusy(TmyThread&) {}
+  // With the option that saves no text twice: checks worker.ClaimedPrint against the texts the
+  // run has saved and claims it when it repeats none (worker.DuplicateOf stays -1).
+  virtual void ClaimText(TmyThread&) {}
 };
 
 class TmyThread {
@@ -115,6 +119,8 @@ class TmyThread {
   int64_t LinksNew = 0;      // set by AddFoundLinks: how many of FoundLinks were new
   PageRecord Record;         // the page's record, whole when PageEnded runs
   int64_t BusyWait = 0;      // ms the worker waits after a busy answer, for ServerBusy
+  std::shared_ptr<const TextPrint> ClaimedPrint;  // the result text's fingerprint, for ClaimText
+  bool TextWritten = false;                       // the result file has been written
 
  private:
   void RunCrawlPipeline();
@@ -129,6 +135,9 @@ class TmyThread {
   void WriteResultFile(const std::string& text);
   // Times the fetch and notes what it brought in Record and page_.
   bool RecordedFetch(const UrlTarget& target, std::string& page);
+  // Claims `content` (the result file's bytes) for this page; true when it repeats a text the
+  // run has saved, and then DuplicateOf names that text's number.
+  bool RepeatsSavedText(std::string_view content);
   void SetState(std::string_view prefix);
   // Runs a hook on the main thread; unwinds the pipeline when the worker was cancelled.
   void Sync(WorkerHost::Hook hook);

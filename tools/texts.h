@@ -14,5 +14,6 @@ inline constexpr std::string_view kFilterDeleted = "file(s) deleted";
 inline const std::string kProgress = Utf8ToCp1251("Прогресс: ");
 inline const std::string kJoinFinished = Utf8ToCp1251(" завершено");
 inline const std::string kCleanFinished = Utf8ToCp1251(" Все!");
+inline const std::string kDuplicatesFound = Utf8ToCp1251(", дублей: ");
 
 }  // namespace korvane::tool_texts

@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/cp1251.h"
 
@@ -33,6 +34,7 @@ enum class ToolLabel {
   kFromToProgress,  // Label32 on the page "TextCleaner", from-to cleaning
   kWordProgress,    // Label33 on the page "TextCleaner", word cleaning
   kSplitProgress,   // Label37 on the page "PathMaker"
+  kDedupeProgress,  // TextLabel2 on the page "Текст", duplicate removal
 };
 
 using ToolProgress = std::function<void(ToolLabel label, std::string_view text)>;
@@ -143,5 +145,31 @@ struct SplitFields {
 //   3 files, "2" -> "0" holds the first two, "1" the third;
 //   texts "Прогресс: 1 / 3", "Прогресс: 2 / 3", "Прогресс: 3 / 3"; returns true
 [[nodiscard]] bool SplitIntoFolders(const SplitFields& fields, const ToolProgress& progress);
+
+// ---- Duplicate removal (the "убрать дубли" button on "Текст") ---------------------------------
+
+struct DedupeFields {
+  std::string folder;      // Edit6, the folder of "Фильтр результатов"
+  double threshold = 0.9;  // resemblance from which a text counts as a near copy
+  bool dry_run = false;    // list the groups, delete nothing
+};
+
+// One kept file and the later files that repeat it, by name.
+struct DuplicateGroup {
+  std::string kept;
+  std::vector<std::string> removed;
+};
+
+// Reads the ".txt" files of the folder in listing order; a file that repeats a file kept
+// before it (the same text with white space folded, or word 3-shingles resembling it at least
+// `threshold`, text/near_duplicates.h) is deleted, unless `dry_run`; a file without a match is
+// kept. Compared is the text after a leading "<URL>...</URL>" line. Returns the groups in the
+// order of their kept files. After file i (from 0): "Прогресс: " + (i + 1) + " / " + N; at the
+// end "Прогресс: N / N, дублей: " + removed. A file that cannot be read raises "Cannot open
+// file ..."; one that cannot be deleted "I/O error <errno>"; files handled before stay handled.
+//   {"1.txt" "a b c d", "2.txt" "a  b\r\nc d", "3.txt" "x"} -> deletes 2.txt;
+//   groups {"1.txt", {"2.txt"}}; last text "Прогресс: 3 / 3, дублей: 1"
+std::vector<DuplicateGroup> RemoveDuplicateTexts(const DedupeFields& fields,
+                                                 const ToolProgress& progress);
 
 }  // namespace korvane

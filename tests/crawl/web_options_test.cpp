@@ -17,7 +17,9 @@ namespace {
 
 using testing::SiteServer;
 
+// Each test has its own address: ctest runs them in parallel.
 constexpr const char* kHost = "http://127.0.0.66";
+constexpr const char* kBusyHost = "http://127.0.0.68";
 
 std::string Page(const std::string& links) {
   return "<html><body><p>Some words that are long enough to be kept as prose here.</p>" + links +
@@ -76,12 +78,12 @@ TEST(WebOptions, RetriesAreBoundedAndStopEndsAWait) {
     testing::TestServer server(
         {testing::Send(std::string("HTTP/1.0 503 Busy\r\nRetry-After: ") + c.retry_after +
                        "\r\n\r\n<p>Some words that are long enough to be kept as prose.</p>")},
-        "127.0.0.66", 5, 5000, 80);
+        "127.0.0.68", 5, 5000, 80);
     BusyHost host;
     host.options.retry_busy = true;
     host.options.ignore_whitelist = true;
     host.stop_on_busy = c.stop;
-    TmyThread worker(host, std::string(kHost) + "/", 0, "UA", WorkerMode::kCrawl);
+    TmyThread worker(host, std::string(kBusyHost) + "/", 0, "UA", WorkerMode::kCrawl);
     std::thread thread([&] { worker.Execute(); });
     thread.join();
     EXPECT_EQ(server.accepted(), c.requests) << c.retry_after;

@@ -71,6 +71,12 @@ TEST_F(ToolsWindowTest, EachToolRunsFromItsTab) {
        [](TForm1& f) { return f.Label37; },
        "Прогресс: 2 / 2",
        {{"parse/0/1.txt", "one"}, {"parse/1/2.txt", "two"}, {"parse/1.txt", ""}}},
+      {"duplicate removal",
+       {{"1.txt", "a b c d"}, {"2.txt", "a  b\r\nc d"}},
+       [](TForm1& f) { f.TextButton1->click(); },
+       [](TForm1& f) { return f.TextLabel2; },
+       "Прогресс: 2 / 2, дублей: 1",
+       {{"parse/1.txt", "a b c d"}, {"parse/2.txt", ""}}},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(work_.File("parse"));
