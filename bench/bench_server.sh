@@ -4,10 +4,12 @@
 
 server_pid=""
 
-# start_server ADDRESS ROOT LIMIT_SECONDS: nginx on ADDRESS:80 serving ROOT, logging one line
-# per request to $work/access.log as "msec|request line"; it ends on its own after the limit.
+# start_server ADDRESS ROOT LIMIT_SECONDS [HTTP_EXTRA]: nginx on ADDRESS:80 serving ROOT,
+# logging one line per request to $work/access.log (emptied first) as
+# "msec|request line|status|bytes sent"; HTTP_EXTRA is added to its http block (gzip, ...).
+# It ends on its own after the limit.
 start_server() {
-  local address=$1 root=$2 limit=$3
+  local address=$1 root=$2 limit=$3 extra=${4:-}
   if timeout 1 bash -c "exec 3<>/dev/tcp/$address/80" 2>/dev/null; then
     echo "something already listens on $address:80" >&2
     exit 1
@@ -20,7 +22,7 @@ pid $work/nginx.pid;
 error_log $work/error.log;
 events { worker_connections 1024; }
 http {
-  log_format korvane '\$msec|\$request|\$status';
+  log_format korvane '\$msec|\$request|\$status|\$bytes_sent';
   access_log $work/access.log korvane;
   client_body_temp_path $work/body;
   proxy_temp_path $work/proxy;
@@ -29,12 +31,14 @@ http {
   scgi_temp_path $work/scgi;
   types { text/html html; }
   default_type text/html;
+  $extra
   server {
     listen $address:80;
     root $root;
   }
 }
 CONF
+  rm -f "$work/access.log"
   timeout -k 5 "$limit" /usr/sbin/nginx -e "$work/error.log" -p "$work/" \
     -c "$work/nginx.conf" </dev/null >"$work/nginx.out" 2>&1 &
   server_pid=$!

@@ -52,46 +52,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# nginx on $address:80 serving $work/site, logging "msec|request|status|bytes sent"; with
-# gzip on when $1 is "gzip".
+# nginx on $address:80 serving $work/site (bench_server.sh); with gzip on when $1 is "gzip".
 start_nginx() {
   local gzip=""
   [ "$1" = gzip ] && gzip="gzip on; gzip_http_version 1.0; gzip_types text/html;"
-  cat >"$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events { worker_connections 1024; }
-http {
-  log_format korvane '\$msec|\$request|\$status|\$bytes_sent';
-  access_log $work/access.log korvane;
-  client_body_temp_path $work/body;
-  proxy_temp_path $work/proxy;
-  fastcgi_temp_path $work/fastcgi;
-  uwsgi_temp_path $work/uwsgi;
-  scgi_temp_path $work/scgi;
-  types { text/html html; }
-  default_type text/html;
-  $gzip
-  server {
-    listen $address:80;
-    root $work/site;
-  }
-}
-CONF
-  rm -f "$work/access.log"
-  timeout -k 5 "$server_limit" /usr/sbin/nginx -e "$work/error.log" -p "$work/" \
-    -c "$work/nginx.conf" </dev/null >"$work/nginx.out" 2>&1 &
-  server_pid=$!
-  for _ in $(seq 100); do
-    timeout 1 bash -c "exec 3<>/dev/tcp/$address/80" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  echo "nginx did not start:" >&2
-  cat "$work/error.log" >&2
-  exit 1
+  start_server "$address" "$work/site" "$server_limit" "$gzip"
 }
 
 # crawl NAME FLAGS...: one run in $work/NAME; sets wall (seconds) and cpu (user + sys).
