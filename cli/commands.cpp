@@ -142,10 +142,12 @@ void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
   if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 }
 
-// The page as a crawl worker extracts its text from, in the buffer it was read into.
-std::string LoadTextPage(const std::string& file, const CrawlOptions& options) {
+// The page as a crawl worker extracts its text from, in the buffer it was read into: the
+// normalised copy unless `received` asks for the page as it arrived.
+std::string LoadTextPage(const std::string& file, const CrawlOptions& options,
+                         bool received = false) {
   std::string page = LoadFile(file);
-  NormalizeFetchedPage(page, options);
+  if (!received) NormalizeFetchedPage(page, options);
   if (options.recode_pages.load()) RecodePageInPlace(page);
   return page;
 }
@@ -214,7 +216,8 @@ int RunCrawl(CrawlOptions& options) {
 }
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {
-  std::string text = PlainModeText(LoadTextPage(file, options), options);
+  std::string text =
+      PlainModeText(LoadTextPage(file, options, TextReadsReceivedPage(options)), options);
   NormalizeLinesInPlace(text);
   WriteBytes(text);
   return 0;

@@ -57,6 +57,11 @@ std::string PlainModeText(std::string page, const CrawlOptions& options) {
                          options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
 }
 
+bool TextReadsReceivedPage(const CrawlOptions& options) {
+  return options.main_text.load() && options.normalize_anchors.load() &&
+         !options.links_only.load() && !options.selective.load();
+}
+
 LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
                             std::string scheme) {
   return {options.apostrophes.load(),
@@ -203,6 +208,8 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RefreshWorkTime);
   Sync(&WorkerHost::ShowState);
 
+  std::string received;
+  if (TextReadsReceivedPage(options)) received = page;
   if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 
   const auto blacklist = options.blacklist.Get();
@@ -240,6 +247,10 @@ void TmyThread::RunCrawlPipeline() {
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
+        if (TextReadsReceivedPage(options)) {
+          if (options.recode_pages.load()) RecodePageInPlace(received);
+          page = std::move(received);
+        }
         text = PlainModeText(std::move(page), options);
       }
       WriteResultFile(text);

@@ -156,6 +156,11 @@ class TmyThread {
 // made in the page's own buffer.
 [[nodiscard]] std::string PlainModeText(std::string page, const CrawlOptions& options);
 
+// True when the saved text is made from the page as received, not from the copy whose anchors
+// were normalised for the link step: the main text's parser must see "<aside" or a script's
+// "i<a" as they stand, where the normalisation would cut up to the next "href=".
+[[nodiscard]] bool TextReadsReceivedPage(const CrawlOptions& options);
+
 // The link rules' options as the options stand, for a page on `scheme`; `blacklist` must
 // outlive the result.
 [[nodiscard]] LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
