@@ -274,7 +274,7 @@ class Extractor {
     top = ClimbToCommonAncestor(top);
     // A strong hint that encloses the choice, and is not much larger, takes its place.
     for (uint32_t a = top; a != 0; a = nodes_[a].parent) {
-      if (IsHint(nodes_[a]) && sums_.chars[a] <= sums_.chars[top] * 2 + 200) {
+      if (IsHint(nodes_[a]) && LinkDensity(a) < 0.3F) {
         top = a;
         break;
       }
