@@ -128,9 +128,11 @@ class Extractor {
       content[node.parent] = std::max({content[node.parent], content[i], own});
     }
     const uint32_t total = raw_.chars[0];
+    const std::vector<uint8_t> holds_article = AncestorsOfLargestHint();
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
       in_hint_[i] = in_hint_[node.parent] || IsHint(node);
+      if (holds_article[i] && (node.marks & main_text::kHidden) == 0) continue;
       if (frame_[node.parent]) {
         frame_[i] = 1;
         continue;
@@ -154,6 +156,25 @@ class Extractor {
         frame_[i] = chars < kShortChars || raw_.links[i] * 5 > chars * 2;
       }
     }
+  }
+
+  // The page's largest article, main or articleBody element by text outside links, when it
+  // holds a wrapper's worth, and every element around it: a page whose menu is left unclosed
+  // nests its article inside the menu, and the article keeps its ancestors from being frame.
+  std::vector<uint8_t> AncestorsOfLargestHint() const {
+    std::vector<uint8_t> holds(size_, 0);
+    uint32_t best = 0;
+    uint32_t best_chars = 0;
+    for (uint32_t i = 1; i < size_; ++i) {
+      const uint32_t chars = raw_.chars[i] - raw_.links[i];
+      if (IsHint(nodes_[i]) && chars > best_chars) {
+        best = i;
+        best_chars = chars;
+      }
+    }
+    if (best_chars < kWrapperChars) return holds;
+    for (uint32_t a = nodes_[best].parent; a != 0; a = nodes_[a].parent) holds[a] = 1;
+    return holds;
   }
 
   bool FrameByKind(uint32_t i) const {
