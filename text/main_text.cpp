@@ -129,6 +129,7 @@ class Extractor {
     }
     const uint32_t total = raw_.chars[0];
     const std::vector<uint8_t> holds_article = AncestorsOfLargestHint();
+    const std::vector<uint32_t> prose = Prose();
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
       in_hint_[i] = in_hint_[node.parent] || IsHint(node);
@@ -146,6 +147,7 @@ class Extractor {
       if (IsHint(node) || node.kind == Kind::kBody) continue;
       if (content[i] * 2 >= chars && content[i] >= kWrapperChars) continue;
       if (chars * 3 > total * 2) continue;  // two thirds of the page: a layout wrapper
+      if (prose[i] * 2 > prose[0] && prose[i] >= kWrapperChars) continue;
       const bool strong = (node.marks & main_text::kFrameWords) != 0;
       const bool content_words = (node.marks & main_text::kContentWords) != 0;
       if (strong && !content_words) {
@@ -156,6 +158,29 @@ class Extractor {
         frame_[i] = chars < kShortChars || raw_.links[i] * 5 > chars * 2;
       }
     }
+  }
+
+  // For every element, the text of the paragraphs inside it, frame or not: blocks with a
+  // paragraph's worth of their own text, few of it in links.
+  std::vector<uint32_t> Prose() const {
+    std::vector<uint32_t> own(size_, 0);
+    std::vector<uint32_t> own_links(size_, 0);
+    std::vector<uint32_t> block(size_, 0);
+    std::vector<uint8_t> in_link(size_, 0);
+    for (uint32_t i = 1; i < size_; ++i) {
+      const Node& node = nodes_[i];
+      block[i] = IsBlock(node.kind) ? i : block[node.parent];
+      in_link[i] = in_link[node.parent] || node.kind == Kind::kA;
+      if (node.kind != Kind::kText) continue;
+      own[block[node.parent]] += raw_.chars[i];
+      if (in_link[i]) own_links[block[node.parent]] += raw_.chars[i];
+    }
+    std::vector<uint32_t> prose(size_, 0);
+    for (uint32_t i = size_; i-- > 1;) {
+      if (own[i] >= kParagraphChars && own_links[i] * 4 < own[i]) prose[i] += own[i];
+      prose[nodes_[i].parent] += prose[i];
+    }
+    return prose;
   }
 
   // The page's largest article, main or articleBody element by text outside links, when it
