@@ -128,11 +128,19 @@ class Extractor {
       content[node.parent] = std::max({content[node.parent], content[i], own});
     }
     const uint32_t total = raw_.chars[0];
-    const std::vector<uint8_t> holds_article = AncestorsOfLargestHint();
+    // A page whose menu is left unclosed nests its article inside the menu: the elements around
+    // the largest article are never frame.
+    const uint32_t article = LargestHint();
+    std::vector<uint8_t> holds_article(size_, 0);
+    for (uint32_t a = nodes_[article].parent; article != 0 && a != 0; a = nodes_[a].parent) {
+      holds_article[a] = 1;
+    }
     const std::vector<uint32_t> prose = Prose();
+    std::vector<uint32_t> hint_above(size_, 0);  // the nearest article around, else 0
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
       in_hint_[i] = in_hint_[node.parent] || IsHint(node);
+      hint_above[i] = IsHint(nodes_[node.parent]) ? node.parent : hint_above[node.parent];
       if (holds_article[i] && (node.marks & main_text::kHidden) == 0) continue;
       if (frame_[node.parent]) {
         frame_[i] = 1;
@@ -147,7 +155,10 @@ class Extractor {
       if (IsHint(node) || node.kind == Kind::kBody) continue;
       if (content[i] * 2 >= chars && content[i] >= kWrapperChars) continue;
       if (chars * 3 > total * 2) continue;  // two thirds of the page: a layout wrapper
-      if (prose[i] * 2 > prose[0] && prose[i] >= kWrapperChars) continue;
+      // Most of the paragraphs of the page, or of the article it is in: a layout wrapper named
+      // after its sidebar, or the article's body named after the banners placed in it.
+      const uint32_t scope = hint_above[i];
+      if (prose[i] * 2 > prose[scope] && prose[i] >= kWrapperChars) continue;
       const bool strong = (node.marks & main_text::kFrameWords) != 0;
       const bool content_words = (node.marks & main_text::kContentWords) != 0;
       if (strong && !content_words) {
@@ -184,10 +195,8 @@ class Extractor {
   }
 
   // The page's largest article, main or articleBody element by text outside links, when it
-  // holds a wrapper's worth, and every element around it: a page whose menu is left unclosed
-  // nests its article inside the menu, and the article keeps its ancestors from being frame.
-  std::vector<uint8_t> AncestorsOfLargestHint() const {
-    std::vector<uint8_t> holds(size_, 0);
+  // holds a wrapper's worth; else 0.
+  uint32_t LargestHint() const {
     uint32_t best = 0;
     uint32_t best_chars = 0;
     for (uint32_t i = 1; i < size_; ++i) {
@@ -197,9 +206,7 @@ class Extractor {
         best_chars = chars;
       }
     }
-    if (best_chars < kWrapperChars) return holds;
-    for (uint32_t a = nodes_[best].parent; a != 0; a = nodes_[a].parent) holds[a] = 1;
-    return holds;
+    return best_chars >= kWrapperChars ? best : 0;
   }
 
   bool FrameByKind(uint32_t i) const {
