@@ -385,7 +385,7 @@ class Extractor {
       const float density = LinkDensity(i);
       const uint32_t chars = sums_.chars[i];
       bool take = scored_[i] && score_[i] >= threshold;
-      if (!take && nodes_[i].kind == Kind::kP) {
+      if (!take && (nodes_[i].kind == Kind::kP || own_chars_[i] * 2 >= chars)) {
         take = (chars > 80 && density < 0.25F) || (chars > 0 && density == 0.0F && chars > 40);
       }
       if (take) roots.push_back(i);
