@@ -169,6 +169,23 @@ uint8_t WordMarks(std::string_view value) {
   return marks;
 }
 
+// The marks of a class or id value, name by name. Within one name a frame word outweighs a
+// content word: "article-related" or "post-author-box" name a part of the article that is
+// frame; a content word beside a frame word counts only from a name of its own.
+uint8_t NameMarks(std::string_view value) {
+  uint8_t marks = 0;
+  size_t at = 0;
+  while (at < value.size()) {
+    size_t end = value.find_first_of(" \t\n\r\f", at);
+    if (end == std::string_view::npos) end = value.size();
+    uint8_t name = WordMarks(value.substr(at, end - at));
+    if ((name & kFrameWords) != 0) name &= static_cast<uint8_t>(~kContentWords);
+    marks |= name;
+    at = end + 1;
+  }
+  return marks;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -203,7 +220,7 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
     const std::string_view value =
         atts[i + 1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(atts[i + 1]);
     if (name == "class" || name == "id") {
-      reading.marks |= WordMarks(value);
+      reading.marks |= NameMarks(value);
     } else if (name == "hidden") {
       reading.hidden = true;
     } else if (name == "aria-hidden") {
