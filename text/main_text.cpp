@@ -509,9 +509,41 @@ class Extractor {
       bool skip_after;
     };
 
-    // A short line made mostly of digits: a date, a time, a count.
+    // True when `text` holds a date or a time as digits write them: "3.10.2018", "03/10/18",
+    // "2018-10-03", "20:37". Decimal numbers, prices and counts are not dates.
+    static bool HasDateOrTime(std::string_view text) {
+      std::array<size_t, 3> group{};  // lengths of the last digit groups, the latest first
+      std::array<char, 2> separator{};
+      for (size_t k = 0; k <= text.size(); ++k) {
+        const char c = k < text.size() ? text[k] : ' ';
+        if (c >= '0' && c <= '9') {
+          ++group[0];
+          continue;
+        }
+        if (group[0] > 0) {
+          const bool time = separator[0] == ':' && group[0] == 2 && group[1] >= 1 && group[1] <= 2;
+          const bool day_first = separator[0] == separator[1] && separator[0] != ':' &&
+                                 separator[0] != 0 && group[2] >= 1 && group[2] <= 2 &&
+                                 group[1] >= 1 && group[1] <= 2 && (group[0] == 2 || group[0] == 4);
+          const bool year_first = separator[0] == '-' && separator[1] == '-' && group[2] == 4 &&
+                                  group[1] == 2 && group[0] == 2;
+          if (time || day_first || year_first) return true;
+        }
+        const bool joins = (c == '.' || c == '/' || c == '-' || c == ':') && group[0] > 0;
+        if (joins) {
+          group = {0, group[0], group[1]};
+          separator = {c, separator[0]};
+        } else {
+          group = {};
+          separator = {};
+        }
+      }
+      return false;
+    }
+
+    // A short line made mostly of digits that holds a date or a time.
     static bool DateLike(std::string_view text) {
-      if (text.size() > kDateLine) return false;
+      if (text.size() > kDateLine || !HasDateOrTime(text)) return false;
       size_t digits = 0;
       size_t letters = 0;
       for (size_t k = 0; k < text.size(); ++k) {
