@@ -435,6 +435,9 @@ class Builder {
       for (int k = 1; k < length && i + k < len; ++k) cp = (cp << 6) | (ch[i + k] & 0x3F);
       i += length;
       if (cp == 0x200B || cp == 0xFEFF) continue;  // zero-width: no character at all
+      // A soft hyphen only marks where a word may break. As a byte of ISO-8859-1 it may be
+      // part of a UTF-8 page, so it goes only where the page is code page 1251.
+      if (cp == 0xAD && bytes_ == PageBytes::kCp1251) continue;
       if (pre_ == 0 && IsWideSpace(cp, bytes_)) {
         if (!space) text += ' ';
         space = true;
