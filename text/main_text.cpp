@@ -492,7 +492,7 @@ class Extractor {
         const std::string_view text(out_.data() + line.begin, line.end - line.begin - 2);
         const bool last = k + 1 == lines_.size();
         const bool short_line = text.size() < kShortLine;
-        if (DateLike(text) || (short_line && line.skip_after && (line.skip_before || last))) {
+        if (DateLike(text) || (short_line && line.skip_after && (line.skip_before || last || Caption(text)))) {
           continue;
         }
         std::memmove(out_.data() + write, out_.data() + line.begin, line.end - line.begin);
@@ -508,6 +508,15 @@ class Extractor {
       bool skip_before;
       bool skip_after;
     };
+
+    // A few words without a sentence's end: the heading of a list, a "see also" caption.
+    static bool Caption(std::string_view text) {
+      while (!text.empty() && (text.back() == ' ' || text.back() == ':')) text.remove_suffix(1);
+      if (text.empty()) return true;
+      const char last = text.back();
+      return last != '.' && last != '!' && last != '?' &&
+             std::count(text.begin(), text.end(), ' ') < 5;
+    }
 
     // True when `text` holds a date or a time as digits write them: "3.10.2018", "03/10/18",
     // "2018-10-03", "20:37". Decimal numbers, prices and counts are not dates.

@@ -58,6 +58,8 @@ TEST(MainText, KeepsTheArticleAndDropsItsFrame) {
        kLine},
       {"link-dense blocks and a short line between them",
        "<article>" + p + kLinks + "<p>Tags</p>" + kLinks + p + "</article>", kLine + kLine},
+      {"a caption before a link list, not a sentence",
+       "<article>" + p + "<h3>See also:</h3>" + kLinks + p + "</article>", kLine + kLine},
       {"date and time lines, not numbers",
        "<article><p>12.03.2021, 10:45</p>" + p + "<p>20:37</p><p>390 kcal, 0.5 GB/s</p></article>",
        kLine + "390 kcal, 0.5 GB/s\r\n"},
