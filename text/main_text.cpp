@@ -76,7 +76,7 @@ class Extractor {
     Sum(sums_, &frame_);
     OwnText();
     ScoreCandidates();
-    std::vector<uint32_t> roots = ChooseRoots();
+    std::vector<uint32_t> roots = WithStrayProse(ChooseRoots());
     std::string out;
     for (const uint32_t root : roots) Write(root, out);
     return out;
@@ -370,6 +370,32 @@ class Extractor {
     return top;
   }
 
+  // The roots, and in document order with them the paragraphs of plain prose elsewhere on
+  // the page: long, without links, outside frame.
+  std::vector<uint32_t> WithStrayProse(const std::vector<uint32_t>& roots) const {
+    std::vector<uint32_t> out;
+    size_t next = 0;
+    for (uint32_t i = 1; i < size_;) {
+      if (next < roots.size() && roots[next] == i) {
+        out.push_back(i);
+        i = nodes_[roots[next++]].end;
+        continue;
+      }
+      if (frame_[i]) {
+        i = nodes_[i].end;
+        continue;
+      }
+      if (next < roots.size() && IsBlock(nodes_[i].kind) && own_chars_[i] >= kStrayProse &&
+          own_links_[i] == 0 && sums_.links[i] == 0) {
+        out.push_back(i);
+        i = nodes_[i].end;
+        continue;
+      }
+      ++i;
+    }
+    return out;
+  }
+
   // The chosen element and those of its siblings that carry article text too.
   std::vector<uint32_t> WithSiblings(uint32_t top) const {
     const uint32_t parent = nodes_[top].parent;
@@ -585,6 +611,7 @@ class Extractor {
   static constexpr uint32_t kParagraphChars = 40;
   static constexpr uint32_t kShortChars = 150;
   static constexpr uint32_t kTooLittle = 60;
+  static constexpr uint32_t kStrayProse = 80;
   static constexpr uint32_t kWrapperChars = 400;
 
   const Tree& tree_;

@@ -16,23 +16,29 @@
 //     caption, ... make an element frame unless content words (article, content, main, post,
 //     entry, story, body, text, ...) stand beside them, in which case, as with the weak words
 //     (meta, date, byline, header, footer, widget, ...), it is frame only when short or made
-//     mostly of links. An element whose text is mostly inside a content-marked element of 400
-//     characters or more, or that holds two thirds of the page's text, is a wrapper, never
-//     frame by its words.
+//     mostly of links. Within one class name a frame word outweighs a content word
+//     ("article-related"). An element whose text is mostly inside a content-marked element of
+//     400 characters or more, that holds two thirds of the page's text, or that holds most of
+//     the paragraphs of the page or of the article it is in, is a wrapper, never frame by its
+//     words. The elements around the page's largest article, main or articleBody element are
+//     never frame (a menu left unclosed nests the article inside it).
 //  3. The article is chosen by scores: every block with 40 or more characters of its own text
 //     gives points (more for commas and length, less for links) to its parent and, less and
 //     less, to four more ancestors; an ancestor's score starts from its kind and words and is
 //     scaled by its share of text outside links. The best scorer wins; an ancestor holding
 //     three of the five best wins over them; a parent scoring higher than its child wins. An
-//     enclosing article, main or itemprop="articleBody" element not much larger than the
-//     choice replaces it. Siblings that score close, or paragraphs of prose, join it (an
-//     article split over several containers). With no scoring block the body is the article.
+//     enclosing article, main or itemprop="articleBody" element with few links replaces the
+//     choice. Siblings that score close, or paragraphs of prose, join it (an article split
+//     over several containers), and so do blocks of plain prose (80 characters of their own,
+//     no link) anywhere before it ends: a lead or an intro set apart from the body. With no
+//     scoring block the body is the article.
 //     When the frame rules leave almost nothing, the choice is made again with only the sure
 //     frame gone (hidden and embedded elements, nav, frame roles, strong words alone).
 //  4. The article is written one line per block (paragraphs, headings, list items, quotes,
 //     table cells, pre lines, each br), blocks made mostly of links left out, and then short
-//     lines dropped that are dates or times, or that stand between two left-out blocks or
-//     last before one.
+//     lines dropped that are dates or times, or that stand between two left-out blocks, last
+//     before one, or before one as a caption (a few words, no sentence's end). Soft hyphens
+//     go from a page in code page 1251.
 #pragma once
 
 #include <string>
