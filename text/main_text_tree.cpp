@@ -169,20 +169,28 @@ uint8_t WordMarks(std::string_view value) {
   return marks;
 }
 
+// Calls `f` with each of the blank-separated names of a class or id value.
+template <typename F>
+void ForEachName(std::string_view value, F&& f) {
+  size_t at = 0;
+  while (at < value.size()) {
+    size_t end = value.find_first_of(" \t\n\r\f", at);
+    if (end == std::string_view::npos) end = value.size();
+    if (end > at) f(value.substr(at, end - at));
+    at = end + 1;
+  }
+}
+
 // The marks of a class or id value, name by name. Within one name a frame word outweighs a
 // content word: "article-related" or "post-author-box" name a part of the article that is
 // frame; a content word beside a frame word counts only from a name of its own.
 uint8_t NameMarks(std::string_view value) {
   uint8_t marks = 0;
-  size_t at = 0;
-  while (at < value.size()) {
-    size_t end = value.find_first_of(" \t\n\r\f", at);
-    if (end == std::string_view::npos) end = value.size();
-    uint8_t name = WordMarks(value.substr(at, end - at));
-    if ((name & kFrameWords) != 0) name &= static_cast<uint8_t>(~kContentWords);
-    marks |= name;
-    at = end + 1;
-  }
+  ForEachName(value, [&](std::string_view name) {
+    uint8_t name_marks = WordMarks(name);
+    if ((name_marks & kFrameWords) != 0) name_marks &= static_cast<uint8_t>(~kContentWords);
+    marks |= name_marks;
+  });
   return marks;
 }
 
@@ -192,6 +200,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
   }
   return true;
+}
+
+// True when the class list `value` holds the class `name` (in lower case) by itself.
+bool HasName(std::string_view value, std::string_view name) {
+  bool found = false;
+  ForEachName(value, [&](std::string_view each) { found |= EqualsNoCase(each, name); });
+  return found;
 }
 
 // True when a style attribute hides the element.
@@ -221,6 +236,7 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
         atts[i + 1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(atts[i + 1]);
     if (name == "class" || name == "id") {
       reading.marks |= NameMarks(value);
+      if (name == "class") reading.hidden |= HasName(value, "hidden");
     } else if (name == "hidden") {
       reading.hidden = true;
     } else if (name == "aria-hidden") {
