@@ -53,7 +53,7 @@ TEST(MainText, KeepsTheArticleAndDropsItsFrame) {
        kLine + kProse + kProse + kProse + "\r\n"},
       {"hidden elements",
        "<div hidden>hidden one</div><p aria-hidden=true>hidden two</p>"
-       "<p style=\"DISPLAY: none\">hidden three</p>" +
+       "<p style=\"DISPLAY: none\">hidden three</p><div class=\"box Hidden\">hidden four</div>" +
            p,
        kLine},
       {"link-dense blocks and a short line between them",
