@@ -115,9 +115,11 @@ constexpr std::string_view kFrameWordList[] = {
     "menu",    "modal",      "nav",      "newsletter", "offcanvas", "overlay",   "pagination",
     "pager",   "popular",    "popup",    "promo",      "rating",    "recommend", "related",
     "replies", "rss",        "share",    "sharing",    "sidebar",   "signup",    "skip",
-    "social",  "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",
+    "social",  "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",  "paywall",
+    "donat",   "survey",     "feedback", "lightbox",   "checkout",  "register",
 };
-constexpr std::string_view kFrameTokenList[] = {"ad", "ads", "tags", "tag", "sr"};
+constexpr std::string_view kFrameTokenList[] = {"ad",  "ads",  "tags", "tag",  "sr",
+                                                "bio", "form", "tools", "cart"};
 // Words that mark frame only where the element is short or made of links: an article's
 // header or meta line is frame, a container named after the page's header is not always.
 constexpr std::string_view kWeakFrameWordList[] = {
