@@ -518,7 +518,8 @@ class Extractor {
         const std::string_view text(out_.data() + line.begin, line.end - line.begin - 2);
         const bool last = k + 1 == lines_.size();
         const bool short_line = text.size() < kShortLine;
-        if (DateLike(text) || (short_line && line.skip_after && (line.skip_before || last || Caption(text)))) {
+        if (DateLike(text) ||
+            (short_line && line.skip_after && (line.skip_before || last || Caption(text)))) {
           continue;
         }
         std::memmove(out_.data() + write, out_.data() + line.begin, line.end - line.begin);

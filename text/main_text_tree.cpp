@@ -118,7 +118,7 @@ constexpr std::string_view kFrameWordList[] = {
     "social",  "sponsor",    "subscri",  "tagcloud",   "toolbar",   "trending",  "paywall",
     "donat",   "survey",     "feedback", "lightbox",   "checkout",  "register",
 };
-constexpr std::string_view kFrameTokenList[] = {"ad",  "ads",  "tags", "tag",  "sr",
+constexpr std::string_view kFrameTokenList[] = {"ad",  "ads",  "tags",  "tag", "sr",
                                                 "bio", "form", "tools", "cart"};
 // Words that mark frame only where the element is short or made of links: an article's
 // header or meta line is frame, a container named after the page's header is not always.

@@ -122,10 +122,10 @@ TEST_F(WorkerTest, MarkupHeadsTheResultWithTheUrlAndSelectiveUsesTemplates) {
 // The anchor normalisation reads "<aside" as an anchor and cuts up to the next "href=": the
 // links still come from the normalised page, the main text from the page as received.
 TEST_F(WorkerTest, MainTextReadsThePageAsReceived) {
-  SiteServer site("127.0.0.21",
-                  {{"/a.html", "<html><body><aside>Side</aside><article><p>\xCF\xF0\xEE\xE7\xE0 "
-                               "has more than enough words to count as prose.</p></article>"
-                               "<a href=\"/b.html\">b</a></body></html>"}});
+  SiteServer site("127.0.0.21", {{"/a.html",
+                                  "<html><body><aside>Side</aside><article><p>\xCF\xF0\xEE\xE7\xE0 "
+                                  "has more than enough words to count as prose.</p></article>"
+                                  "<a href=\"/b.html\">b</a></body></html>"}});
   host.options.ignore_whitelist = true;
   host.options.main_text = true;
   host.options.recode_pages = true;

@@ -59,8 +59,8 @@ TEST(MainText, KeepsTheArticleAndDropsItsFrame) {
       {"link-dense blocks and a short line between them",
        "<article>" + p + kLinks + "<p>Tags</p>" + kLinks + p + "</article>", kLine + kLine},
       {"plain prose before the article joins it, prose after it does not",
-       "<div><div><p>" + kProse + " " + kProse + "</p></div></div><article>" + p + p + p + p +
-           p + p + "</article><div><div><p>" + kProse + " " + kProse + "</p></div></div>",
+       "<div><div><p>" + kProse + " " + kProse + "</p></div></div><article>" + p + p + p + p + p +
+           p + "</article><div><div><p>" + kProse + " " + kProse + "</p></div></div>",
        kProse + " " + kLine + kLine + kLine + kLine + kLine + kLine + kLine},
       {"a caption before a link list, not a sentence",
        "<article>" + p + "<h3>See also:</h3>" + kLinks + p + "</article>", kLine + kLine},
