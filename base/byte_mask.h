@@ -46,6 +46,15 @@ template <class... Bytes>
 #endif
 }
 
+// The number of bits set in `bits`. The build targets plain x86-64, where the compiler's
+// popcount is a library call; these few shifts and adds cost less.
+[[nodiscard]] constexpr uint32_t CountBits(uint64_t bits) {
+  bits -= (bits >> 1) & 0x5555555555555555;
+  bits = (bits & 0x3333333333333333) + ((bits >> 2) & 0x3333333333333333);
+  bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0F;
+  return static_cast<uint32_t>((bits * 0x0101010101010101) >> 56);
+}
+
 // Calls `visit(i)` for every index i >= `from` of `text` whose byte is one of `wanted`, in
 // ascending order, until `visit` returns false. A block's places are found before any of them
 // is visited, so `visit` may overwrite bytes before the index it is given, never after.
