@@ -125,18 +125,15 @@ std::string LoadFile(const std::string& path) {
   if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
     throw CannotOpenFile(path, SystemReason(EISDIR));
   }
-  // Read straight into the string: a regular file in reads of its size, and one more that
-  // finds its end; a file that grows, or reports no size, in ever larger reads. The string
-  // grows by a block before each read, so the bytes that growing zeroes are still in the
-  // cache when the read overwrites them.
-  constexpr size_t kReadBlock = size_t{256} << 10;
+  // Read straight into the string: a regular file in one read of its size, and one more that
+  // finds its end; a file that grows, or reports no size, in ever larger reads.
   std::string bytes;
   bytes.reserve(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536);
   AskForLargePages(bytes.data(), bytes.capacity());
+  bytes.resize(bytes.capacity());
   size_t used = 0;
   for (;;) {
-    if (used == bytes.capacity()) bytes.reserve(bytes.capacity() * 2);
-    bytes.resize(std::min(bytes.capacity(), used + kReadBlock));
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
     const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;

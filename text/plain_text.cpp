@@ -178,7 +178,8 @@ inline void LoadChunk(LineChunk& chunk, const char* at, size_t size, const char*
   const __m128i tabs = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'));
   bytes = _mm_xor_si128(bytes, _mm_and_si128(tabs, _mm_set1_epi8('\t' ^ ' ')));
   _mm_store_si128(reinterpret_cast<__m128i*>(chunk.bytes), bytes);
-  chunk.spaces = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+  chunk.spaces =
+      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
   chunk.amps = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('&'))));
 #else
   std::memmove(chunk.bytes, at, 16);
