@@ -35,8 +35,7 @@ size_t FindText(std::string_view text, std::string_view what, size_t from) {
   const size_t last = what.size() - 1;
   size_t block = from;
   for (; block + last + 64 <= text.size(); block += 64) {
-    uint64_t starts =
-        ByteMask64(data + block, what[0]) & ByteMask64(data + block + last, what[last]);
+    uint64_t starts = PairMask64(data + block, what[0], what[last], last);
     for (; starts != 0; starts &= starts - 1) {
       const size_t at = block + static_cast<size_t>(__builtin_ctzll(starts));
       if (std::memcmp(data + at + 1, what.data() + 1, last - 1) == 0) return at;

@@ -1,7 +1,11 @@
 // Splitting and joining of text lines.
 #include "base/text_lines.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#include "base/byte_mask.h"
 
 namespace korvane {
 
@@ -35,19 +39,25 @@ std::string NormalizeLines(std::string_view text) {
 
 bool IsNormalized(std::string_view text) {
   if (text.empty()) return true;
-  if (!text.ends_with("\r\n") || std::memchr(text.data(), '\0', text.size()) != nullptr) {
-    return false;
+  if (!text.ends_with("\r\n")) return false;
+  // One pass over 64-byte blocks: no NUL, and the LFs are exactly the bytes after the CRs (a
+  // CR at a block's end carries into the next block; the text ends in LF).
+  const char* const data = text.data();
+  uint64_t carried = 0;
+  for (size_t block = 0; block < text.size(); block += 64) {
+    const size_t size = std::min<size_t>(64, text.size() - block);
+    const char* at = data + block;
+    char tail[64] = {};
+    if (size < 64) at = static_cast<const char*>(std::memcpy(tail, at, size));
+    const uint64_t used = size == 64 ? ~uint64_t{0} : (uint64_t{1} << size) - 1;
+    const uint64_t returns = ByteMask64(at, '\r') & used;
+    const uint64_t feeds = ByteMask64(at, '\n') & used;
+    if ((ByteMask64(at, '\0') & used) != 0 || feeds != (((returns << 1) | carried) & used)) {
+      return false;
+    }
+    carried = returns >> 63;
   }
-  size_t feeds = 0;
-  for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
-    ++feeds;
-  }
-  size_t returns = 0;
-  for (size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
-    if (text[at + 1] != '\n') return false;  // a CR never ends the text here
-    ++returns;
-  }
-  return returns == feeds;  // each LF follows one of the CRs
+  return true;
 }
 
 void NormalizeLinesInPlace(std::string& text) {

@@ -1,7 +1,13 @@
 // ExtractPlainText: header, scripts and tags removed, entities replaced, prose lines kept.
 #include "text/plain_text.h"
 
+#include <algorithm>
 #include <cstring>
+#include <span>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/byte_mask.h"
 #include "base/text_lines.h"
@@ -64,47 +70,72 @@ size_t RemoveScripts(std::string& buffer, size_t from) {
   return 0;
 }
 
+// Moves data[from, from + size) down to `to`, where every byte from `to` on that is not
+// moved has been read; the buffer holds `buffer_size` bytes. The text between two tags is
+// mostly short, and goes in 16-byte copies when they stay clear of the bytes still to move.
+inline void MoveDown(char* data, size_t buffer_size, size_t to, size_t from, size_t size) {
+  if (from - to < 16 || buffer_size - from < size + 16) {
+    std::memmove(data + to, data + from, size);
+    return;
+  }
+  for (size_t done = 0; done < size; done += 16) {
+    char bytes[16];
+    std::memcpy(bytes, data + from + done, 16);
+    std::memcpy(data + to + done, bytes, 16);
+  }
+}
+
 // Deletes the first "<" ... ">" span again and again, in place: the text is buffer[from..],
 // and what is kept is written to the front of the buffer. Deleting cannot make a new "<", so
 // the next first "<" always lies after the deleted span. The loop ends at a "<" with no ">"
 // after it, or at "<>"; the text from there on stays as it is.
-// Moves buffer[from, from + size) down to `to`. The text between two tags
-// is mostly short: it goes as one 16-byte copy when that stays clear of the bytes not yet read.
-inline void MoveDown(std::string& buffer, size_t to, size_t from, size_t size) {
-  if (size <= 16 && from - to >= 16 && buffer.size() - from >= 16) {
-    char bytes[16];
-    std::memcpy(bytes, buffer.data() + from, 16);
-    std::memcpy(buffer.data() + to, bytes, 16);
-    return;
-  }
-  std::memmove(buffer.data() + to, buffer.data() + from, size);
-}
-
 void RemoveTags(std::string& buffer, size_t from) {
+  // Held apart from `buffer`, since the byte writes could change them as far as the compiler
+  // knows.
   char* const data = buffer.data();
+  const size_t size = buffer.size();
   size_t kept = 0;    // data[0..kept) is the text before `pos` with its tags deleted
   size_t pos = from;  // the first byte not yet kept or deleted
   size_t open = kNone;
-  // The tags are found by their "<" and ">" bytes: outside a tag the next "<" opens one,
-  // inside it the next ">" closes it.
-  ForEachByteOf(
-      buffer, from,
-      [&](size_t at) {
-        if (open == kNone) {
-          if (data[at] == '<') open = at;
-          return true;
-        }
-        if (data[at] != '>') return true;
-        if (at == open + 1) return false;
-        MoveDown(buffer, kept, pos, open - pos);
-        kept += open - pos;
-        pos = at + 1;
-        open = kNone;
-        return true;
-      },
-      '<', '>');
-  std::memmove(data + kept, data + pos, buffer.size() - pos);
-  buffer.resize(kept + buffer.size() - pos);
+  // Outside a tag the next "<" opens one, inside it the next ">" closes it: in each 64-byte
+  // block the places of both bytes are found at once, and those before the last one used
+  // are cleared.
+  for (size_t block = from; block < size; block += 64) {
+    uint64_t opens;
+    uint64_t closes;
+    if (size - block >= 64) {
+      opens = ByteMask64(data + block, '<');
+      closes = ByteMask64(data + block, '>');
+    } else {
+      char tail[64] = {};
+      std::memcpy(tail, data + block, size - block);
+      opens = ByteMask64(tail, '<');
+      closes = ByteMask64(tail, '>');
+    }
+    for (;;) {
+      if (open == kNone) {
+        if (opens == 0) break;
+        const int bit = __builtin_ctzll(opens);
+        open = block + static_cast<size_t>(bit);
+        closes &= ~((uint64_t{2} << bit) - 1);
+        continue;
+      }
+      if (closes == 0) break;
+      const int bit = __builtin_ctzll(closes);
+      const size_t close = block + static_cast<size_t>(bit);
+      if (close == open + 1) {
+        block = size;
+        break;
+      }
+      MoveDown(data, size, kept, pos, open - pos);
+      kept += open - pos;
+      pos = close + 1;
+      open = kNone;
+      opens &= ~((uint64_t{2} << bit) - 1);
+    }
+  }
+  std::memmove(data + kept, data + pos, size - pos);
+  buffer.resize(kept + size - pos);
 }
 
 struct Entity {
@@ -125,6 +156,41 @@ size_t MostProseBytes(size_t size) {
   return size + 2 * (size / (kMinOtherBytes + kMinSpaces) + 1);
 }
 
+// Up to 16 bytes of a line as the rewrite reads them, TABs already made spaces, with the
+// places of their spaces and '&' bytes. Room follows the bytes, so that a copy of 16 bytes
+// from any of them stays inside.
+struct LineChunk {
+  alignas(16) char bytes[32];
+  uint32_t spaces;
+  uint32_t amps;
+};
+
+// Loads the `size` (1 to 16) bytes at `at`, reading no byte at or after `buffer_end`.
+inline void LoadChunk(LineChunk& chunk, const char* at, size_t size, const char* buffer_end) {
+  const uint32_t limit = (uint32_t{1} << size) - 1;
+  if (buffer_end - at < 16) {
+    std::memset(chunk.bytes, 0, 16);
+    std::memcpy(chunk.bytes, at, size);
+    at = chunk.bytes;
+  }
+#if defined(__SSE2__)
+  __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  const __m128i tabs = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'));
+  bytes = _mm_xor_si128(bytes, _mm_and_si128(tabs, _mm_set1_epi8('\t' ^ ' ')));
+  _mm_store_si128(reinterpret_cast<__m128i*>(chunk.bytes), bytes);
+  chunk.spaces =
+      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+  chunk.amps = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('&'))));
+#else
+  std::memmove(chunk.bytes, at, 16);
+  for (char& c : std::span(chunk.bytes, 16)) c = c == '\t' ? ' ' : c;
+  chunk.spaces = ByteMask16(chunk.bytes, ' ');
+  chunk.amps = ByteMask16(chunk.bytes, '&');
+#endif
+  chunk.spaces &= limit;
+  chunk.amps &= limit;
+}
+
 // Replaces `text` by its prose lines, each followed by CR LF. The lines are split as the line
 // list splits them (at CR, LF or CR LF, nothing after a NUL byte), then rewritten: entities
 // and TABs become their characters and every space run one space. The lines are written to
@@ -133,6 +199,9 @@ size_t MostProseBytes(size_t size) {
 // would, the output moves to a buffer of its own.
 void KeepProseLines(std::string& text) {
   char* const data = text.data();
+  const char* const data_end = data + text.size();
+  // Room past the end of the output buffer of its own, for the 16-byte copies.
+  constexpr size_t kSpillRoom = 32;
   std::string spill;
   char* out_base = data;
   size_t out = 0;
@@ -141,14 +210,16 @@ void KeepProseLines(std::string& text) {
   const auto take_line = [&](size_t begin, size_t end, size_t next) {
     // A prose line has at least this many bytes before rewriting shortens it.
     if (end - begin < kMinOtherBytes + kMinSpaces) return;
-    char* w = out_base + out;
+    char* const line_out = out_base + out;
+    const bool in_place = out_base == data;
+    char* w = line_out;
     const char* r = data + begin;
     const char* const line_end = data + end;
     size_t spaces = 0;
     bool after_space = false;
     const auto rewrite_byte = [&] {
       char c = *r++;
-      if (c == '&') [[unlikely]] {
+      if (c == '&') {
         const std::string_view rest(r - 1, static_cast<size_t>(line_end - r + 1));
         for (const Entity& entity : kEntities) {
           if (rest.starts_with(entity.text)) {
@@ -158,7 +229,6 @@ void KeepProseLines(std::string& text) {
           }
         }
       }
-      // Without branches on the bytes of prose, where spaces come and go unpredictably.
       c = c == '\t' ? ' ' : c;
       const bool space = c == ' ';
       *w = c;
@@ -166,26 +236,41 @@ void KeepProseLines(std::string& text) {
       spaces += space && !after_space;
       after_space = space;
     };
-    while (line_end - r >= 16) {
-      // Sixteen bytes without TAB, "&" and a space run stay as they are.
-      const uint32_t spaces_at = ByteMask16(r, ' ');
-      if (ByteMask16(r, '\t', '&') == 0 && (spaces_at & (spaces_at << 1)) == 0 &&
-          !(after_space && (spaces_at & 1) != 0)) {
-        std::memmove(w, r, 16);
-        w += 16;
-        r += 16;
-        spaces += static_cast<size_t>(__builtin_popcount(spaces_at));
-        after_space = (spaces_at >> 15) != 0;
+    LineChunk chunk;
+    while (r < line_end) {
+      const auto size = static_cast<size_t>(std::min<ptrdiff_t>(16, line_end - r));
+      LoadChunk(chunk, r, size, data_end);
+      if (chunk.amps != 0) [[unlikely]] {
+        const char* const chunk_end = r + size;
+        while (r < chunk_end) rewrite_byte();
         continue;
       }
-      const char* const chunk_end = r + 16;
-      while (r < chunk_end) rewrite_byte();
+      // The second and later spaces of a run go; the bytes of the chunk are read by now, so a
+      // 16-byte copy to `w` overwrites no byte still to be read when `w` lies far enough
+      // behind (always, for a whole chunk copied as it is).
+      const uint32_t drop = chunk.spaces & ((chunk.spaces << 1) | uint32_t{after_space});
+      spaces += CountBits(chunk.spaces & ~drop);
+      after_space = ((chunk.spaces >> (size - 1)) & 1) != 0;
+      const bool roomy = !in_place || r - w >= 16;
+      r += size;
+      if (drop == 0) {
+        std::memcpy(w, chunk.bytes, roomy || size == 16 ? 16 : size);
+        w += size;
+        continue;
+      }
+      // Copies each run of kept bytes.
+      for (uint32_t kept = ~drop & ((uint32_t{1} << size) - 1); kept != 0;
+           kept &= kept + (kept & (0 - kept))) {
+        const auto from = static_cast<size_t>(__builtin_ctz(kept));
+        const auto count = static_cast<size_t>(__builtin_ctz(~(kept >> from)));
+        std::memcpy(w, chunk.bytes + from, roomy ? 16 : count);
+        w += count;
+      }
     }
-    while (r < line_end) rewrite_byte();
-    const size_t size = static_cast<size_t>(w - (out_base + out));
+    const size_t size = static_cast<size_t>(w - line_out);
     if (size - spaces < kMinOtherBytes || spaces < kMinSpaces) return;
     if (out_base == data && out + size + 2 > next) {
-      spill.resize(out + size + 2 + MostProseBytes(text.size() - next));
+      spill.resize(out + size + 2 + MostProseBytes(text.size() - next) + kSpillRoom);
       std::memcpy(spill.data(), data, out + size);
       out_base = spill.data();
     }

@@ -34,6 +34,20 @@ TEST(TextLines, SplitsAtEveryKindOfBreakAndStopsAtNul) {
   }
 }
 
+// The one-pass check against its definition, on texts that span several 64-byte blocks,
+// with CR LF pairs split across block edges, lone breaks and NUL bytes.
+TEST(TextLines, IsNormalizedWhenNormalizingChangesNothing) {
+  std::mt19937 random(3);
+  const std::string pieces[] = {"ab", "\r\n", "\r\n", "\r", "\n", "\0"s, "\n\r"};
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (size_t count = random() % 80; count > 0; --count) {
+      text += random() % 32 == 0 ? pieces[random() % std::size(pieces)] : pieces[random() % 3];
+    }
+    EXPECT_EQ(IsNormalized(text), NormalizeLines(text) == text) << testing::PrintToString(text);
+  }
+}
+
 TEST(TextLines, JoinEndsEveryLineWithCrLf) {
   EXPECT_EQ(JoinLines({}), "");
   EXPECT_EQ(JoinLines({""}), "\r\n");
