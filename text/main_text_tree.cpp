@@ -98,11 +98,24 @@ constexpr TagInfo kTags[] = {
     {"video", Kind::kOmitted, Action::kKeep},
 };
 
+// The entries of kTags by the first byte of their names: [begin, end).
+constexpr auto kTagsByFirstByte = [] {
+  std::array<std::pair<uint16_t, uint16_t>, 256> ranges{};
+  for (size_t k = 0; k < std::size(kTags); ++k) {
+    auto& range = ranges[static_cast<unsigned char>(kTags[k].name[0])];
+    if (range.second == 0) range.first = static_cast<uint16_t>(k);
+    range.second = static_cast<uint16_t>(k + 1);
+  }
+  return ranges;
+}();
+
 const TagInfo* FindTag(std::string_view name) {
-  const auto* it =
-      std::lower_bound(std::begin(kTags), std::end(kTags), name,
-                       [](const TagInfo& t, std::string_view n) { return t.name < n; });
-  return it != std::end(kTags) && it->name == name ? it : nullptr;
+  if (name.empty()) return nullptr;
+  const auto [begin, end] = kTagsByFirstByte[static_cast<unsigned char>(name[0])];
+  for (size_t k = begin; k < end; ++k) {
+    if (kTags[k].name == name) return &kTags[k];
+  }
+  return nullptr;
 }
 
 // Words of class and id values that mark page frame, and words that mark content. A word
@@ -181,8 +194,11 @@ class WordIndex {
     const size_t n = token.size();
     for (size_t p = 0; p < n; ++p) {
       const auto first = static_cast<unsigned char>(token[p]);
-      marks |= Check(Key(first), token, p);
-      if (p + 1 < n) marks |= Check(Key(first, static_cast<unsigned char>(token[p + 1])), token, p);
+      if (one_byte_words_) marks |= Check(Key(first), token, p);
+      if (p + 1 < n) {
+        const uint16_t key = Key(first, static_cast<unsigned char>(token[p + 1]));
+        if (ranges_[key].end != 0) marks |= Check(key, token, p);
+      }
     }
     return marks;
   }
@@ -220,6 +236,7 @@ class WordIndex {
     const uint16_t key =
         word.size() == 1 ? Key(first) : Key(first, static_cast<unsigned char>(word[1]));
     entries_.push_back(Entry{key, mark, match, word});
+    one_byte_words_ |= word.size() == 1;
   }
 
   uint8_t Check(uint16_t key, std::string_view token, size_t p) const {
@@ -239,6 +256,7 @@ class WordIndex {
   std::vector<Entry> entries_;
   std::array<Range, kKeys> ranges_{};
   uint8_t empty_marks_ = 0;
+  bool one_byte_words_ = false;
 };
 
 // The marks the words of one attribute value give, lower-cased on the way. A token longer
@@ -647,10 +665,32 @@ class QuietErrors {
   void* structured_context_;
 };
 
+// How many bytes of `text` are `byte`, eight at a time.
+size_t CountByte(std::string_view text, char byte) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  const uint64_t pattern = 0x0101010101010101 * static_cast<unsigned char>(byte);
+  size_t count = 0;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t eight = 0;
+    std::memcpy(&eight, text.data() + i, 8);
+    const uint64_t x = eight ^ pattern;  // a zero byte where `byte` was
+    // The high bit of each byte of x that is zero, then those bits summed by a multiply.
+    const uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+    count += static_cast<size_t>(((zero >> 7) * 0x0101010101010101) >> 56);
+  }
+  for (; i < text.size(); ++i) count += text[i] == byte;
+  return count;
+}
+
 }  // namespace
 
 Tree ParseTree(std::string_view document, PageBytes bytes) {
   Tree tree;
+  // About one node per '<' (elements and the text between them; end tags, scripts and comments
+  // make up for text runs), capped for a page made of '<'. Growing the tree by doubling would
+  // copy it and touch fresh memory several times over on a large page.
+  tree.nodes.reserve(std::min(CountByte(document, '<'), document.size() / 8) + 2);
   xmlCharEncodingHandler* handler = Handler(bytes);
   Builder builder(tree, bytes);
   if (!document.empty()) {
