@@ -665,32 +665,10 @@ class QuietErrors {
   void* structured_context_;
 };
 
-// How many bytes of `text` are `byte`, eight at a time.
-size_t CountByte(std::string_view text, char byte) {
-  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-  const uint64_t pattern = 0x0101010101010101 * static_cast<unsigned char>(byte);
-  size_t count = 0;
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t eight = 0;
-    std::memcpy(&eight, text.data() + i, 8);
-    const uint64_t x = eight ^ pattern;  // a zero byte where `byte` was
-    // The high bit of each byte of x that is zero, then those bits summed by a multiply.
-    const uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
-    count += static_cast<size_t>(((zero >> 7) * 0x0101010101010101) >> 56);
-  }
-  for (; i < text.size(); ++i) count += text[i] == byte;
-  return count;
-}
-
 }  // namespace
 
 Tree ParseTree(std::string_view document, PageBytes bytes) {
   Tree tree;
-  // About one node per '<' (elements and the text between them; end tags, scripts and comments
-  // make up for text runs), capped for a page made of '<'. Growing the tree by doubling would
-  // copy it and touch fresh memory several times over on a large page.
-  tree.nodes.reserve(std::min(CountByte(document, '<'), document.size() / 8) + 2);
   xmlCharEncodingHandler* handler = Handler(bytes);
   Builder builder(tree, bytes);
   if (!document.empty()) {
