@@ -98,11 +98,24 @@ constexpr TagInfo kTags[] = {
     {"video", Kind::kOmitted, Action::kKeep},
 };
 
+// The entries of kTags by the first byte of their names: [begin, end).
+constexpr auto kTagsByFirstByte = [] {
+  std::array<std::pair<uint16_t, uint16_t>, 256> ranges{};
+  for (size_t k = 0; k < std::size(kTags); ++k) {
+    auto& range = ranges[static_cast<unsigned char>(kTags[k].name[0])];
+    if (range.second == 0) range.first = static_cast<uint16_t>(k);
+    range.second = static_cast<uint16_t>(k + 1);
+  }
+  return ranges;
+}();
+
 const TagInfo* FindTag(std::string_view name) {
-  const auto* it =
-      std::lower_bound(std::begin(kTags), std::end(kTags), name,
-                       [](const TagInfo& t, std::string_view n) { return t.name < n; });
-  return it != std::end(kTags) && it->name == name ? it : nullptr;
+  if (name.empty()) return nullptr;
+  const auto [begin, end] = kTagsByFirstByte[static_cast<unsigned char>(name[0])];
+  for (size_t k = begin; k < end; ++k) {
+    if (kTags[k].name == name) return &kTags[k];
+  }
+  return nullptr;
 }
 
 // Words of class and id values that mark page frame, and words that mark content. A word
@@ -133,40 +146,138 @@ constexpr std::string_view kFrameRoles[] = {"banner", "complementary", "contenti
                                             "menu",   "menubar",       "navigation",  "search",
                                             "alert",  "toolbar",       "tablist"};
 
-bool IsWordByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
+// Every byte with A-Z lower-cased. Attribute words are ASCII: a locale's case mapping has no
+// say in them.
+constexpr std::array<char, 256> kLowerAscii = [] {
+  std::array<char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[c] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return table;
+}();
 
-// The marks the words of one attribute value give, lower-cased on the way.
+// A byte of a class or id word, lower-cased, or 0 for a byte that separates words.
+constexpr std::array<char, 256> kWordBytes = [] {
+  std::array<char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const char lower = kLowerAscii[c];
+    if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9')) table[c] = lower;
+  }
+  return table;
+}();
+
+// The word lists above as one index: each word filed under its first two bytes (a word of
+// one byte under that byte), with the mark it gives and how it must match a token. A token
+// is then read once, position by position, against the few words filed under its bytes. A
+// word with a byte no token holds (a capital, a hyphen) matches nothing and is not filed.
+class WordIndex {
+ public:
+  enum class Match : uint8_t { kWhole, kInside, kStart };
+
+  WordIndex() {
+    for (std::string_view w : kFrameTokenList) Add(w, kFrameWords, Match::kWhole);
+    for (std::string_view w : kFrameWordList) Add(w, kFrameWords, Match::kInside);
+    for (std::string_view w : kWeakFrameTokenList) Add(w, kWeakFrameWords, Match::kWhole);
+    for (std::string_view w : kWeakFrameWordList) Add(w, kWeakFrameWords, Match::kInside);
+    for (std::string_view w : kContentWordList) Add(w, kContentWords, Match::kStart);
+    // Filed by key, each key's words in a row.
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    for (size_t k = 0; k < entries_.size(); ++k) {
+      Range& range = ranges_[entries_[k].key];
+      if (range.end == 0) range.begin = static_cast<uint16_t>(k);
+      range.end = static_cast<uint16_t>(k + 1);
+    }
+  }
+
+  // The marks of one token (lower-cased word bytes).
+  uint8_t Marks(std::string_view token) const {
+    uint8_t marks = empty_marks_;
+    const size_t n = token.size();
+    for (size_t p = 0; p < n; ++p) {
+      const auto first = static_cast<unsigned char>(token[p]);
+      if (one_byte_words_) marks |= Check(Key(first), token, p);
+      if (p + 1 < n) {
+        const uint16_t key = Key(first, static_cast<unsigned char>(token[p + 1]));
+        if (ranges_[key].end != 0) marks |= Check(key, token, p);
+      }
+    }
+    return marks;
+  }
+
+ private:
+  struct Entry {
+    uint16_t key;
+    uint8_t mark;
+    Match match;
+    std::string_view word;
+  };
+  struct Range {
+    uint16_t begin = 0;
+    uint16_t end = 0;
+  };
+  // Word bytes numbered 0-35: a-z, then 0-9.
+  static constexpr size_t kSlots = 36;
+  static constexpr size_t kKeys = kSlots + kSlots * kSlots;
+  static uint16_t Slot(unsigned char c) { return c >= 'a' ? c - 'a' : c - '0' + 26; }
+  static uint16_t Key(unsigned char first) { return Slot(first); }
+  static uint16_t Key(unsigned char first, unsigned char second) {
+    return static_cast<uint16_t>(kSlots + Slot(first) * kSlots + Slot(second));
+  }
+
+  void Add(std::string_view word, uint8_t mark, Match match) {
+    if (word.empty()) {
+      // Inside and at the start of every token; whole only of an empty one, which is none.
+      if (match != Match::kWhole) empty_marks_ |= mark;
+      return;
+    }
+    for (const char c : word) {
+      if (kWordBytes[static_cast<unsigned char>(c)] != c) return;
+    }
+    const auto first = static_cast<unsigned char>(word[0]);
+    const uint16_t key =
+        word.size() == 1 ? Key(first) : Key(first, static_cast<unsigned char>(word[1]));
+    entries_.push_back(Entry{key, mark, match, word});
+    one_byte_words_ |= word.size() == 1;
+  }
+
+  uint8_t Check(uint16_t key, std::string_view token, size_t p) const {
+    const Range range = ranges_[key];
+    uint8_t marks = 0;
+    for (size_t k = range.begin; k < range.end; ++k) {
+      const Entry& e = entries_[k];
+      if (e.match != Match::kInside && p != 0) continue;
+      if (e.match == Match::kWhole && e.word.size() != token.size()) continue;
+      if (p + e.word.size() <= token.size() && token.compare(p, e.word.size(), e.word) == 0) {
+        marks |= e.mark;
+      }
+    }
+    return marks;
+  }
+
+  std::vector<Entry> entries_;
+  std::array<Range, kKeys> ranges_{};
+  uint8_t empty_marks_ = 0;
+  bool one_byte_words_ = false;
+};
+
+// The marks the words of one attribute value give, lower-cased on the way. A token longer
+// than 64 bytes is read by its first 64.
 uint8_t WordMarks(std::string_view value) {
+  static const WordIndex index;
   uint8_t marks = 0;
   std::array<char, 64> token{};
   size_t i = 0;
   while (i < value.size()) {
     size_t n = 0;
     for (; i < value.size(); ++i) {
-      const auto c = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(value[i])));
-      if (!IsWordByte(c)) break;
-      if (n < token.size()) token[n++] = static_cast<char>(c);
+      const char c = kWordBytes[static_cast<unsigned char>(value[i])];
+      if (c == 0) break;
+      if (n < token.size()) token[n++] = c;
     }
     ++i;
     if (n == 0) continue;
-    const std::string_view word(token.data(), n);
-    for (std::string_view w : kFrameTokenList) {
-      if (word == w) marks |= kFrameWords;
-    }
-    for (std::string_view w : kFrameWordList) {
-      if (word.find(w) != std::string_view::npos) marks |= kFrameWords;
-    }
-    for (std::string_view w : kWeakFrameTokenList) {
-      if (word == w) marks |= kWeakFrameWords;
-    }
-    for (std::string_view w : kWeakFrameWordList) {
-      if (word.find(w) != std::string_view::npos) marks |= kWeakFrameWords;
-    }
-    for (std::string_view w : kContentWordList) {
-      if (word.starts_with(w)) marks |= kContentWords;
-    }
+    marks |= index.Marks(std::string_view(token.data(), n));
   }
   return marks;
 }
@@ -199,7 +310,7 @@ uint8_t NameMarks(std::string_view value) {
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    if (kLowerAscii[static_cast<unsigned char>(a[i])] != b[i]) return false;
   }
   return true;
 }
@@ -211,17 +322,32 @@ bool HasName(std::string_view value, std::string_view name) {
   return found;
 }
 
-// True when a style attribute hides the element.
+bool IsStyleBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// True when `style`, its blanks left out and lower-cased, holds `declaration` (lower case,
+// no blanks) at `from`, a byte that is not blank.
+bool StyleHoldsAt(std::string_view style, size_t from, std::string_view declaration) {
+  size_t k = 0;
+  for (size_t i = from; i < style.size() && k < declaration.size(); ++i) {
+    if (IsStyleBlank(style[i])) continue;
+    if (kLowerAscii[static_cast<unsigned char>(style[i])] != declaration[k]) return false;
+    ++k;
+  }
+  return k == declaration.size();
+}
+
+// True when a style attribute hides the element: its text, blanks left out and lower-cased,
+// holds display:none or visibility:hidden.
 bool StyleHides(std::string_view style) {
-  std::string folded;
-  folded.reserve(style.size());
-  for (const char c : style) {
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
-      folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (size_t i = 0; i < style.size(); ++i) {
+    if (IsStyleBlank(style[i])) continue;
+    if (StyleHoldsAt(style, i, "display:none") || StyleHoldsAt(style, i, "visibility:hidden")) {
+      return true;
     }
   }
-  return folded.find("display:none") != std::string::npos ||
-         folded.find("visibility:hidden") != std::string::npos;
+  return false;
 }
 
 struct AttributeReading {
@@ -261,31 +387,66 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
   return reading;
 }
 
-// Decodes bytes of code page 1251, or of ISO-8859-1, into UTF-8 for the parser. Every byte
-// maps to one character (code page 1251's unassigned 0x98 to U+0098), so the way back is
-// exact.
+// The UTF-8 form of each byte 0x80-0xFF of code page 1251, or of ISO-8859-1. Every byte maps
+// to one character (code page 1251's unassigned 0x98 to U+0098), so the way back is exact.
+struct HighBytes {
+  struct Utf8 {
+    uint8_t size;
+    std::array<unsigned char, 3> bytes;
+  };
+  std::array<Utf8, 128> utf8;
+
+  explicit HighBytes(bool cp1251) : utf8() {
+    for (int c = 0x80; c < 0x100; ++c) {
+      const auto byte = static_cast<unsigned char>(c);
+      const char32_t cp = !cp1251 ? byte : byte == 0x98 ? 0x98 : Cp1251CodePoint(byte);
+      Utf8& u = utf8[c - 0x80];
+      if (cp < 0x80) {
+        u.size = 1;
+        u.bytes = {static_cast<unsigned char>(cp), 0, 0};
+      } else if (cp < 0x800) {
+        u.size = 2;
+        u.bytes = {static_cast<unsigned char>(0xC0 | (cp >> 6)),
+                   static_cast<unsigned char>(0x80 | (cp & 0x3F)), 0};
+      } else {
+        u.size = 3;
+        u.bytes = {static_cast<unsigned char>(0xE0 | (cp >> 12)),
+                   static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)),
+                   static_cast<unsigned char>(0x80 | (cp & 0x3F))};
+      }
+    }
+  }
+};
+
+// Decodes bytes of code page 1251, or of ISO-8859-1, into UTF-8 for the parser, as much as
+// fits: ASCII eight bytes at a time, the other bytes by the table.
 template <bool kCp1251>
 int DecodeSingleByte(unsigned char* out, int* out_size, const unsigned char* in, int* in_size) {
+  static const HighBytes high(kCp1251);
+  constexpr uint64_t kHighBits = 0x8080808080808080;
   int i = 0;
   int o = 0;
   const int in_end = *in_size;
   const int out_end = *out_size;
   while (i < in_end) {
+    if (i + 8 <= in_end && o + 8 <= out_end) {
+      uint64_t eight = 0;
+      std::memcpy(&eight, in + i, 8);
+      if ((eight & kHighBits) == 0) {
+        std::memcpy(out + o, &eight, 8);
+        i += 8;
+        o += 8;
+        continue;
+      }
+    }
     const unsigned char c = in[i];
-    char32_t cp = c;
-    if (kCp1251 && c >= 0x80) cp = c == 0x98 ? 0x98 : Cp1251CodePoint(c);
-    if (cp < 0x80) {
+    if (c < 0x80) {
       if (o + 1 > out_end) break;
-      out[o++] = static_cast<unsigned char>(cp);
-    } else if (cp < 0x800) {
-      if (o + 2 > out_end) break;
-      out[o++] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-      out[o++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+      out[o++] = c;
     } else {
-      if (o + 3 > out_end) break;
-      out[o++] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-      out[o++] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-      out[o++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+      const HighBytes::Utf8& u = high.utf8[c - 0x80];
+      if (o + u.size > out_end) break;
+      for (int k = 0; k < u.size; ++k) out[o++] = u.bytes[k];
     }
     ++i;
   }
@@ -438,13 +599,17 @@ class Builder {
     for (int i = 0; i < len;) {
       const unsigned char c = ch[i];
       if (c < 0x80) {
-        ++i;
         if (pre_ == 0 && IsSpace(c)) {
+          ++i;
           if (!space) text += ' ';
           space = true;
           continue;
         }
-        text += static_cast<char>(c);
+        // A run of ASCII kept as it is.
+        int j = i + 1;
+        while (j < len && ch[j] < 0x80 && (pre_ > 0 || !IsSpace(ch[j]))) ++j;
+        text.append(reinterpret_cast<const char*>(ch + i), static_cast<size_t>(j - i));
+        i = j;
         space = false;
         continue;
       }
