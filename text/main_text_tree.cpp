@@ -419,7 +419,8 @@ struct HighBytes {
 };
 
 // Decodes bytes of code page 1251, or of ISO-8859-1, into UTF-8 for the parser, as much as
-// fits: ASCII eight bytes at a time, the other bytes by the table.
+// fits: ASCII eight bytes at a time, the other bytes by the table. Every byte maps to one
+// character (code page 1251's unassigned 0x98 to U+0098), so the way back is exact.
 template <bool kCp1251>
 int DecodeSingleByte(unsigned char* out, int* out_size, const unsigned char* in, int* in_size) {
   static const HighBytes high(kCp1251);
@@ -455,20 +456,23 @@ int DecodeSingleByte(unsigned char* out, int* out_size, const unsigned char* in,
   return o;
 }
 
-xmlCharEncodingHandler* Handler(PageBytes bytes) {
-  static char cp1251_name[] = "windows-1251";
-  static char latin1_name[] = "ISO-8859-1";
-  static xmlCharEncodingHandler cp1251{};
-  static xmlCharEncodingHandler latin1{};
-  static std::once_flag once;
-  std::call_once(once, [] {
-    xmlInitParser();
-    cp1251.name = cp1251_name;
-    cp1251.input = DecodeSingleByte<true>;
-    latin1.name = latin1_name;
-    latin1.input = DecodeSingleByte<false>;
-  });
-  return bytes == PageBytes::kCp1251 ? &cp1251 : &latin1;
+// `document` in UTF-8, as the parser reads it, each byte one character of `bytes`' mapping.
+// The whole page is converted before the parse: libxml2 converts a page in memory only once,
+// into twice its size, and would lose the rest of a page whose characters need three bytes.
+template <bool kCp1251>
+std::string Utf8Document(std::string_view document) {
+  static const HighBytes high(kCp1251);
+  size_t size = document.size();
+  for (const char c : document) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) size += high.utf8[byte - 0x80].size - 1;
+  }
+  std::string utf8(size, '\0');
+  int in_size = static_cast<int>(document.size());
+  int out_size = static_cast<int>(size);
+  DecodeSingleByte<kCp1251>(reinterpret_cast<unsigned char*>(utf8.data()), &out_size,
+                            reinterpret_cast<const unsigned char*>(document.data()), &in_size);
+  return utf8;
 }
 
 // Appends the character `cp` in the page's character set.
@@ -706,8 +710,9 @@ class QuietErrors {
 }  // namespace
 
 Tree ParseTree(std::string_view document, PageBytes bytes) {
+  static std::once_flag once;
+  std::call_once(once, [] { xmlInitParser(); });
   Tree tree;
-  xmlCharEncodingHandler* handler = Handler(bytes);
   Builder builder(tree, bytes);
   if (!document.empty()) {
     const QuietErrors quiet;
@@ -727,21 +732,24 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
       std::memcpy(ctxt->sax, &sax, sizeof(sax));
       ctxt->userData = &builder;
       builder.Watch(ctxt, document.size());
+      // A declared charset must not switch the parser away from the bytes' own set.
       htmlCtxtUseOptions(ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                   HTML_PARSE_NONET | HTML_PARSE_COMPACT);
-      const int size = static_cast<int>(std::min<size_t>(document.size(), INT_MAX / 4));
-      xmlParserInputBufferPtr buffer =
-          xmlParserInputBufferCreateStatic(document.data(), size, XML_CHAR_ENCODING_NONE);
+                                   HTML_PARSE_NONET | HTML_PARSE_COMPACT | HTML_PARSE_IGNORE_ENC);
+      const std::string_view page = document.substr(0, INT_MAX / 4);
+      // libxml2 keeps a copy of its own, so ours goes at once.
+      xmlParserInputBufferPtr buffer = nullptr;
+      {
+        const std::string utf8 =
+            bytes == PageBytes::kCp1251 ? Utf8Document<true>(page) : Utf8Document<false>(page);
+        buffer = xmlParserInputBufferCreateMem(utf8.data(), static_cast<int>(utf8.size()),
+                                               XML_CHAR_ENCODING_NONE);
+      }
       xmlParserInputPtr input =
           buffer != nullptr ? xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
       if (input == nullptr) {
         if (buffer != nullptr) xmlFreeParserInputBuffer(buffer);
       } else if (inputPush(ctxt, input) >= 0) {
-        xmlSwitchToEncoding(ctxt, handler);
-        // A declared charset must not switch the parser away from the bytes' own set.
-        if (ctxt->input->encoding == nullptr) {
-          ctxt->input->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>(handler->name));
-        }
+        xmlSwitchEncoding(ctxt, XML_CHAR_ENCODING_UTF8);
         htmlParseDocument(ctxt);
       }
       if (ctxt->myDoc != nullptr) xmlFreeDoc(ctxt->myDoc);

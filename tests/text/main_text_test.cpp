@@ -114,6 +114,11 @@ TEST(MainText, EveryByteOfATextNodeMapsBackToItself) {
   folded.erase(0xA0 - 0x21, 1);
   folded.insert(0xA0 - 0x21, " ");
   EXPECT_EQ(ExtractMainText(page, PageBytes::kCp1251), folded + " &#20013; &#233;\r\n");
+  // Bytes that take three in UTF-8 (0x85 is an ellipsis) do not cut the page short.
+  const std::string dots(3000, '\x85');
+  EXPECT_EQ(
+      ExtractMainText("H: v\r\n\r\n<p>" + dots + "</p><p>" + kProse + "</p>", PageBytes::kCp1251),
+      dots + "\r\n" + kLine);
 }
 
 }  // namespace
