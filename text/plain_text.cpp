@@ -366,20 +366,23 @@ void KeepProseLines(std::string& text) {
     out_base[out++] = '\n';
   };
   // Lines as the line list splits them: at CR, LF or CR LF, and nothing after a NUL byte.
-  const void* nul = std::memchr(data, '\0', text.size());
-  const size_t end = nul == nullptr ? text.size() : static_cast<const char*>(nul) - data;
+  size_t end = text.size();
   size_t begin = 0;
   ForEachByteOf(
       std::string_view(data, end), 0,
       [&](size_t at) {
         if (at < begin) return true;  // the LF of a CR LF
+        if (data[at] == '\0') {
+          end = at;
+          return false;
+        }
         size_t next = at + 1;
         if (data[at] == '\r' && next < end && data[next] == '\n') ++next;
         take_line(begin, at, next);
         begin = next;
         return true;
       },
-      '\r', '\n');
+      '\r', '\n', '\0');
   if (begin < end) take_line(begin, end, end);
   if (out_base == data) {
     text.resize(out);
