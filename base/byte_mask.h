@@ -74,6 +74,27 @@ template <class... Bytes>
 #endif
 }
 
+// Whether PairMask64 would find a pair in either of the two blocks at `block` (which must have
+// 128 + distance readable bytes). A search tests its text 128 bytes at a time with this: one
+// branch for the stretch, and the eight tests of each block half overlap.
+[[nodiscard]] inline bool AnyPair128(const char* block, char first, char second, size_t distance) {
+#if defined(__SSE2__)
+  const __m128i firsts = _mm_set1_epi8(first);
+  const __m128i seconds = _mm_set1_epi8(second);
+  __m128i any = _mm_setzero_si128();
+  for (int i = 0; i < 8; ++i) {
+    const auto* at = reinterpret_cast<const __m128i*>(block + 16 * i);
+    const auto* later = reinterpret_cast<const __m128i*>(block + 16 * i + distance);
+    any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(at), firsts),
+                                          _mm_cmpeq_epi8(_mm_loadu_si128(later), seconds)));
+  }
+  return _mm_movemask_epi8(any) != 0;
+#else
+  return (PairMask64(block, first, second, distance) |
+          PairMask64(block + 64, first, second, distance)) != 0;
+#endif
+}
+
 // The number of bits set in `bits`. The build targets plain x86-64, where the compiler's
 // popcount is a library call; these few shifts and adds cost less.
 [[nodiscard]] constexpr uint32_t CountBits(uint64_t bits) {

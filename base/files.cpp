@@ -102,17 +102,47 @@ std::string SystemReason(int code) {
 
 namespace {
 
-// A large page buffer is touched, and its pages faulted in, by every pass over it; pages of
-// 2 MB make that a few faults instead of thousands. Only a hint: the kernel may decline.
-void AskForLargePages(char* data, size_t size) {
+// A large page buffer is touched, and its pages faulted in, by every pass over it. Pages of
+// 2 MB make that a few faults instead of thousands; the 4 KB pages at its two ends, outside
+// the 2 MB ones, are faulted in with one call rather than one fault each. Only hints: the
+// kernel may decline either.
+void PrepareLargeBuffer(char* data, size_t size) {
 #ifdef MADV_HUGEPAGE
   constexpr size_t kLargePage = size_t{2} << 20;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLargePage - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  const auto at = reinterpret_cast<uintptr_t>(data);
+  const auto begin = (at + kLargePage - 1) & ~(kLargePage - 1);
+  const auto end = (at + size) & ~(kLargePage - 1);
+  if (end <= begin) return;
+  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto first = (at + page - 1) & ~(page - 1);
+  const auto last = (at + size) & ~(page - 1);
+  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
 #else
   (void)data;
   (void)size;
+#endif
+}
+
+// Appends to `bytes` the up to `room` bytes that `fill(at, room)` writes at `at` and counts,
+// in a buffer prepared as a large one. Where the string can grow without zero-filling its new
+// bytes first, the room is left to `fill` as it is: that spares a pass over a large page.
+// `fill` must not throw.
+template <class Fill>
+void AppendFilled(std::string& bytes, size_t room, Fill fill) {
+  const size_t used = bytes.size();
+#if defined(__cpp_lib_string_resize_and_overwrite)
+  bytes.resize_and_overwrite(used + room, [&](char* data, size_t) {
+    PrepareLargeBuffer(data + used, room);
+    return used + fill(data + used, room);
+  });
+#else
+  bytes.reserve(used + room);
+  PrepareLargeBuffer(bytes.data() + used, room);
+  bytes.resize(used + room);
+  bytes.resize(used + fill(bytes.data() + used, room));
 #endif
 }
 
@@ -128,21 +158,27 @@ std::string LoadFile(const std::string& path) {
   // Read straight into the string: a regular file in one read of its size, and one more that
   // finds its end; a file that grows, or reports no size, in ever larger reads.
   std::string bytes;
-  bytes.reserve(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536);
-  AskForLargePages(bytes.data(), bytes.capacity());
-  bytes.resize(bytes.capacity());
-  size_t used = 0;
-  for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-    const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw CannotOpenFile(path, SystemReason(errno));
-    }
-    if (n == 0) break;
-    used += static_cast<size_t>(n);
+  size_t room = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536;
+  int error = 0;
+  bool at_end = false;
+  while (!at_end && error == 0) {
+    AppendFilled(bytes, room, [&](char* at, size_t size) {
+      size_t got = 0;
+      while (got < size) {
+        const ssize_t n = ::read(fd.get(), at + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+          error = n < 0 ? errno : 0;
+          at_end = true;
+          break;
+        }
+        got += static_cast<size_t>(n);
+      }
+      return got;
+    });
+    room = bytes.size();
   }
-  bytes.resize(used);
+  if (error != 0) throw CannotOpenFile(path, SystemReason(error));
   return bytes;
 }
 

@@ -34,12 +34,23 @@ size_t FindText(std::string_view text, std::string_view what, size_t from) {
   }
   const size_t last = what.size() - 1;
   size_t block = from;
-  for (; block + last + 64 <= text.size(); block += 64) {
-    uint64_t starts = PairMask64(data + block, what[0], what[last], last);
+  // The first match that starts in the 64 places at `at`, if any. Blocks are tested while
+  // they have the bytes their pairs need; the last few places go to the plain search.
+  const auto in_block = [&](size_t at) {
+    uint64_t starts = PairMask64(data + at, what[0], what[last], last);
     for (; starts != 0; starts &= starts - 1) {
-      const size_t at = block + static_cast<size_t>(__builtin_ctzll(starts));
-      if (std::memcmp(data + at + 1, what.data() + 1, last - 1) == 0) return at;
+      const size_t start = at + static_cast<size_t>(__builtin_ctzll(starts));
+      if (std::memcmp(data + start + 1, what.data() + 1, last - 1) == 0) return start;
     }
+    return std::string_view::npos;
+  };
+  for (; block + last + 128 <= text.size(); block += 128) {
+    if (!AnyPair128(data + block, what[0], what[last], last)) continue;
+    if (const size_t at = in_block(block); at != std::string_view::npos) return at;
+    if (const size_t at = in_block(block + 64); at != std::string_view::npos) return at;
+  }
+  for (; block + last + 64 <= text.size(); block += 64) {
+    if (const size_t at = in_block(block); at != std::string_view::npos) return at;
   }
   return text.find(what, block);
 }

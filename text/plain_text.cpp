@@ -27,29 +27,29 @@ constexpr size_t kMinOtherBytes = 11;
 constexpr size_t kMinSpaces = 4;
 
 // Deletes the first "<script" ... "</script>" span again and again, in place: the text is
-// text[from..], and what is kept is written to the front of the buffer. A deletion can join
-// the bytes on its two sides into a new "<script", which is then the first one; otherwise the
-// next first one lies after the deleted span. So the kept text is never searched again, only
-// the join. The loop ends at a "<script" that has no "</script>" after it or that "</script>"
-// follows at once; the text from there on stays as it is. Returns where the text now starts
-// in the buffer: at 0, or still at `from` when nothing was deleted.
-size_t RemoveScripts(std::string& buffer, size_t from) {
-  const std::string_view text = std::string_view(buffer).substr(from);
-  char* const data = buffer.data();
-  size_t kept = 0;  // data[0..kept) followed by text[pos..] is the text of the step-by-step loop
-  size_t pos = 0;
+// data[from, size), and what is kept is written from data[out] on, after the kept text of
+// earlier steps whose last bytes, data[window, out), a join can take part in (out <= from). A
+// deletion can join the bytes on its two sides into a new "<script", which is then the first
+// one; otherwise the next first one lies after the deleted span. So the kept text is never
+// searched again, only the join. The loop ends at a "<script" that has no "</script>" after
+// it or that "</script>" follows at once; the text from there on stays as it is. Returns the
+// end of what is kept.
+size_t RemoveScripts(char* data, size_t size, size_t out, size_t window, size_t from) {
+  const std::string_view text(data, size);
+  size_t kept = out;  // data[window, kept) followed by text[pos..] is the text of the loop
+  size_t pos = from;
   // The kept bytes are written no further on than text[pos], so the search never meets them.
   const auto keep = [&](size_t end) {
-    std::memmove(data + kept, text.data() + pos, end - pos);
+    std::memmove(data + kept, data + pos, end - pos);
     kept += end - pos;
   };
   for (;;) {
-    const size_t joined =
-        FindMarkerAcrossJoin(std::string_view(data, kept), text.substr(pos), kScriptOpen);
+    const size_t joined = FindMarkerAcrossJoin(std::string_view(data + window, kept - window),
+                                               text.substr(pos), kScriptOpen);
     size_t open = kNone;
     size_t open_end;
     if (joined != kNone) {
-      open_end = pos + kScriptOpen.size() - (kept - joined);
+      open_end = pos + kScriptOpen.size() - (kept - window - joined);
     } else {
       open = FindMarker(text, kScriptOpen, pos);
       if (open == kNone) break;
@@ -58,16 +58,14 @@ size_t RemoveScripts(std::string& buffer, size_t from) {
     const size_t close = FindMarker(text, kScriptClose, open_end);
     if (close == kNone || close == open_end) break;
     if (joined != kNone) {
-      kept = joined;
+      kept = window + joined;
     } else {
       keep(open);
     }
     pos = close + kScriptClose.size();
   }
-  if (pos == 0) return from;
-  keep(text.size());
-  buffer.resize(kept);
-  return 0;
+  keep(size);
+  return kept;
 }
 
 // Moves data[from, from + size) down to `to`, where every byte from `to` on that is not
@@ -85,57 +83,146 @@ inline void MoveDown(char* data, size_t buffer_size, size_t to, size_t from, siz
   }
 }
 
-// Deletes the first "<" ... ">" span again and again, in place: the text is buffer[from..],
-// and what is kept is written to the front of the buffer. Deleting cannot make a new "<", so
-// the next first "<" always lies after the deleted span. The loop ends at a "<" with no ">"
-// after it, or at "<>"; the text from there on stays as it is.
-void RemoveTags(std::string& buffer, size_t from) {
+// Deletes the "<script" ... "</script>" spans as RemoveScripts does, then the first "<" ...
+// ">" span again and again, in one pass over buffer[from..]; what is kept is written to the
+// front of the buffer. Deleting a tag cannot make a new "<", so the next first "<" always lies
+// after the deleted span; the tag loop ends at a "<" with no ">" after it, or at "<>", and the
+// text from there on stays as it is (its scripts deleted).
+//
+// The first "<script" of the script loop is a "<" that the pass reaches before any byte after
+// it, so the pass deletes each script when it meets its "<", and goes on after it. A script
+// can lie inside a tag, and its deletion can join the bytes before it, which the pass has read
+// already, into a new "<script": so before reading on, the pass keeps everything before the
+// script, a tag still open included, and a joined script takes back the bytes it starts with.
+// Those are the last kept bytes, as a joined "<script" holds no ">": no tag closed in them.
+void RemoveScriptsAndTags(std::string& buffer, size_t from) {
   // Held apart from `buffer`, since the byte writes could change them as far as the compiler
   // knows.
   char* const data = buffer.data();
   const size_t size = buffer.size();
-  size_t kept = 0;    // data[0..kept) is the text before `pos` with its tags deleted
-  size_t pos = from;  // the first byte not yet kept or deleted
-  size_t open = kNone;
+  const std::string_view text(data, size);
+  size_t kept = 0;           // data[0..kept) is the text before `pos` with its spans deleted
+  size_t pos = from;         // the first byte not yet kept or deleted
+  size_t open = kNone;       // the "<" of the open tag, when it lies at or after `pos`
+  size_t kept_open = kNone;  // the "<" of the open tag, when it has been kept (before `kept`)
+  size_t untagged = 0;       // data[untagged..kept) was kept after the last tag closed
+  bool scripts = true;       // the script loop has not ended
+  // Keeps data[pos, end); a tag open in it is then kept open.
+  const auto keep = [&](size_t end) {
+    MoveDown(data, size, kept, pos, end - pos);
+    if (open != kNone) kept_open = kept + (open - pos);
+    open = kNone;
+    kept += end - pos;
+    pos = end;
+  };
+  // At the "<script" at `at`: deletes the script and those its deletion joins, and returns
+  // true; false when the script loop ends here instead.
+  const auto delete_scripts = [&](size_t at) {
+    size_t open_end = at + kScriptOpen.size();
+    size_t close = FindMarker(text, kScriptClose, open_end);
+    if (close == kNone || close == open_end) {
+      scripts = false;
+      return false;
+    }
+    keep(at);
+    for (;;) {
+      pos = close + kScriptClose.size();
+      const std::string_view before(data + untagged, kept - untagged);
+      const size_t joined = FindMarkerAcrossJoin(before, text.substr(pos), kScriptOpen);
+      if (joined == kNone) return true;
+      open_end = pos + kScriptOpen.size() - (before.size() - joined);
+      close = FindMarker(text, kScriptClose, open_end);
+      if (close == kNone || close == open_end) {
+        scripts = false;
+        return true;
+      }
+      kept = untagged + joined;
+      // Its "<", the only one among the bytes taken back, may have opened the tag.
+      if (kept_open != kNone && kept_open >= kept) kept_open = kNone;
+    }
+  };
+  // At the ">" at `at`, which closes the open tag: deletes the tag, or returns false at "<>".
+  const auto close_tag = [&](size_t at) {
+    if (open != kNone) {
+      if (at == open + 1) return false;
+      MoveDown(data, size, kept, pos, open - pos);
+      kept += open - pos;
+      open = kNone;
+    } else {
+      if (kept_open + 1 == kept && at == pos) return false;
+      kept = kept_open;
+      kept_open = kNone;
+    }
+    pos = at + 1;
+    untagged = kept;
+    return true;
+  };
   // Outside a tag the next "<" opens one, inside it the next ">" closes it: in each 64-byte
   // block the places of both bytes are found at once, and those before the last one used
-  // are cleared.
-  for (size_t block = from; block < size; block += 64) {
+  // are cleared. The places of "<s" are the scripts to look at.
+  bool tags = true;  // the tag loop has not ended
+  for (size_t block = from; block < size && tags;) {
     uint64_t opens;
     uint64_t closes;
+    uint64_t starts;
     if (size - block >= 64) {
       opens = ByteMask64(data + block, '<');
       closes = ByteMask64(data + block, '>');
+      starts = (ByteMask64(data + block, 's') >> 1) | (uint64_t{data[block + 64] == 's'} << 63);
     } else {
-      char tail[64] = {};
+      char tail[65] = {};
       std::memcpy(tail, data + block, size - block);
       opens = ByteMask64(tail, '<');
       closes = ByteMask64(tail, '>');
+      starts = (ByteMask64(tail, 's') >> 1) | (uint64_t{tail[64] == 's'} << 63);
     }
+    starts = scripts ? starts & opens : 0;
+    size_t next_block = block + 64;
     for (;;) {
-      if (open == kNone) {
+      const bool inside = open != kNone || kept_open != kNone;
+      // The next "<" a script can start at: outside a tag the next "<", inside it one before
+      // the next ">".
+      const uint64_t script = starts == 0 ? 0
+                              : inside    ? starts & ((closes & (0 - closes)) - 1)
+                                          : starts & opens & (0 - opens);
+      if (script != 0) {
+        const int bit = __builtin_ctzll(script);
+        const size_t at = block + static_cast<size_t>(bit);
+        starts &= ~((uint64_t{2} << bit) - 1);
+        if (text.substr(at).starts_with(kScriptOpen) && delete_scripts(at)) {
+          next_block = pos;
+          break;
+        }
+        if (!scripts) starts = 0;
+        continue;
+      }
+      if (!inside) {
         if (opens == 0) break;
         const int bit = __builtin_ctzll(opens);
         open = block + static_cast<size_t>(bit);
         closes &= ~((uint64_t{2} << bit) - 1);
+        starts &= ~((uint64_t{2} << bit) - 1);
         continue;
       }
       if (closes == 0) break;
       const int bit = __builtin_ctzll(closes);
-      const size_t close = block + static_cast<size_t>(bit);
-      if (close == open + 1) {
-        block = size;
+      if (!close_tag(block + static_cast<size_t>(bit))) {
+        tags = false;
         break;
       }
-      MoveDown(data, size, kept, pos, open - pos);
-      kept += open - pos;
-      pos = close + 1;
-      open = kNone;
       opens &= ~((uint64_t{2} << bit) - 1);
+      starts &= ~((uint64_t{2} << bit) - 1);
     }
+    block = next_block;
   }
-  std::memmove(data + kept, data + pos, size - pos);
-  buffer.resize(kept + size - pos);
+  // The rest stays as it is: a tag never closed, or all after "<>", with its scripts deleted.
+  if (!tags && scripts) {
+    kept = RemoveScripts(data, size, kept, untagged, pos);
+  } else {
+    std::memmove(data + kept, data + pos, size - pos);
+    kept += size - pos;
+  }
+  buffer.resize(kept);
 }
 
 struct Entity {
@@ -279,20 +366,23 @@ void KeepProseLines(std::string& text) {
     out_base[out++] = '\n';
   };
   // Lines as the line list splits them: at CR, LF or CR LF, and nothing after a NUL byte.
-  const void* nul = std::memchr(data, '\0', text.size());
-  const size_t end = nul == nullptr ? text.size() : static_cast<const char*>(nul) - data;
+  size_t end = text.size();
   size_t begin = 0;
   ForEachByteOf(
       std::string_view(data, end), 0,
       [&](size_t at) {
         if (at < begin) return true;  // the LF of a CR LF
+        if (data[at] == '\0') {
+          end = at;
+          return false;
+        }
         size_t next = at + 1;
         if (data[at] == '\r' && next < end && data[next] == '\n') ++next;
         take_line(begin, at, next);
         begin = next;
         return true;
       },
-      '\r', '\n');
+      '\r', '\n', '\0');
   if (begin < end) take_line(begin, end, end);
   if (out_base == data) {
     text.resize(out);
@@ -313,8 +403,7 @@ std::string ExtractPlainText(std::string_view page) {
 void ExtractPlainTextInPlace(std::string& page) {
   // Deleting up to the first CR of the separator leaves the text starting with LF CR LF.
   const size_t header_end = FindMarker(page, kHeaderEnd);
-  const size_t from = RemoveScripts(page, header_end == kNone ? 0 : header_end + 1);
-  RemoveTags(page, from);
+  RemoveScriptsAndTags(page, header_end == kNone ? 0 : header_end + 1);
   KeepProseLines(page);
 }
 

@@ -1,8 +1,11 @@
 // Whole-file load and atomic save.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -22,6 +25,31 @@ TEST(Files, SaveReplacesWholeAndLeavesNoTemporaryBehind) {
   int entries = 0;
   for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 1);
+}
+
+// A file large enough for the large-page buffer, and a pipe, which reports no size and so is
+// read in ever larger pieces.
+TEST(Files, LoadReadsLargeFilesAndPipesWhole) {
+  TempDir dir;
+  std::string bytes(5 << 20, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4093);
+  SaveFileAtomic(dir.File("large.bin"), bytes);
+  EXPECT_EQ(LoadFile(dir.File("large.bin")), bytes);
+
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::thread writer([&] {
+    const int fd = ::open(pipe.c_str(), O_WRONLY);
+    for (size_t at = 0; at < 300000;) {
+      const ssize_t n = ::write(fd, &bytes[at], 4000);
+      if (n <= 0) break;
+      at += static_cast<size_t>(n);
+    }
+    ::close(fd);
+  });
+  const std::string read = LoadFile(pipe);
+  writer.join();
+  EXPECT_EQ(read, bytes.substr(0, 300000));
 }
 
 TEST(Files, PiecewiseSaveWritesEveryPieceInOrder) {
