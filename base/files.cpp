@@ -127,23 +127,14 @@ void PrepareLargeBuffer(char* data, size_t size) {
 }
 
 // Appends to `bytes` the up to `room` bytes that `fill(at, room)` writes at `at` and counts,
-// in a buffer prepared as a large one. Where the string can grow without zero-filling its new
-// bytes first, the room is left to `fill` as it is: that spares a pass over a large page.
-// `fill` must not throw.
+// in a buffer prepared as a large one.
 template <class Fill>
 void AppendFilled(std::string& bytes, size_t room, Fill fill) {
   const size_t used = bytes.size();
-#if defined(__cpp_lib_string_resize_and_overwrite)
-  bytes.resize_and_overwrite(used + room, [&](char* data, size_t) {
-    PrepareLargeBuffer(data + used, room);
-    return used + fill(data + used, room);
-  });
-#else
   bytes.reserve(used + room);
   PrepareLargeBuffer(bytes.data() + used, room);
   bytes.resize(used + room);
   bytes.resize(used + fill(bytes.data() + used, room));
-#endif
 }
 
 }  // namespace
