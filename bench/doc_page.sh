@@ -6,6 +6,7 @@
 #
 # usage: bench/doc_page.sh OUT_FILE      (SIZE_MB=24 by default)
 # then:  /usr/bin/time -v build/cli/korvane-cli text OUT_FILE >/dev/null
+#   or:  bench/text_speed.py 41 OUT_FILE OLD_BUILD/cli/korvane-cli build/cli/korvane-cli
 set -euo pipefail
 
 out=${1:?usage: bench/doc_page.sh OUT_FILE}
