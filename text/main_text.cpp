@@ -325,7 +325,7 @@ class Extractor {
       return {0};
     }
     top = ClimbToCommonAncestor(top);
-    // A strong hint that encloses the choice, and is not much larger, takes its place.
+    // A strong hint that encloses the choice, and is made of few links, takes its place.
     for (uint32_t a = top; a != 0; a = nodes_[a].parent) {
       if (IsHint(nodes_[a]) && LinkDensity(a) < 0.3F) {
         top = a;
@@ -370,8 +370,9 @@ class Extractor {
     return top;
   }
 
-  // The roots, and in document order with them the paragraphs of plain prose elsewhere on
-  // the page: long, without links, outside frame.
+  // The roots, and in document order with them the blocks of plain prose outside them that
+  // come before the last root ends (a lead set apart from the body): long, without links,
+  // outside frame. Prose after the article is most often its comments.
   std::vector<uint32_t> WithStrayProse(const std::vector<uint32_t>& roots) const {
     std::vector<uint32_t> out;
     size_t next = 0;
