@@ -208,8 +208,10 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RefreshWorkTime);
   Sync(&WorkerHost::ShowState);
 
+  // Decided once: the options may change while the page is worked on.
+  const bool text_from_received = TextReadsReceivedPage(options);
   std::string received;
-  if (TextReadsReceivedPage(options)) received = page;
+  if (text_from_received) received = page;
   if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 
   const auto blacklist = options.blacklist.Get();
@@ -247,7 +249,7 @@ void TmyThread::RunCrawlPipeline() {
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
-        if (TextReadsReceivedPage(options)) {
+        if (text_from_received) {
           if (options.recode_pages.load()) RecodePageInPlace(received);
           page = std::move(received);
         }
