@@ -1,8 +1,17 @@
 # For the crawl benchmarks (sourced, not run): nginx serving a folder on port 80 of one
 # loopback address, started and stopped by its PID, and the reading of /usr/bin/time.
-# Expects $work (a scratch folder of the caller's) to exist; sets $server_pid.
+# Expects $work (a scratch folder of the caller's, or one bench_scratch makes) to exist; sets
+# $server_pid.
 
 server_pid=""
+
+# bench_scratch NAME: makes the scratch folder $work (korvane-NAME-XXXXXX under $TMPDIR) and
+# arranges that the server stops and the folder goes when the script ends or is interrupted.
+bench_scratch() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-$1-XXXXXX")
+  trap 'stop_server; rm -rf "$work"' EXIT
+  trap 'exit 130' INT TERM
+}
 
 # start_server ADDRESS ROOT LIMIT_SECONDS [HTTP_EXTRA]: nginx on ADDRESS:80 serving ROOT,
 # logging one line per request to $work/access.log (emptied first) as

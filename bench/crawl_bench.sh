@@ -44,15 +44,9 @@ if [ ! -x /usr/bin/time ]; then
   exit 2
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-crawl-bench-XXXXXX")
 # shellcheck source=bench/bench_server.sh
 . "$(dirname "$0")/bench_server.sh"
-cleanup() {
-  stop_server
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+bench_scratch crawl-bench
 
 if timeout 1 bash -c "exec 3<>/dev/tcp/$address/$port" 2>/dev/null; then
   echo "something already listens on $address:$port" >&2

@@ -31,15 +31,9 @@ if [ ! -x "$cli" ]; then
   exit 2
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-dedupe-bench-XXXXXX")
 # shellcheck source=bench/bench_server.sh
 . "$(dirname "$0")/bench_server.sh"
-cleanup() {
-  stop_server
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+bench_scratch dedupe-bench
 
 mkdir -p "$work/site"/{a,print,dated,views,ad,tpl,follow}
 awk -v groups="$groups" -v root="$work/site" '

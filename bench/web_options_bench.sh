@@ -42,15 +42,9 @@ for tool in "$cli" "$build/tests/korvane-fixture-site" "$build/bench/korvane-bus
   fi
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/korvane-web-bench-XXXXXX")
 # shellcheck source=bench/bench_server.sh
 . "$(dirname "$0")/bench_server.sh"
-cleanup() {
-  stop_server
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+bench_scratch web-bench
 
 # nginx on $address:80 serving $work/site (bench_server.sh); with gzip on when $1 is "gzip".
 start_nginx() {
