@@ -30,6 +30,10 @@ KorvaneError CannotCreateFile(std::string_view path, std::string_view reason) {
   return FileError("create", path, reason);
 }
 
+KorvaneError CannotLoadLibrary(std::string_view soname, std::string_view reason) {
+  return KorvaneError("Cannot load library \"", soname, "\". " + std::string(reason));
+}
+
 KorvaneError NotAnInteger(std::string_view text) {
   return KorvaneError("'" + std::string(text) + "' is not a valid integer value");
 }

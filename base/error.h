@@ -33,6 +33,8 @@ class KorvaneError : public std::runtime_error {
 [[nodiscard]] KorvaneError CannotOpenFile(std::string_view path, std::string_view reason);
 // `Cannot create file "<path>". <reason>`
 [[nodiscard]] KorvaneError CannotCreateFile(std::string_view path, std::string_view reason);
+// `Cannot load library "<soname>". <reason>`
+[[nodiscard]] KorvaneError CannotLoadLibrary(std::string_view soname, std::string_view reason);
 // `'<text>' is not a valid integer value`
 [[nodiscard]] KorvaneError NotAnInteger(std::string_view text);
 // `I/O error <code>`, with the system's error number: the folder tools' input/output failures.

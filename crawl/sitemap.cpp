@@ -1,14 +1,12 @@
 // Sitemaps over libxml2's streaming reader and the inflater.
 #include "crawl/sitemap.h"
 
-#include <libxml/parser.h>
-#include <libxml/xmlreader.h>
-
 #include <deque>
 #include <limits>
 #include <set>
 #include <utility>
 
+#include "base/lazy_libraries.h"
 #include "crawl/http_answer.h"
 #include "crawl/inflate.h"
 
@@ -24,7 +22,7 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::string_view Name(xmlTextReaderPtr reader) {
-  const xmlChar* name = xmlTextReaderConstLocalName(reader);
+  const xmlChar* name = Xml().xmlTextReaderConstLocalName(reader);
   return name == nullptr ? std::string_view() : reinterpret_cast<const char*>(name);
 }
 
@@ -39,29 +37,25 @@ bool Is2xx(std::string_view answer) {
 }  // namespace
 
 SitemapFile ReadSitemapXml(std::string_view xml, size_t most) {
-  static const bool initialised = [] {
-    xmlInitParser();
-    return true;
-  }();
-  static_cast<void>(initialised);
+  const XmlLibrary& api = Xml();
   SitemapFile file;
   if (xml.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return file;
-  const std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> reader(
-      xmlReaderForMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
-                         kReaderOptions),
-      &xmlFreeTextReader);
+  const std::unique_ptr<xmlTextReader, decltype(XmlLibrary::xmlFreeTextReader)> reader(
+      api.xmlReaderForMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
+                             kReaderOptions),
+      api.xmlFreeTextReader);
   if (!reader) return file;
-  xmlTextReaderSetStructuredErrorHandler(reader.get(), &IgnoreError, nullptr);
+  api.xmlTextReaderSetStructuredErrorHandler(reader.get(), &IgnoreError, nullptr);
 
   std::string_view entry;  // "url" or "sitemap": the element a <loc> belongs to
   bool in_entry = false;
   std::optional<std::string> loc;  // the text of the <loc> being read
-  while (xmlTextReaderRead(reader.get()) == 1) {
-    const int type = xmlTextReaderNodeType(reader.get());
-    const int depth = xmlTextReaderDepth(reader.get());
+  while (api.xmlTextReaderRead(reader.get()) == 1) {
+    const int type = api.xmlTextReaderNodeType(reader.get());
+    const int depth = api.xmlTextReaderDepth(reader.get());
     if (type == XML_READER_TYPE_ELEMENT) {
       const std::string_view name = Name(reader.get());
-      const bool empty = xmlTextReaderIsEmptyElement(reader.get()) == 1;
+      const bool empty = api.xmlTextReaderIsEmptyElement(reader.get()) == 1;
       if (depth == 0) {
         if (name == "urlset") {
           file.kind = SitemapFile::Kind::kUrls;
@@ -82,7 +76,7 @@ SitemapFile ReadSitemapXml(std::string_view xml, size_t most) {
                (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
                 type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE ||
                 type == XML_READER_TYPE_WHITESPACE)) {
-      const xmlChar* value = xmlTextReaderConstValue(reader.get());
+      const xmlChar* value = api.xmlTextReaderConstValue(reader.get());
       if (value != nullptr) loc->append(reinterpret_cast<const char*>(value));
     } else if (type == XML_READER_TYPE_END_ELEMENT) {
       if (depth == 2 && loc) {

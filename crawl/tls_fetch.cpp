@@ -2,9 +2,6 @@
 #include "crawl/tls_fetch.h"
 
 #include <arpa/inet.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
@@ -17,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+#include "base/lazy_libraries.h"
 #include "crawl/inflate.h"
 #include "crawl/socket_io.h"
 
@@ -36,6 +34,11 @@ constexpr size_t kMostTunnelAnswer = 16 * 1024;
 // The client context of every TLS exchange, and the session of each server it has talked
 // to, by verification mode, name and port: a session made without verification must never
 // let a verified exchange skip its check.
+// The OpenSSL functions; called only once TalkTls has found them loaded.
+const TlsLibrary& Ssl() {
+  return *Tls();
+}
+
 class TlsClient {
  public:
   // Made once, by the first exchange (thread-safe), and never destroyed: workers may still
@@ -51,34 +54,34 @@ class TlsClient {
   void Resume(SSL* ssl, const std::string& key) {
     std::lock_guard lock(mutex_);
     const auto found = sessions_.find(key);
-    if (found != sessions_.end()) SSL_set_session(ssl, found->second.get());
+    if (found != sessions_.end()) Ssl().SSL_set_session(ssl, found->second.get());
   }
 
  private:
-  using Session = std::unique_ptr<SSL_SESSION, decltype(&SSL_SESSION_free)>;
+  using Session = std::unique_ptr<SSL_SESSION, decltype(TlsLibrary::SSL_SESSION_free)>;
 
-  TlsClient() : context_(SSL_CTX_new(TLS_client_method())) {
+  TlsClient() : context_(Ssl().SSL_CTX_new(Ssl().TLS_client_method())) {
     if (context_ == nullptr) return;
-    SSL_CTX_set_default_verify_paths(context_);
-    SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+    Ssl().SSL_CTX_set_default_verify_paths(context_);
+    Ssl().SSL_CTX_ctrl(context_, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr);
     // A server that closes without close_notify ends the answer like a plain close.
-    SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    Ssl().SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF);
     // Sessions go to the new-session callback (TLS 1.3 sends them after the handshake);
     // the context's own store is keyed by session id, which a client cannot look up.
-    SSL_CTX_set_session_cache_mode(context_,
-                                   SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
-    SSL_CTX_sess_set_new_cb(context_, &TlsClient::OnNewSession);
+    Ssl().SSL_CTX_ctrl(context_, SSL_CTRL_SET_SESS_CACHE_MODE,
+                       SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE, nullptr);
+    Ssl().SSL_CTX_sess_set_new_cb(context_, &TlsClient::OnNewSession);
   }
 
   static int OnNewSession(SSL* ssl, SSL_SESSION* session) {
-    const auto* key = static_cast<const std::string*>(SSL_get_app_data(ssl));
+    const auto* key = static_cast<const std::string*>(Ssl().SSL_get_ex_data(ssl, 0));
     if (key == nullptr) return 0;
     TlsClient& client = Get();
     std::lock_guard lock(client.mutex_);
     if (client.sessions_.size() >= kMostSessions && !client.sessions_.contains(*key)) {
       client.sessions_.clear();
     }
-    client.sessions_.insert_or_assign(*key, Session(session, &SSL_SESSION_free));
+    client.sessions_.insert_or_assign(*key, Session(session, Ssl().SSL_SESSION_free));
     return 1;  // the session's reference is now ours
   }
 
@@ -114,12 +117,12 @@ class SigpipeBlock {
 // How a read that failed for good ended: a close without close_notify (which the context
 // takes as an end) leaves no error on the queue; anything else broke the connection.
 FetchEnd ClosedOrReset() {
-  return ERR_peek_error() == 0 ? FetchEnd::kClosed : FetchEnd::kReset;
+  return Ssl().ERR_peek_error() == 0 ? FetchEnd::kClosed : FetchEnd::kReset;
 }
 
 // What an SSL call that did not complete waits for; 0 when it failed for good.
 short Wants(SSL* ssl, int result) {
-  switch (SSL_get_error(ssl, result)) {
+  switch (Ssl().SSL_get_error(ssl, result)) {
     case SSL_ERROR_WANT_READ:
       return POLLIN;
     case SSL_ERROR_WANT_WRITE:
@@ -139,21 +142,24 @@ bool IsDottedAddress(const std::string& name) {
 bool Prepare(SSL* ssl, const TlsPeer& peer) {
   const bool address = IsDottedAddress(peer.name);
   // Server name indication carries host names only, never an address.
-  if (!address && SSL_set_tlsext_host_name(ssl, peer.name.c_str()) != 1) return false;
+  if (!address && Ssl().SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                                 const_cast<char*>(peer.name.c_str())) != 1)
+    return false;
   if (!peer.verify) {
-    SSL_set_verify(ssl, SSL_VERIFY_NONE, nullptr);
+    Ssl().SSL_set_verify(ssl, SSL_VERIFY_NONE, nullptr);
     return true;
   }
-  SSL_set_verify(ssl, SSL_VERIFY_PEER, nullptr);
-  if (address) return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), peer.name.c_str()) == 1;
-  SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-  return SSL_set1_host(ssl, peer.name.c_str()) == 1;
+  Ssl().SSL_set_verify(ssl, SSL_VERIFY_PEER, nullptr);
+  if (address)
+    return Ssl().X509_VERIFY_PARAM_set1_ip_asc(Ssl().SSL_get0_param(ssl), peer.name.c_str()) == 1;
+  Ssl().SSL_set_hostflags(ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+  return Ssl().SSL_set1_host(ssl, peer.name.c_str()) == 1;
 }
 
 bool Handshake(SSL* ssl, int fd, Clock::time_point deadline, const FetchCancel* cancel) {
   for (;;) {
-    ERR_clear_error();
-    const int result = SSL_connect(ssl);
+    Ssl().ERR_clear_error();
+    const int result = Ssl().SSL_connect(ssl);
     if (result == 1) return true;
     const short events = Wants(ssl, result);
     if (events == 0 || detail::WaitFor(fd, events, deadline, cancel) != Wait::kReady) return false;
@@ -163,8 +169,8 @@ bool Handshake(SSL* ssl, int fd, Clock::time_point deadline, const FetchCancel* 
 void SendAll(SSL* ssl, int fd, std::string_view bytes, Clock::time_point deadline,
              const FetchCancel* cancel) {
   while (!bytes.empty()) {
-    ERR_clear_error();
-    const int sent = SSL_write(ssl, bytes.data(), static_cast<int>(bytes.size()));
+    Ssl().ERR_clear_error();
+    const int sent = Ssl().SSL_write(ssl, bytes.data(), static_cast<int>(bytes.size()));
     if (sent > 0) {
       bytes.remove_prefix(static_cast<size_t>(sent));
       continue;
@@ -197,17 +203,17 @@ int32_t Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const F
       break;
     }
     // Decrypted bytes may already wait inside the connection; poll only when it asks to.
-    if (wait != 0 && SSL_pending(ssl) == 0) {
+    if (wait != 0 && Ssl().SSL_pending(ssl) == 0) {
       const Wait waited = detail::WaitFor(fd, wait, deadline, cancel);
       if (waited != Wait::kReady) {
         end = detail::WaitEnd(waited, total_deadline);
         break;
       }
     }
-    ERR_clear_error();
-    const int count = SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()));
+    Ssl().ERR_clear_error();
+    const int count = Ssl().SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()));
     if (count <= 0) {
-      const int error = SSL_get_error(ssl, count);
+      const int error = Ssl().SSL_get_error(ssl, count);
       wait = Wants(ssl, count);
       // closed (with or without close_notify), alert, failed or reset
       if (wait == 0) {
@@ -231,14 +237,16 @@ int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view re
                 std::string& received, const FetchLimits& limits, Clock::time_point total_deadline,
                 const FetchCancel* cancel, FetchReport* report) {
   detail::Note(report, FetchEnd::kTlsRefused);
+  if (Tls() == nullptr) return kFetchNoTls;
   TlsClient& client = TlsClient::Get();
   if (client.context() == nullptr) return kFetchNoTls;
   // Before the connection, so that it outlives every callback that reads it.
   const std::string key =
       (peer.verify ? "verified " : "unverified ") + peer.name + ":" + std::to_string(peer.port);
-  const std::unique_ptr<SSL, decltype(&SSL_free)> ssl(SSL_new(client.context()), &SSL_free);
-  if (!ssl || SSL_set_fd(ssl.get(), fd) != 1 || !Prepare(ssl.get(), peer)) return kFetchNoTls;
-  SSL_set_app_data(ssl.get(), &key);
+  const std::unique_ptr<SSL, decltype(TlsLibrary::SSL_free)> ssl(Ssl().SSL_new(client.context()),
+                                                                 Ssl().SSL_free);
+  if (!ssl || Ssl().SSL_set_fd(ssl.get(), fd) != 1 || !Prepare(ssl.get(), peer)) return kFetchNoTls;
+  Ssl().SSL_set_ex_data(ssl.get(), 0, const_cast<std::string*>(&key));
   client.Resume(ssl.get(), key);
 
   const auto handshake_deadline =
@@ -253,9 +261,9 @@ int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view re
   // Freed without a shutdown, a connection's session counts as broken and is never resumed.
   // The quiet form sends nothing: an HTTP/1.0 server has usually closed already. A session
   // ended by a fatal alert stays unresumable, as OpenSSL marks it so itself.
-  SSL_set_quiet_shutdown(ssl.get(), 1);
-  SSL_shutdown(ssl.get());
-  SSL_set_app_data(ssl.get(), nullptr);
+  Ssl().SSL_set_quiet_shutdown(ssl.get(), 1);
+  Ssl().SSL_shutdown(ssl.get());
+  Ssl().SSL_set_ex_data(ssl.get(), 0, nullptr);
   return code;
 }
 

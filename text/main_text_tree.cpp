@@ -1,17 +1,13 @@
 // The main-text tree: libxml2's HTML parser driven through SAX callbacks into a compact tree.
 #include "text/main_text_tree.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/parserInternals.h>
-#include <libxml/xmlerror.h>
-
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
-#include <mutex>
 
 #include "base/cp1251.h"
+#include "base/lazy_libraries.h"
 
 namespace korvane::main_text {
 namespace {
@@ -644,7 +640,7 @@ class Builder {
 
  private:
   void Stop() {
-    if (ctxt_ != nullptr && !stopped_) xmlStopParser(ctxt_);
+    if (ctxt_ != nullptr && !stopped_) Xml().xmlStopParser(ctxt_);
     stopped_ = true;
   }
 
@@ -686,21 +682,23 @@ void OnParseError(void* ctx, xmlErrorPtr /*error*/) {
 class QuietErrors {
  public:
   QuietErrors()
-      : generic_(xmlGenericError),
-        generic_context_(xmlGenericErrorContext),
-        structured_(xmlStructuredError),
-        structured_context_(xmlStructuredErrorContext) {
-    xmlSetGenericErrorFunc(nullptr, OnMessage);
-    xmlSetStructuredErrorFunc(nullptr, OnError);
+      : xml_(Xml()),
+        generic_(*xml_.xmlGenericErrorOfThread()),
+        generic_context_(*xml_.xmlGenericErrorContextOfThread()),
+        structured_(*xml_.xmlStructuredErrorOfThread()),
+        structured_context_(*xml_.xmlStructuredErrorContextOfThread()) {
+    xml_.xmlSetGenericErrorFunc(nullptr, OnMessage);
+    xml_.xmlSetStructuredErrorFunc(nullptr, OnError);
   }
   ~QuietErrors() {
-    xmlSetGenericErrorFunc(generic_context_, generic_);
-    xmlSetStructuredErrorFunc(structured_context_, structured_);
+    xml_.xmlSetGenericErrorFunc(generic_context_, generic_);
+    xml_.xmlSetStructuredErrorFunc(structured_context_, structured_);
   }
   QuietErrors(const QuietErrors&) = delete;
   QuietErrors& operator=(const QuietErrors&) = delete;
 
  private:
+  const XmlLibrary& xml_;
   xmlGenericErrorFunc generic_;
   void* generic_context_;
   xmlStructuredErrorFunc structured_;
@@ -710,13 +708,12 @@ class QuietErrors {
 }  // namespace
 
 Tree ParseTree(std::string_view document, PageBytes bytes) {
-  static std::once_flag once;
-  std::call_once(once, [] { xmlInitParser(); });
+  const XmlLibrary& xml = Xml();
   Tree tree;
   Builder builder(tree, bytes);
   if (!document.empty()) {
     const QuietErrors quiet;
-    htmlParserCtxtPtr ctxt = htmlNewParserCtxt();
+    htmlParserCtxtPtr ctxt = xml.htmlNewParserCtxt();
     if (ctxt != nullptr) {
       xmlSAXHandler sax{};
       sax.startElement = OnStart;
@@ -733,27 +730,29 @@ Tree ParseTree(std::string_view document, PageBytes bytes) {
       ctxt->userData = &builder;
       builder.Watch(ctxt, document.size());
       // A declared charset must not switch the parser away from the bytes' own set.
-      htmlCtxtUseOptions(ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                                   HTML_PARSE_NONET | HTML_PARSE_COMPACT | HTML_PARSE_IGNORE_ENC);
+      xml.htmlCtxtUseOptions(ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                       HTML_PARSE_NONET | HTML_PARSE_COMPACT |
+                                       HTML_PARSE_IGNORE_ENC);
       const std::string_view page = document.substr(0, INT_MAX / 4);
       // libxml2 keeps a copy of its own, so ours goes at once.
       xmlParserInputBufferPtr buffer = nullptr;
       {
         const std::string utf8 =
             bytes == PageBytes::kCp1251 ? Utf8Document<true>(page) : Utf8Document<false>(page);
-        buffer = xmlParserInputBufferCreateMem(utf8.data(), static_cast<int>(utf8.size()),
-                                               XML_CHAR_ENCODING_NONE);
+        buffer = xml.xmlParserInputBufferCreateMem(utf8.data(), static_cast<int>(utf8.size()),
+                                                   XML_CHAR_ENCODING_NONE);
       }
-      xmlParserInputPtr input =
-          buffer != nullptr ? xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
+      xmlParserInputPtr input = buffer != nullptr
+                                    ? xml.xmlNewIOInputStream(ctxt, buffer, XML_CHAR_ENCODING_NONE)
+                                    : nullptr;
       if (input == nullptr) {
-        if (buffer != nullptr) xmlFreeParserInputBuffer(buffer);
-      } else if (inputPush(ctxt, input) >= 0) {
-        xmlSwitchEncoding(ctxt, XML_CHAR_ENCODING_UTF8);
-        htmlParseDocument(ctxt);
+        if (buffer != nullptr) xml.xmlFreeParserInputBuffer(buffer);
+      } else if (xml.inputPush(ctxt, input) >= 0) {
+        xml.xmlSwitchEncoding(ctxt, XML_CHAR_ENCODING_UTF8);
+        xml.htmlParseDocument(ctxt);
       }
-      if (ctxt->myDoc != nullptr) xmlFreeDoc(ctxt->myDoc);
-      htmlFreeParserCtxt(ctxt);
+      if (ctxt->myDoc != nullptr) xml.xmlFreeDoc(ctxt->myDoc);
+      xml.htmlFreeParserCtxt(ctxt);
     }
   }
   builder.Finish();

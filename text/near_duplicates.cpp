@@ -1,13 +1,13 @@
 // Fingerprints of texts and the index of saved texts.
 #include "text/near_duplicates.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <string>
+
+#include "base/lazy_libraries.h"
 
 namespace korvane {
 
@@ -114,9 +114,10 @@ std::vector<uint64_t> SortedSet(std::vector<uint64_t> shingles) {
 }
 
 std::array<uint64_t, 2> Sha256Prefix(std::string_view bytes) {
+  const DigestLibrary& digests = Digests();
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+  digests.EVP_Digest(bytes.data(), bytes.size(), digest, &length, digests.EVP_sha256(), nullptr);
   std::array<uint64_t, 2> prefix{};
   std::memcpy(prefix.data(), digest, sizeof prefix);
   return prefix;
