@@ -114,9 +114,27 @@ std::string Cp1251ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToCp1251(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) out += FromCodePoint(DecodeUtf8(utf8, i));
+  // Every sequence, and every byte that starts none, becomes one byte.
+  std::string out(utf8.size(), '\0');
+  char* to = out.data();
+  const char* from = utf8.data();
+  const size_t size = utf8.size();
+  for (size_t i = 0; i < size;) {
+    // Runs of ASCII stay as they are, copied eight bytes at a time.
+    uint64_t word = 0;
+    while (i + 8 <= size && (std::memcpy(&word, from + i, 8), (word & 0x8080808080808080) == 0)) {
+      std::memcpy(to, &word, 8);
+      to += 8;
+      i += 8;
+    }
+    if (i == size) break;
+    if (static_cast<unsigned char>(from[i]) < 0x80) {
+      *to++ = from[i++];
+    } else {
+      *to++ = FromCodePoint(DecodeUtf8(utf8, i));
+    }
+  }
+  out.resize(static_cast<size_t>(to - out.data()));
   return out;
 }
 

@@ -45,6 +45,32 @@ TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp1251("прокси: "), "\xEF\xF0\xEE\xEA\xF1\xE8: ");
 }
 
+TEST(Cp1251, ConversionOfMixedTextAgreesWithConvertingItsPiecesApart) {
+  // ASCII bytes end every sequence, so the text converts as its ASCII bytes and the runs
+  // between them, each converted alone: runs that never take the eight-byte ASCII path,
+  // which the whole text takes wherever it can.
+  std::mt19937 random(7);
+  const std::string pieces[] = {"a",    "bcdefghij", "\xD0\xBF", "\xE2\x80\x94", "\xF0\x9F\x98\x80",
+                                "\xC3", "\x80",      "\xFF",     "\xE2\x80",     " ",
+                                "\r\n"};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (size_t n = random() % 30; n > 0; --n) text += pieces[random() % std::size(pieces)];
+    std::string expected;
+    for (size_t at = 0; at < text.size();) {
+      size_t end = at;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) ++end;
+      if (end == at) {
+        expected += text[at++];
+      } else {
+        expected += Utf8ToCp1251(text.substr(at, end - at));
+        at = end;
+      }
+    }
+    ASSERT_EQ(Utf8ToCp1251(text), expected) << text;
+  }
+}
+
 TEST(Cp1251, FoldsLatinAndCyrillicCapitals) {
   EXPECT_EQ(CompareNoCase1251("ABC", "abc"), 0);
   EXPECT_EQ(CompareNoCase1251(Utf8ToCp1251("ПРИВЕТ Ёж Її Ґґ"), Utf8ToCp1251("привет ёж її ґґ")), 0);
