@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/large_pages.h"
 #include "base/unique_fd.h"
 
 namespace korvane {
@@ -107,22 +108,13 @@ namespace {
 // the 2 MB ones, are faulted in with one call rather than one fault each. Only hints: the
 // kernel may decline either.
 void PrepareLargeBuffer(char* data, size_t size) {
-#ifdef MADV_HUGEPAGE
-  constexpr size_t kLargePage = size_t{2} << 20;
-  const auto at = reinterpret_cast<uintptr_t>(data);
-  const auto begin = (at + kLargePage - 1) & ~(kLargePage - 1);
-  const auto end = (at + size) & ~(kLargePage - 1);
-  if (end <= begin) return;
-  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  AskLargePages(data, size);
 #ifdef MADV_POPULATE_WRITE
+  const auto at = reinterpret_cast<uintptr_t>(data);
   const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto first = (at + page - 1) & ~(page - 1);
   const auto last = (at + size) & ~(page - 1);
-  ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#endif
-#else
-  (void)data;
-  (void)size;
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
 #endif
 }
 
@@ -171,6 +163,32 @@ std::string LoadFile(const std::string& path) {
   }
   if (error != 0) throw CannotOpenFile(path, SystemReason(error));
   return bytes;
+}
+
+MappedFile::MappedFile(const std::string& path) {
+  {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      size_ = static_cast<size_t>(st.st_size);
+      // Mapped for reading with every page in place, then made writable: a page is copied
+      // at its first write only, where a writable mapping filled at once would copy them all.
+      void* mapping = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+      if (mapping != MAP_FAILED && ::mprotect(mapping, size_, PROT_READ | PROT_WRITE) == 0) {
+        mapping_ = mapping;
+        data_ = static_cast<char*>(mapping);
+        return;
+      }
+      if (mapping != MAP_FAILED) ::munmap(mapping, size_);
+    }
+  }
+  read_ = LoadFile(path);
+  data_ = read_.data();
+  size_ = read_.size();
+}
+
+MappedFile::~MappedFile() {
+  if (mapping_ != nullptr) ::munmap(mapping_, size_);
 }
 
 void SaveFileAtomic(const std::string& path, std::string_view bytes) {

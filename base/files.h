@@ -14,6 +14,28 @@ namespace korvane {
 // read, also when `path` is a folder.
 [[nodiscard]] std::string LoadFile(const std::string& path);
 
+// A file's bytes to work on in place without reading them into memory of the process's own:
+// a regular file is mapped privately, so its pages stay the file cache's until one is
+// written, and only a written page is copied; any other file (a pipe, an empty or special
+// file) is read whole with LoadFile. Raises as LoadFile does. The file must not shrink while
+// it is mapped.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path);
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  [[nodiscard]] char* data() { return data_; }
+  [[nodiscard]] size_t size() const { return size_; }
+
+ private:
+  void* mapping_ = nullptr;  // the mapping, when the file is mapped
+  std::string read_;         // the bytes, when it is read instead
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 // Replaces `path` with `bytes` so that a crash at any moment leaves either the old file or the
 // new one, never a part: the bytes go to a hidden temporary file beside it, which is then
 // renamed over `path`. Raises CannotCreateFile when the file cannot be written; a file whose

@@ -2,6 +2,7 @@
 #include "base/strings.h"
 
 #include <cstring>
+#include <vector>
 
 #include "base/byte_mask.h"
 
@@ -56,20 +57,52 @@ size_t FindText(std::string_view text, std::string_view what, size_t from) {
 }
 
 void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to) {
-  if (from.empty()) return;
-  // Every replacement is written no further on than the bytes it replaces, so writing never
-  // overtakes the search.
-  size_t kept = 0;
-  size_t pos = 0;
-  for (size_t at; (at = FindText(text, from, pos)) != std::string_view::npos;
-       pos = at + from.size()) {
-    std::memmove(text.data() + kept, text.data() + pos, at - pos);
-    kept += at - pos;
-    std::memcpy(text.data() + kept, to.data(), to.size());
-    kept += to.size();
+  text.resize(ReplaceAllIn(text.data(), text.size(), from, to, TextEnd::kStart).size());
+}
+
+std::string_view ReplaceAllIn(char* text, size_t size, std::string_view from, std::string_view to,
+                              TextEnd moving) {
+  const std::string_view all(text, size);
+  if (from.empty()) return all;
+  std::vector<size_t> hits;
+  for (size_t at = FindText(all, from); at != std::string_view::npos;
+       at = FindText(all, from, at + from.size())) {
+    hits.push_back(at);
   }
-  std::memmove(text.data() + kept, text.data() + pos, text.size() - pos);
-  text.resize(kept + text.size() - pos);
+  if (hits.empty()) return all;
+  // The text is the pieces around the hits: piece i lies before hit i, the last one after the
+  // last hit. One piece stays where it is, the first or the longest; those before it move
+  // right and those after it left, each next to the replacement that joins it to the rest.
+  const size_t count = hits.size();
+  const auto piece_begin = [&](size_t i) { return i == 0 ? 0 : hits[i - 1] + from.size(); };
+  const auto piece_end = [&](size_t i) { return i == count ? size : hits[i]; };
+  size_t stays = 0;
+  if (moving == TextEnd::kEither) {
+    for (size_t i = 1; i <= count; ++i) {
+      if (piece_end(i) - piece_begin(i) > piece_end(stays) - piece_begin(stays)) stays = i;
+    }
+  }
+  // Every move is a memmove that writes only where bytes change place.
+  const auto place = [&](size_t to_at, size_t i) {
+    if (to_at != piece_begin(i)) {
+      std::memmove(text + to_at, text + piece_begin(i), piece_end(i) - piece_begin(i));
+    }
+  };
+  size_t begin = piece_begin(stays);
+  for (size_t i = stays; i-- > 0;) {
+    begin -= to.size();
+    std::memcpy(text + begin, to.data(), to.size());
+    begin -= piece_end(i) - piece_begin(i);
+    place(begin, i);
+  }
+  size_t end = piece_end(stays);
+  for (size_t i = stays + 1; i <= count; ++i) {
+    std::memcpy(text + end, to.data(), to.size());
+    end += to.size();
+    place(end, i);
+    end += piece_end(i) - piece_begin(i);
+  }
+  return {text + begin, end - begin};
 }
 
 std::string ReplaceFirst(std::string_view text, std::string_view from, std::string_view to) {

@@ -27,6 +27,18 @@ namespace korvane {
 //   "a<b><b>" with "<b>" -> "" gives "a";  "xaay" with "aa" -> "b" gives "xby"
 void ReplaceAllInPlace(std::string& text, std::string_view from, std::string_view to);
 
+// Which end of a text edited in place may move.
+enum class TextEnd { kStart, kEither };
+
+// ReplaceAll in text[0, size), for a `to` no longer than `from`, returning where the result
+// lies. With TextEnd::kStart it starts at `text`; with kEither the longest stretch between two
+// replacements (or before the first, or after the last) stays where it is, and the bytes
+// before it and after it move towards it. Nothing is written but the replacements and the
+// bytes that move, so a privately mapped file keeps its other pages shared with the file
+// cache.
+[[nodiscard]] std::string_view ReplaceAllIn(char* text, size_t size, std::string_view from,
+                                            std::string_view to, TextEnd moving);
+
 // Replaces the first occurrence of `from` only; the text is unchanged when there is none.
 [[nodiscard]] std::string ReplaceFirst(std::string_view text, std::string_view from,
                                        std::string_view to);

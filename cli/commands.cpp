@@ -142,15 +142,29 @@ void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
   if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 }
 
-// The page as a crawl worker extracts its text from, in the buffer it was read into: the
-// normalised copy unless `received` asks for the page as it arrived.
-std::string LoadTextPage(const std::string& file, const CrawlOptions& options,
-                         bool received = false) {
-  std::string page = LoadFile(file);
-  if (!received) NormalizeFetchedPage(page, options);
-  if (options.recode_pages.load()) RecodePageInPlace(page);
-  return page;
-}
+// The page as a crawl worker extracts its text from, edited in the file's own mapping: its
+// anchors normalised unless `received` asks for the page as it arrived, then recoded when the
+// run recodes.
+class TextPage {
+ public:
+  TextPage(const std::string& file, const CrawlOptions& options, bool received = false)
+      : file_(file), page_(file_.data(), file_.size()) {
+    if (!received && options.normalize_anchors.load()) {
+      page_ = NormalizeAnchorsIn(file_.data(), file_.size(), TextEnd::kEither);
+    }
+    if (options.recode_pages.load()) {
+      recoded_ = RecodePage(page_);
+      page_ = recoded_;
+    }
+  }
+
+  [[nodiscard]] std::string_view Bytes() const { return page_; }
+
+ private:
+  MappedFile file_;
+  std::string recoded_;
+  std::string_view page_;
+};
 
 // The summary of the run on stderr; 3 when not a single page could be fetched.
 int ReportRun(const RunLog& log, const CrawlOptions& options) {
@@ -217,7 +231,7 @@ int RunCrawl(CrawlOptions& options) {
 
 int PrintPlainText(const std::string& file, CrawlOptions& options) {
   std::string text =
-      PlainModeText(LoadTextPage(file, options, TextReadsReceivedPage(options)), options);
+      PlainModeText(TextPage(file, options, TextReadsReceivedPage(options)).Bytes(), options);
   NormalizeLinesInPlace(text);
   WriteBytes(text);
   return 0;
@@ -225,8 +239,8 @@ int PrintPlainText(const std::string& file, CrawlOptions& options) {
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
-  std::string text =
-      ApplyTemplates(LoadTextPage(file, options), templates->lines, ReadTemplateOptions(options));
+  std::string text = ApplyTemplates(TextPage(file, options).Bytes(), templates->lines,
+                                    ReadTemplateOptions(options));
   NormalizeLinesInPlace(text);
   WriteBytes(text);
   return 0;

@@ -157,17 +157,22 @@ std::string NormalizeAnchors(std::string_view page) {
 }
 
 void NormalizeAnchorsInPlace(std::string& page) {
+  page.resize(NormalizeAnchorsIn(page.data(), page.size(), TextEnd::kStart).size());
+}
+
+std::string_view NormalizeAnchorsIn(char* data, size_t size, TextEnd moving) {
+  const std::string_view page(data, size);
   // "<A" cannot overlap itself, and "<a" forms none with what follows.
   for (size_t at = FindText(page, "<A"); at != std::string::npos;
        at = FindText(page, "<A", at + 2)) {
-    page[at + 1] = 'a';
+    data[at + 1] = 'a';
   }
   const std::string_view between = ExtractBetweenView("<a", "href=", page);
-  if (between == " ") return;
+  if (between == " ") return page;
   // `between` is never empty ("Zero" stands for that), so the pattern is never shorter than
   // its replacement.
   const std::string pattern = "<a" + std::string(between) + "href=";
-  ReplaceAllInPlace(page, pattern, "<a href=");
+  return ReplaceAllIn(data, size, pattern, "<a href=", moving);
 }
 
 // The rules read the page as a text P from which, after each anchor, the first marker is

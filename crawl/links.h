@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/strings.h"
 #include "base/text_lines.h"
 
 namespace korvane {
@@ -29,6 +30,9 @@ struct LinkOptions {
 [[nodiscard]] std::string NormalizeAnchors(std::string_view page);
 // The same in the page's own buffer.
 void NormalizeAnchorsInPlace(std::string& page);
+// The same in data[0, size), returning where the page then lies: with TextEnd::kEither it may
+// end where it did and start later, when that moves fewer bytes (ReplaceAllIn).
+[[nodiscard]] std::string_view NormalizeAnchorsIn(char* data, size_t size, TextEnd moving);
 
 // Calls `on_link` for every link of `page` that the rules build and the blacklist lets
 // through, in page order. `url` is the page's own address, `host` is UrlHost(url).

@@ -48,11 +48,8 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
   }
 }
 
-std::string PlainModeText(std::string page, const CrawlOptions& options) {
-  if (!options.main_text.load()) {
-    ExtractPlainTextInPlace(page);
-    return page;
-  }
+std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
+  if (!options.main_text.load()) return ExtractPlainText(page);
   return ExtractMainText(page,
                          options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
 }
@@ -249,11 +246,8 @@ void TmyThread::RunCrawlPipeline() {
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
-        if (text_from_received) {
-          if (options.recode_pages.load()) RecodePageInPlace(received);
-          page = std::move(received);
-        }
-        text = PlainModeText(std::move(page), options);
+        if (text_from_received && options.recode_pages.load()) RecodePageInPlace(received);
+        text = PlainModeText(text_from_received ? received : page, options);
       }
       WriteResultFile(text);
     } else {

@@ -10,6 +10,7 @@
 #endif
 
 #include "base/byte_mask.h"
+#include "base/large_pages.h"
 #include "base/text_lines.h"
 #include "text/extract_between.h"
 
@@ -26,36 +27,80 @@ constexpr size_t kMinOtherBytes = 11;
 // ...and at least this many spaces, counted after entities and space runs are reduced.
 constexpr size_t kMinSpaces = 4;
 
-// Deletes the first "<script" ... "</script>" span again and again, in place: the text is
-// data[from, size), and what is kept is written from data[out] on, after the kept text of
-// earlier steps whose last bytes, data[window, out), a join can take part in (out <= from). A
-// deletion can join the bytes on its two sides into a new "<script", which is then the first
-// one; otherwise the next first one lies after the deleted span. So the kept text is never
-// searched again, only the join. The loop ends at a "<script" that has no "</script>" after
-// it or that "</script>" follows at once; the text from there on stays as it is. Returns the
-// end of what is kept.
-size_t RemoveScripts(char* data, size_t size, size_t out, size_t window, size_t from) {
-  const std::string_view text(data, size);
-  size_t kept = out;  // data[window, kept) followed by text[pos..] is the text of the loop
+// The text the tag pass keeps, written to the front of `text`, whose capacity holds every byte
+// it can keep and 16 more. Its size grows with what is written, so only the memory the kept
+// bytes need is ever touched: a page's source can be far larger than what it keeps.
+class KeptText {
+ public:
+  KeptText(std::string& text, size_t most) : text_(text) {
+    text_.clear();
+    text_.reserve(most + kSlack);
+    data_ = text_.data();
+    AskLargePages(data_, text_.capacity());
+  }
+
+  // Where `count` more bytes go after the first `kept`, with 16 bytes of room past them.
+  [[nodiscard]] char* Room(size_t kept, size_t count) {
+    if (kept + count + kSlack > room_) [[unlikely]]
+      Grow(kept + count + kSlack);
+    return data_ + kept;
+  }
+
+  [[nodiscard]] const char* data() const { return data_; }
+  void Finish(size_t kept) { text_.resize(kept); }
+
+ private:
+  static constexpr size_t kSlack = 16;
+  static constexpr size_t kGrowth = size_t{1} << 18;
+
+  void Grow(size_t size) {
+    text_.resize(std::min(text_.capacity(), size + kGrowth));
+    room_ = text_.size();
+  }
+
+  std::string& text_;
+  char* data_;       // stays: the text never grows past the capacity reserved
+  size_t room_ = 0;  // text_.size(), held apart from it
+};
+
+// Copies `size` bytes from `from` to `to`, where 16 bytes of room follow; the source ends at
+// `end`. The text between two tags is mostly short, and goes in 16-byte copies when they stay
+// inside the source.
+inline void CopyKept(char* to, const char* from, size_t size, const char* end) {
+  if (static_cast<size_t>(end - from) < size + 16) {
+    std::memcpy(to, from, size);
+    return;
+  }
+  for (size_t done = 0; done < size; done += 16) std::memcpy(to + done, from + done, 16);
+}
+
+// Deletes the first "<script" ... "</script>" span again and again: the text is src[from..],
+// and what is kept is written to `out` after its first `kept` bytes, the kept text of earlier
+// steps, whose last bytes from `window` on a join can take part in. A deletion can join the
+// bytes on its two sides into a new "<script", which is then the first one; otherwise the next
+// first one lies after the deleted span. So the kept text is never searched again, only the
+// join. The loop ends at a "<script" that has no "</script>" after it or that "</script>"
+// follows at once; the text from there on stays as it is. Returns the end of what is kept.
+size_t RemoveScripts(std::string_view src, KeptText& out, size_t kept, size_t window, size_t from) {
+  // out[window, kept) followed by src[pos..] is the text of the loop
   size_t pos = from;
-  // The kept bytes are written no further on than text[pos], so the search never meets them.
   const auto keep = [&](size_t end) {
-    std::memmove(data + kept, data + pos, end - pos);
+    std::memcpy(out.Room(kept, end - pos), src.data() + pos, end - pos);
     kept += end - pos;
   };
   for (;;) {
-    const size_t joined = FindMarkerAcrossJoin(std::string_view(data + window, kept - window),
-                                               text.substr(pos), kScriptOpen);
+    const size_t joined = FindMarkerAcrossJoin(std::string_view(out.data() + window, kept - window),
+                                               src.substr(pos), kScriptOpen);
     size_t open = kNone;
     size_t open_end;
     if (joined != kNone) {
       open_end = pos + kScriptOpen.size() - (kept - window - joined);
     } else {
-      open = FindMarker(text, kScriptOpen, pos);
+      open = FindMarker(src, kScriptOpen, pos);
       if (open == kNone) break;
       open_end = open + kScriptOpen.size();
     }
-    const size_t close = FindMarker(text, kScriptClose, open_end);
+    const size_t close = FindMarker(src, kScriptClose, open_end);
     if (close == kNone || close == open_end) break;
     if (joined != kNone) {
       kept = window + joined;
@@ -64,30 +109,15 @@ size_t RemoveScripts(char* data, size_t size, size_t out, size_t window, size_t 
     }
     pos = close + kScriptClose.size();
   }
-  keep(size);
+  keep(src.size());
   return kept;
 }
 
-// Moves data[from, from + size) down to `to`, where every byte from `to` on that is not
-// moved has been read; the buffer holds `buffer_size` bytes. The text between two tags is
-// mostly short, and goes in 16-byte copies when they stay clear of the bytes still to move.
-inline void MoveDown(char* data, size_t buffer_size, size_t to, size_t from, size_t size) {
-  if (from - to < 16 || buffer_size - from < size + 16) {
-    std::memmove(data + to, data + from, size);
-    return;
-  }
-  for (size_t done = 0; done < size; done += 16) {
-    char bytes[16];
-    std::memcpy(bytes, data + from + done, 16);
-    std::memcpy(data + to + done, bytes, 16);
-  }
-}
-
-// Deletes the "<script" ... "</script>" spans as RemoveScripts does, then the first "<" ...
-// ">" span again and again, in one pass over buffer[from..]; what is kept is written to the
-// front of the buffer. Deleting a tag cannot make a new "<", so the next first "<" always lies
-// after the deleted span; the tag loop ends at a "<" with no ">" after it, or at "<>", and the
-// text from there on stays as it is (its scripts deleted).
+// Deletes the "<script" ... "</script>" spans of src[from..] as RemoveScripts does, then the
+// first "<" ... ">" span again and again, in one pass, and writes what is kept to `text`.
+// Deleting a tag cannot make a new "<", so the next first "<" always lies after the deleted
+// span; the tag loop ends at a "<" with no ">" after it, or at "<>", and the text from there on
+// stays as it is (its scripts deleted).
 //
 // The first "<script" of the script loop is a "<" that the pass reaches before any byte after
 // it, so the pass deletes each script when it meets its "<", and goes on after it. A script
@@ -95,21 +125,21 @@ inline void MoveDown(char* data, size_t buffer_size, size_t to, size_t from, siz
 // already, into a new "<script": so before reading on, the pass keeps everything before the
 // script, a tag still open included, and a joined script takes back the bytes it starts with.
 // Those are the last kept bytes, as a joined "<script" holds no ">": no tag closed in them.
-void RemoveScriptsAndTags(std::string& buffer, size_t from) {
-  // Held apart from `buffer`, since the byte writes could change them as far as the compiler
-  // knows.
-  char* const data = buffer.data();
-  const size_t size = buffer.size();
-  const std::string_view text(data, size);
-  size_t kept = 0;           // data[0..kept) is the text before `pos` with its spans deleted
+void RemoveScriptsAndTags(std::string_view page, size_t from, std::string& text) {
+  // Held apart from `page`, since the byte writes could change it as far as the compiler knows.
+  const char* const data = page.data();
+  const size_t size = page.size();
+  const std::string_view src(data, size);
+  KeptText out(text, size - from);
+  size_t kept = 0;           // out[0..kept) is src[from..pos) with its spans deleted
   size_t pos = from;         // the first byte not yet kept or deleted
   size_t open = kNone;       // the "<" of the open tag, when it lies at or after `pos`
   size_t kept_open = kNone;  // the "<" of the open tag, when it has been kept (before `kept`)
-  size_t untagged = 0;       // data[untagged..kept) was kept after the last tag closed
+  size_t untagged = 0;       // out[untagged..kept) was kept after the last tag closed
   bool scripts = true;       // the script loop has not ended
-  // Keeps data[pos, end); a tag open in it is then kept open.
+  // Keeps src[pos, end); a tag open in it is then kept open.
   const auto keep = [&](size_t end) {
-    MoveDown(data, size, kept, pos, end - pos);
+    CopyKept(out.Room(kept, end - pos), data + pos, end - pos, data + size);
     if (open != kNone) kept_open = kept + (open - pos);
     open = kNone;
     kept += end - pos;
@@ -119,7 +149,7 @@ void RemoveScriptsAndTags(std::string& buffer, size_t from) {
   // true; false when the script loop ends here instead.
   const auto delete_scripts = [&](size_t at) {
     size_t open_end = at + kScriptOpen.size();
-    size_t close = FindMarker(text, kScriptClose, open_end);
+    size_t close = FindMarker(src, kScriptClose, open_end);
     if (close == kNone || close == open_end) {
       scripts = false;
       return false;
@@ -127,11 +157,11 @@ void RemoveScriptsAndTags(std::string& buffer, size_t from) {
     keep(at);
     for (;;) {
       pos = close + kScriptClose.size();
-      const std::string_view before(data + untagged, kept - untagged);
-      const size_t joined = FindMarkerAcrossJoin(before, text.substr(pos), kScriptOpen);
+      const std::string_view before(out.data() + untagged, kept - untagged);
+      const size_t joined = FindMarkerAcrossJoin(before, src.substr(pos), kScriptOpen);
       if (joined == kNone) return true;
       open_end = pos + kScriptOpen.size() - (before.size() - joined);
-      close = FindMarker(text, kScriptClose, open_end);
+      close = FindMarker(src, kScriptClose, open_end);
       if (close == kNone || close == open_end) {
         scripts = false;
         return true;
@@ -145,7 +175,7 @@ void RemoveScriptsAndTags(std::string& buffer, size_t from) {
   const auto close_tag = [&](size_t at) {
     if (open != kNone) {
       if (at == open + 1) return false;
-      MoveDown(data, size, kept, pos, open - pos);
+      CopyKept(out.Room(kept, open - pos), data + pos, open - pos, data + size);
       kept += open - pos;
       open = kNone;
     } else {
@@ -168,7 +198,8 @@ void RemoveScriptsAndTags(std::string& buffer, size_t from) {
     if (size - block >= 64) {
       opens = ByteMask64(data + block, '<');
       closes = ByteMask64(data + block, '>');
-      starts = (ByteMask64(data + block, 's') >> 1) | (uint64_t{data[block + 64] == 's'} << 63);
+      const bool next_s = size - block > 64 && data[block + 64] == 's';
+      starts = (ByteMask64(data + block, 's') >> 1) | (uint64_t{next_s} << 63);
     } else {
       char tail[65] = {};
       std::memcpy(tail, data + block, size - block);
@@ -189,7 +220,7 @@ void RemoveScriptsAndTags(std::string& buffer, size_t from) {
         const int bit = __builtin_ctzll(script);
         const size_t at = block + static_cast<size_t>(bit);
         starts &= ~((uint64_t{2} << bit) - 1);
-        if (text.substr(at).starts_with(kScriptOpen) && delete_scripts(at)) {
+        if (src.substr(at).starts_with(kScriptOpen) && delete_scripts(at)) {
           next_block = pos;
           break;
         }
@@ -217,12 +248,12 @@ void RemoveScriptsAndTags(std::string& buffer, size_t from) {
   }
   // The rest stays as it is: a tag never closed, or all after "<>", with its scripts deleted.
   if (!tags && scripts) {
-    kept = RemoveScripts(data, size, kept, untagged, pos);
+    kept = RemoveScripts(src, out, kept, untagged, pos);
   } else {
-    std::memmove(data + kept, data + pos, size - pos);
+    std::memcpy(out.Room(kept, size - pos), data + pos, size - pos);
     kept += size - pos;
   }
-  buffer.resize(kept);
+  out.Finish(kept);
 }
 
 struct Entity {
@@ -395,16 +426,12 @@ void KeepProseLines(std::string& text) {
 }  // namespace
 
 std::string ExtractPlainText(std::string_view page) {
-  std::string text(page);
-  ExtractPlainTextInPlace(text);
-  return text;
-}
-
-void ExtractPlainTextInPlace(std::string& page) {
   // Deleting up to the first CR of the separator leaves the text starting with LF CR LF.
   const size_t header_end = FindMarker(page, kHeaderEnd);
-  RemoveScriptsAndTags(page, header_end == kNone ? 0 : header_end + 1);
-  KeepProseLines(page);
+  std::string text;
+  RemoveScriptsAndTags(page, header_end == kNone ? 0 : header_end + 1, text);
+  KeepProseLines(text);
+  return text;
 }
 
 }  // namespace korvane

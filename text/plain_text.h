@@ -17,8 +17,8 @@ namespace korvane {
 //   "H: v\r\n\r\n<p>one two th<b>re</b>e four five</p>" -> "one two three four five\r\n"
 //   "one&nbsp;&nbsp;two three four five" -> "one two three four five\r\n"
 //   "short line" -> ""
+// The page is only read: what its tags leave is written to the one buffer returned, and its
+// lines are rewritten there.
 [[nodiscard]] std::string ExtractPlainText(std::string_view page);
-// The same in the page's own buffer: `page` is replaced by its prose lines.
-void ExtractPlainTextInPlace(std::string& page);
 
 }  // namespace korvane

@@ -52,6 +52,26 @@ TEST(Files, LoadReadsLargeFilesAndPipesWhole) {
   EXPECT_EQ(read, bytes.substr(0, 300000));
 }
 
+// A mapped file's bytes are the process's own to write: the file keeps its bytes. A pipe, an
+// empty file and a missing one go the way LoadFile goes.
+TEST(Files, MappedFileIsEditedWithoutTouchingTheFile) {
+  TempDir dir;
+  const std::string path = dir.File("page.html");
+  const std::string bytes(3 * 4096, 'p');
+  SaveFileAtomic(path, bytes);
+  {
+    MappedFile file(path);
+    ASSERT_EQ(std::string_view(file.data(), file.size()), bytes);
+    file.data()[4096] = 'q';
+  }
+  EXPECT_EQ(LoadFile(path), bytes);
+
+  SaveFileAtomic(dir.File("empty"), "");
+  EXPECT_EQ(MappedFile(dir.File("empty")).size(), 0U);
+  EXPECT_EQ(MappedFile("/dev/null").size(), 0U);
+  EXPECT_THROW(MappedFile(dir.File("missing")), KorvaneError);
+}
+
 TEST(Files, PiecewiseSaveWritesEveryPieceInOrder) {
   TempDir dir;
   std::vector<std::string> owned;

@@ -64,9 +64,9 @@ TEST(Replace, ScansLeftToRightWithoutRescanningInsertedText) {
   EXPECT_EQ(DeleteFirst("abc", "x"), "abc");
 }
 
-// The block search and the in-place replacement against the library's search, on texts long
+// The block search and the in-place replacements against the library's search, on texts long
 // enough for whole 64- and 128-byte blocks, with occurrences across block edges, overlapping
-// or far apart.
+// or far apart, the result of the replacement that may move either end inside its text.
 TEST(Replace, BlockSearchAndInPlaceReplacementMatchTheLibrary) {
   std::mt19937 random(7);
   for (int i = 0; i < 3000; ++i) {
@@ -80,6 +80,14 @@ TEST(Replace, BlockSearchAndInPlaceReplacementMatchTheLibrary) {
     std::string replaced = text;
     ReplaceAllInPlace(replaced, what, what.substr(1));
     ASSERT_EQ(replaced, ReplaceAll(text, what, what.substr(1))) << text;
+    const std::string_view to = std::string_view(what).substr(random() % 2);
+    std::string either = text;
+    const std::string_view moved =
+        ReplaceAllIn(either.data(), either.size(), what, to, TextEnd::kEither);
+    ASSERT_EQ(moved, ReplaceAll(text, what, to)) << text;
+    ASSERT_TRUE(moved.data() >= either.data() &&
+                moved.data() + moved.size() <= either.data() + either.size())
+        << text;
   }
 }
 
