@@ -30,8 +30,8 @@ struct LinkOptions {
 [[nodiscard]] std::string NormalizeAnchors(std::string_view page);
 // The same in the page's own buffer.
 void NormalizeAnchorsInPlace(std::string& page);
-// The same in data[0, size), returning where the page then lies: with TextEnd::kEither it may
-// end where it did and start later, when that moves fewer bytes (ReplaceAllIn).
+// The same in data[0, size), returning where the page then lies: with TextEnd::kEither either
+// end may move inwards, so that fewer bytes move (ReplaceAllIn).
 [[nodiscard]] std::string_view NormalizeAnchorsIn(char* data, size_t size, TextEnd moving);
 
 // Calls `on_link` for every link of `page` that the rules build and the blacklist lets
