@@ -31,14 +31,14 @@ constexpr size_t kMostSessions = 256;
 // The longest proxy answer to a CONNECT that is read.
 constexpr size_t kMostTunnelAnswer = 16 * 1024;
 
-// The client context of every TLS exchange, and the session of each server it has talked
-// to, by verification mode, name and port: a session made without verification must never
-// let a verified exchange skip its check.
 // The OpenSSL functions; called only once TalkTls has found them loaded.
 const TlsLibrary& Ssl() {
   return *Tls();
 }
 
+// The client context of every TLS exchange, and the session of each server it has talked
+// to, by verification mode, name and port: a session made without verification must never
+// let a verified exchange skip its check.
 class TlsClient {
  public:
   // Made once, by the first exchange (thread-safe), and never destroyed: workers may still
