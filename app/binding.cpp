@@ -156,7 +156,8 @@ void RenderGrid(QTableWidget* table, const MonitorGrid& grid,
   const int columns = table->columnCount();
   // Setting the titles makes new header items and lays the header out again.
   if (shown.empty() || shown[0] != rows[0]) {
-    table->setHorizontalHeaderLabels({ToQt(rows[0][0]), ToQt(rows[0][1]), ToQt(rows[0][2])});
+    table->setHorizontalHeaderLabels(
+        {ShownToQt(rows[0][0]), ShownToQt(rows[0][1]), ShownToQt(rows[0][2])});
   }
   if (table->rowCount() != static_cast<int>(rows.size()) - 1) {
     table->setRowCount(static_cast<int>(rows.size()) - 1);

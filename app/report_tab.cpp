@@ -34,6 +34,28 @@ QValueAxis* MakeAxis(QChart* chart, Qt::Alignment side, const QFont& font) {
   return axis;
 }
 
+// The counts as the window shows them: each line is an indent, a caption, ": " and a number,
+// and only the caption is looked up in the window's language.
+QString CountsToQt(std::string_view counts) {
+  QString text;
+  while (!counts.empty()) {
+    const size_t end = counts.find("\r\n");
+    const std::string_view line = counts.substr(0, end);
+    const size_t caption = line.find_first_not_of(' ');
+    const size_t colon = line.rfind(": ");
+    if (caption < colon && colon != std::string_view::npos) {
+      text += ToQt(line.substr(0, caption)) + ShownToQt(line.substr(caption, colon - caption)) +
+              ToQt(line.substr(colon));
+    } else {
+      text += ToQt(line);
+    }
+    if (end == std::string_view::npos) break;
+    text += QLatin1Char('\n');
+    counts.remove_prefix(end + 2);
+  }
+  return text;
+}
+
 }  // namespace
 
 ReportTab::ReportTab(QWidget* page, const CrawlController& controller)
@@ -56,9 +78,9 @@ ReportTab::ReportTab(QWidget* page, const CrawlController& controller)
   time_axis_ = MakeAxis(chart, Qt::AlignBottom, small);
   value_axis_ = MakeAxis(chart, Qt::AlignLeft, small);
   pages_ = new QLineSeries(chart);
-  pages_->setName(QStringLiteral("страниц в секунду"));
+  pages_->setName(tr("страниц в секунду"));
   workers_ = new QLineSeries(chart);
-  workers_->setName(QStringLiteral("активных потоков"));
+  workers_->setName(tr("активных потоков"));
   for (QLineSeries* series : {pages_, workers_}) {
     chart->addSeries(series);
     series->attachAxis(time_axis_);
@@ -66,12 +88,12 @@ ReportTab::ReportTab(QWidget* page, const CrawlController& controller)
   }
   ReportChart = new QChartView(chart, this);
   ReportChart->setObjectName(QStringLiteral("ReportChart"));
-  ReportChart->setAccessibleName(QStringLiteral("график обхода"));
+  ReportChart->setAccessibleName(tr("график обхода"));
   ReportCounts = new QLabel(this);
   ReportCounts->setObjectName(QStringLiteral("ReportCounts"));
   ReportCounts->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   ReportCounts->setFont(small);
-  ReportButton = new QPushButton(QStringLiteral("открыть отчёт"), this);
+  ReportButton = new QPushButton(tr("открыть отчёт"), this);
   ReportButton->setObjectName(QStringLiteral("ReportButton"));
   grid->addWidget(ReportChart, 0, 0, 2, 1);
   grid->addWidget(ReportCounts, 0, 1);
@@ -107,7 +129,7 @@ void ReportTab::Refresh() {
     pages_before_ = pages;
     seconds_before_ = seconds;
   }
-  ReportCounts->setText(MemoToQt(OutcomeCounts(log.Run())));
+  ReportCounts->setText(CountsToQt(OutcomeCounts(log.Run())));
   ReportButton->setEnabled(FileExists(std::string(kReportIndexFile)));
 }
 

@@ -18,6 +18,8 @@ namespace korvane {
 class CrawlController;
 
 class ReportTab final : public QWidget {
+  Q_OBJECT
+
  public:
   ReportTab(QWidget* page, const CrawlController& controller);
 

@@ -15,6 +15,13 @@ namespace korvane {
 [[nodiscard]] QString ToQt(std::string_view cp1251);
 [[nodiscard]] std::string FromQt(const QString& text);
 
+// A fixed text of the core (marked KORVANE_SHOWN) as the window shows it, in the window's
+// language: the translation of the whole text, else the text with each of the core's fixed
+// pieces that it joins with numbers (a label's "Прогресс: ", " завершено") translated. With
+// no translation installed it is ToQt's text. Never for data: file names, grid states.
+//   "Файлов нет!" -> "No files!";  "Прогресс: 3/7 завершено" -> "Progress: 3/7 done"
+[[nodiscard]] QString ShownToQt(std::string_view cp1251);
+
 // A memo's whole text: the core keeps CR LF line breaks, the widget LF.
 [[nodiscard]] QString MemoToQt(std::string_view cp1251);
 [[nodiscard]] std::string MemoFromQt(const QString& text);

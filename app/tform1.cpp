@@ -26,6 +26,7 @@
 #include "app/report_tab.h"
 #include "app/text_edge.h"
 #include "app/widgets.h"
+#include "base/cp1251.h"
 #include "base/files.h"
 #include "crawl/extensions_file.h"
 #include "crawl/monitor.h"
@@ -126,21 +127,21 @@ TForm1::TForm1() : controller_(options_, *this) {
   QFont tab_font = small;
   tab_font.setPointSize(7);
   PageControl1->tabBar()->setFont(tab_font);
-  TabSheet1 = AddPage(PageControl1, "TabSheet1", QStringLiteral("Настройки"));
-  TabSheet2 = AddPage(PageControl1, "TabSheet2", QStringLiteral("Black n White"));
-  TabSheet3 = AddPage(PageControl1, "TabSheet3", QStringLiteral("Фильтр результатов"));
-  TabSheet4 = AddPage(PageControl1, "TabSheet4", QStringLiteral("TextJoiner"));
-  TabSheet5 = AddPage(PageControl1, "TabSheet5", QStringLiteral("TextCleaner"));
-  TabSheet6 = AddPage(PageControl1, "TabSheet6", QStringLiteral("PathMaker"));
-  TabSheet7 = AddPage(PageControl1, "TabSheet7", QStringLiteral("Сеть"));
-  TabSheet8 = AddPage(PageControl1, "TabSheet8", QStringLiteral("Текст"));
+  TabSheet1 = AddPage(PageControl1, "TabSheet1", tr("Настройки"));
+  TabSheet2 = AddPage(PageControl1, "TabSheet2", tr("Black n White"));
+  TabSheet3 = AddPage(PageControl1, "TabSheet3", tr("Фильтр результатов"));
+  TabSheet4 = AddPage(PageControl1, "TabSheet4", tr("TextJoiner"));
+  TabSheet5 = AddPage(PageControl1, "TabSheet5", tr("TextCleaner"));
+  TabSheet6 = AddPage(PageControl1, "TabSheet6", tr("PathMaker"));
+  TabSheet7 = AddPage(PageControl1, "TabSheet7", tr("Сеть"));
+  TabSheet8 = AddPage(PageControl1, "TabSheet8", tr("Текст"));
   BuildSettingsPage();
   BuildListsPage();
   BuildToolPages();
   BuildExtensionPage(TabSheet7, ExtensionTab::kNetwork);
   BuildExtensionPage(TabSheet8, ExtensionTab::kText);
   BuildDuplicateRow();
-  TabSheet9 = AddPage(PageControl1, "TabSheet9", QStringLiteral("Отчёт"));
+  TabSheet9 = AddPage(PageControl1, "TabSheet9", tr("Отчёт"));
   ReportTab1 = new ReportTab(TabSheet9, controller_);
   BuildCounters();
   BuildMonitor();
@@ -159,30 +160,29 @@ TForm1::~TForm1() {
 void TForm1::BuildSettingsPage() {
   auto* row = new QHBoxLayout(TabSheet1);
   row->setContentsMargins(4, 2, 4, 4);
-  GroupBox1 =
-      Named(new QGroupBox(QStringLiteral("Центр управления полетами"), TabSheet1), "GroupBox1");
+  GroupBox1 = Named(new QGroupBox(tr("Центр управления полетами"), TabSheet1), "GroupBox1");
   row->addWidget(GroupBox1);
   GroupBox1->setFixedWidth(244);
   QGridLayout* grid = TightGrid(GroupBox1);
   grid->setHorizontalSpacing(4);
-  Label1 = MakeLabel(GroupBox1, "Label1", QStringLiteral("сайт:"));
+  Label1 = MakeLabel(GroupBox1, "Label1", tr("сайт:"));
   Edit1 = MakeEdit(GroupBox1, "Edit1", Label1, QString());
-  Label2 = MakeLabel(GroupBox1, "Label2", QStringLiteral("потоки"));
+  Label2 = MakeLabel(GroupBox1, "Label2", tr("потоки"));
   SpinEdit1 = Named(new QSpinBox(GroupBox1), "SpinEdit1");
   SpinEdit1->setRange(INT_MIN, INT_MAX);
   SpinEdit1->setValue(10);
   SpinEdit1->setMinimumWidth(52);
   Label2->setBuddy(SpinEdit1);
   SpinEdit1->setAccessibleName(Label2->text());
-  Label4 = MakeLabel(GroupBox1, "Label4", QStringLiteral("timeout, sec"));
+  Label4 = MakeLabel(GroupBox1, "Label4", tr("timeout, sec"));
   Edit2 = MakeEdit(GroupBox1, "Edit2", Label4, QStringLiteral("40"));
   Edit2->setMaximumWidth(30);
   Label4->setEnabled(false);
   Edit2->setEnabled(false);
   auto* buttons = new QHBoxLayout;
-  Button1 = MakeButton(GroupBox1, "Button1", QStringLiteral("START"));
-  Button3 = MakeButton(GroupBox1, "Button3", QStringLiteral("STOP"));
-  Button8 = MakeButton(GroupBox1, "Button8", QStringLiteral("HALT"));
+  Button1 = MakeButton(GroupBox1, "Button1", tr("START"));
+  Button3 = MakeButton(GroupBox1, "Button3", tr("STOP"));
+  Button8 = MakeButton(GroupBox1, "Button8", tr("HALT"));
   for (QPushButton* button : {Button1, Button3, Button8}) {
     button->setMinimumHeight(44);
     buttons->addWidget(button);
@@ -196,27 +196,25 @@ void TForm1::BuildSettingsPage() {
   grid->setColumnStretch(2, 1);
   grid->addLayout(buttons, 2, 0, 1, 5);
 
-  GroupBox2 = Named(new QGroupBox(QStringLiteral("Как парсить?"), TabSheet1), "GroupBox2");
+  GroupBox2 = Named(new QGroupBox(tr("Как парсить?"), TabSheet1), "GroupBox2");
   row->addWidget(GroupBox2, 1);
   grid = TightGrid(GroupBox2);
   grid->setVerticalSpacing(0);
   // Created in the order of the layout, which is the order of the keyboard focus: the long
   // caption on top, then each column downwards.
-  CheckBox6 =
-      MakeCheck(GroupBox2, "CheckBox6",
-                QStringLiteral("парсить только походящие под шаблон страницы (игнор вайлиста)"));
-  CheckBox5 = MakeCheck(GroupBox2, "CheckBox5", QStringLiteral("текстовые выборки"));
+  CheckBox6 = MakeCheck(GroupBox2, "CheckBox6",
+                        tr("парсить только походящие под шаблон страницы (игнор вайлиста)"));
+  CheckBox5 = MakeCheck(GroupBox2, "CheckBox5", tr("текстовые выборки"));
   CheckBox5->setEnabled(false);
-  CheckBox4 = MakeCheck(GroupBox2, "CheckBox4", QStringLiteral("' = \""));
-  CheckBox2 = MakeCheck(GroupBox2, "CheckBox2", QStringLiteral("собирать только ссылки"));
-  CheckBox1 = MakeCheck(GroupBox2, "CheckBox1", QStringLiteral("игнорить вайтлист"));
-  CheckBox3 = MakeCheck(GroupBox2, "CheckBox3", QStringLiteral("селективный парсинг"));
-  CheckBox7 = MakeCheck(GroupBox2, "CheckBox7", QStringLiteral("исключать поддомены"));
-  CheckBox8 =
-      MakeCheck(GroupBox2, "CheckBox8", QStringLiteral("Относительная адресация (надо тестить)"));
-  CheckBox10 = MakeCheck(GroupBox2, "CheckBox10", QStringLiteral("Юзать прокси (HTTP only)"));
-  CheckBox11 = MakeCheck(GroupBox2, "CheckBox11", QStringLiteral("расширенный формат ссылок"));
-  Button4 = MakeButton(GroupBox2, "Button4", QStringLiteral("SelectiveParse"));
+  CheckBox4 = MakeCheck(GroupBox2, "CheckBox4", tr("' = \""));
+  CheckBox2 = MakeCheck(GroupBox2, "CheckBox2", tr("собирать только ссылки"));
+  CheckBox1 = MakeCheck(GroupBox2, "CheckBox1", tr("игнорить вайтлист"));
+  CheckBox3 = MakeCheck(GroupBox2, "CheckBox3", tr("селективный парсинг"));
+  CheckBox7 = MakeCheck(GroupBox2, "CheckBox7", tr("исключать поддомены"));
+  CheckBox8 = MakeCheck(GroupBox2, "CheckBox8", tr("Относительная адресация (надо тестить)"));
+  CheckBox10 = MakeCheck(GroupBox2, "CheckBox10", tr("Юзать прокси (HTTP only)"));
+  CheckBox11 = MakeCheck(GroupBox2, "CheckBox11", tr("расширенный формат ссылок"));
+  Button4 = MakeButton(GroupBox2, "Button4", tr("SelectiveParse"));
   // Left column top to bottom, then the right column; the long caption takes the first row.
   grid->addWidget(CheckBox6, 0, 0, 1, 2);
   int line = 1;
@@ -232,11 +230,10 @@ void TForm1::BuildSettingsPage() {
 
 void TForm1::BuildListsPage() {
   QGridLayout* grid = TightGrid(TabSheet2);
-  Label10 = MakeLabel(TabSheet2, "Label10", QStringLiteral("Блэклист (сюда ходить не надо): "));
+  Label10 = MakeLabel(TabSheet2, "Label10", tr("Блэклист (сюда ходить не надо): "));
   Memo1 = MakeMemo(TabSheet2, "Memo1", Label10);
   Memo1->setPlainText(MemoToQt(texts::kDefaultBlacklist));
-  Label11 =
-      MakeLabel(TabSheet2, "Label11", QStringLiteral("Вайтлист (парсить текст только здесь):"));
+  Label11 = MakeLabel(TabSheet2, "Label11", tr("Вайтлист (парсить текст только здесь):"));
   Memo2 = MakeMemo(TabSheet2, "Memo2", Label11);
   grid->addWidget(Label10, 0, 0);
   grid->addWidget(Memo1, 1, 0);
@@ -247,16 +244,15 @@ void TForm1::BuildListsPage() {
 void TForm1::BuildToolPages() {
   QWidget* page = TabSheet3;
   QGridLayout* grid = TightGrid(page);
-  Label15 =
-      MakeLabel(page, "Label15", QStringLiteral("Удаляем файлы, размер которых меньше заданного"));
-  Label16 = MakeLabel(page, "Label16", QStringLiteral("Папка с файлами"));
+  Label15 = MakeLabel(page, "Label15", tr("Удаляем файлы, размер которых меньше заданного"));
+  Label16 = MakeLabel(page, "Label16", tr("Папка с файлами"));
   Edit6 = MakeEdit(page, "Edit6", Label16, QString());
-  Label17 = MakeLabel(page, "Label17", QStringLiteral("Размер, не менее"));
+  Label17 = MakeLabel(page, "Label17", tr("Размер, не менее"));
   Edit7 = MakeEdit(page, "Edit7", Label17, QStringLiteral("1024"));
   Edit7->setMaximumWidth(80);
-  Label19 = MakeLabel(page, "Label19", QStringLiteral("байт"));
-  Button7 = MakeButton(page, "Button7", QStringLiteral("Вперед"));
-  Label24 = MakeLabel(page, "Label24", QStringLiteral("Статус: ready"));
+  Label19 = MakeLabel(page, "Label19", tr("байт"));
+  Button7 = MakeButton(page, "Button7", tr("Вперед"));
+  Label24 = MakeLabel(page, "Label24", tr("Статус: ready"));
   grid->addWidget(Label15, 0, 0, 1, 4);
   grid->addWidget(Label16, 1, 0);
   grid->addWidget(Edit6, 1, 1, 1, 3);
@@ -270,18 +266,17 @@ void TForm1::BuildToolPages() {
 
   page = TabSheet4;
   grid = TightGrid(page);
-  Label20 =
-      MakeLabel(page, "Label20", QStringLiteral("Объединение результатов парсинга в один файл"));
-  Label22 = MakeLabel(page, "Label22", QStringLiteral("Папка с файлами"));
+  Label20 = MakeLabel(page, "Label20", tr("Объединение результатов парсинга в один файл"));
+  Label22 = MakeLabel(page, "Label22", tr("Папка с файлами"));
   Edit3 = MakeEdit(page, "Edit3", Label22, QString());
-  Label23 = MakeLabel(page, "Label23", QStringLiteral("Объединить в файл"));
+  Label23 = MakeLabel(page, "Label23", tr("Объединить в файл"));
   Edit4 = MakeEdit(page, "Edit4", Label23, QString());
-  CheckBox9 = Named(new MouseUpCheckBox(QStringLiteral("Разделитель"), page), "CheckBox9");
+  CheckBox9 = Named(new MouseUpCheckBox(tr("Разделитель"), page), "CheckBox9");
   Edit5 = Named(new QLineEdit(ToQt(kDefaultSeparator), page), "Edit5");
   Edit5->setAccessibleName(CheckBox9->text());
   Edit5->setVisible(false);
-  Button6 = MakeButton(page, "Button6", QStringLiteral("Вперед"));
-  Label21 = MakeLabel(page, "Label21", QStringLiteral("Прогресс: 0/0"));
+  Button6 = MakeButton(page, "Button6", tr("Вперед"));
+  Label21 = MakeLabel(page, "Label21", tr("Прогресс: 0/0"));
   grid->addWidget(Label20, 0, 0, 1, 3);
   grid->addWidget(Label22, 1, 0);
   grid->addWidget(Edit3, 1, 1, 1, 2);
@@ -297,28 +292,28 @@ void TForm1::BuildToolPages() {
 
   page = TabSheet5;
   grid = TightGrid(page);
-  Label25 = MakeLabel(page, "Label25", QStringLiteral("папка с файлами"));
+  Label25 = MakeLabel(page, "Label25", tr("папка с файлами"));
   Edit11 = MakeEdit(page, "Edit11", Label25, QString());
-  GroupBox3 = Named(new QGroupBox(QStringLiteral("чистка \"от и до\""), page), "GroupBox3");
+  GroupBox3 = Named(new QGroupBox(tr("чистка \"от и до\""), page), "GroupBox3");
   QGridLayout* inner = TightGrid(GroupBox3);
-  Label26 = MakeLabel(GroupBox3, "Label26", QStringLiteral("начало"));
+  Label26 = MakeLabel(GroupBox3, "Label26", tr("начало"));
   Edit8 = MakeEdit(GroupBox3, "Edit8", Label26, QStringLiteral("&"));
-  Label29 = MakeLabel(GroupBox3, "Label29", QStringLiteral("конец"));
+  Label29 = MakeLabel(GroupBox3, "Label29", tr("конец"));
   Edit9 = MakeEdit(GroupBox3, "Edit9", Label29, QStringLiteral(";"));
-  Button9 = MakeButton(GroupBox3, "Button9", QStringLiteral("го"));
-  Label32 = MakeLabel(GroupBox3, "Label32", QStringLiteral("Прогресс:"));
+  Button9 = MakeButton(GroupBox3, "Button9", tr("го"));
+  Label32 = MakeLabel(GroupBox3, "Label32", tr("Прогресс:"));
   inner->addWidget(Label26, 0, 0);
   inner->addWidget(Edit8, 0, 1);
   inner->addWidget(Label29, 0, 2);
   inner->addWidget(Edit9, 0, 3);
   inner->addWidget(Button9, 1, 0, 1, 2, Qt::AlignLeft);
   inner->addWidget(Label32, 1, 2, 1, 2);
-  GroupBox4 = Named(new QGroupBox(QStringLiteral("конкретные символы/слова"), page), "GroupBox4");
+  GroupBox4 = Named(new QGroupBox(tr("конкретные символы/слова"), page), "GroupBox4");
   inner = TightGrid(GroupBox4);
-  Label30 = MakeLabel(GroupBox4, "Label30", QStringLiteral("что удалить?"));
+  Label30 = MakeLabel(GroupBox4, "Label30", tr("что удалить?"));
   Edit10 = MakeEdit(GroupBox4, "Edit10", Label30, QString());
-  Button10 = MakeButton(GroupBox4, "Button10", QStringLiteral("го"));
-  Label33 = MakeLabel(GroupBox4, "Label33", QStringLiteral("Прогресс:"));
+  Button10 = MakeButton(GroupBox4, "Button10", tr("го"));
+  Label33 = MakeLabel(GroupBox4, "Label33", tr("Прогресс:"));
   inner->addWidget(Label30, 0, 0);
   inner->addWidget(Edit10, 0, 1);
   inner->addWidget(Button10, 1, 0, Qt::AlignLeft);
@@ -332,13 +327,13 @@ void TForm1::BuildToolPages() {
 
   page = TabSheet6;
   grid = TightGrid(page);
-  Label31 = MakeLabel(page, "Label31", QStringLiteral("папка с файлами"));
+  Label31 = MakeLabel(page, "Label31", tr("папка с файлами"));
   Edit12 = MakeEdit(page, "Edit12", Label31, QString());
-  Label34 = MakeLabel(page, "Label34", QStringLiteral("сколько файлов в впапке"));
+  Label34 = MakeLabel(page, "Label34", tr("сколько файлов в впапке"));
   Edit13 = MakeEdit(page, "Edit13", Label34, QStringLiteral("150"));
   Edit13->setMaximumWidth(80);
-  Button11 = MakeButton(page, "Button11", QStringLiteral("го"));
-  Label37 = MakeLabel(page, "Label37", QStringLiteral("Прогресс:"));
+  Button11 = MakeButton(page, "Button11", tr("го"));
+  Label37 = MakeLabel(page, "Label37", tr("Прогресс:"));
   grid->addWidget(Label31, 0, 0);
   grid->addWidget(Edit12, 0, 1, 1, 2);
   grid->addWidget(Label34, 1, 0);
@@ -364,7 +359,7 @@ void TForm1::BuildExtensionPage(QWidget* page, ExtensionTab tab) {
   int placed = 0;
   for (const CheckOption& row : kCheckOptions) {
     if (row.tab != tab) continue;
-    auto* box = new QCheckBox(Utf8(row.extension_caption), checks);
+    auto* box = new QCheckBox(ShownToQt(Utf8ToCp1251(row.extension_caption)), checks);
     box->setObjectName(Utf8(row.control));
     box->setToolTip(Utf8(row.help));
     columns->addWidget(box, placed / 2, placed % 2);
@@ -377,7 +372,7 @@ void TForm1::BuildExtensionPage(QWidget* page, ExtensionTab tab) {
     field->setObjectName(Utf8(row.control));
     field->setRange(0, INT_MAX);
     field->setToolTip(Utf8(row.help));
-    auto* label = new QLabel(Utf8(row.caption), page);
+    auto* label = new QLabel(ShownToQt(Utf8ToCp1251(row.caption)), page);
     label->setBuddy(field);
     field->setAccessibleName(label->text());
     layout->addRow(label, field);
@@ -386,11 +381,11 @@ void TForm1::BuildExtensionPage(QWidget* page, ExtensionTab tab) {
 
 void TForm1::BuildDuplicateRow() {
   auto* row = new QHBoxLayout;
-  TextLabel1 = MakeLabel(TabSheet8, "TextLabel1", QStringLiteral("дублей: 0"));
+  TextLabel1 = MakeLabel(TabSheet8, "TextLabel1", tr("дублей: 0"));
   TextLabel1->setMinimumWidth(120);
-  TextButton1 = MakeButton(TabSheet8, "TextButton1", QStringLiteral("убрать дубли"));
-  TextButton1->setToolTip(QStringLiteral("из папки на странице \"Фильтр результатов\""));
-  TextLabel2 = MakeLabel(TabSheet8, "TextLabel2", QStringLiteral("Прогресс:"));
+  TextButton1 = MakeButton(TabSheet8, "TextButton1", tr("убрать дубли"));
+  TextButton1->setToolTip(tr("из папки на странице \"Фильтр результатов\""));
+  TextLabel2 = MakeLabel(TabSheet8, "TextLabel2", tr("Прогресс:"));
   row->addWidget(TextLabel1);
   row->addWidget(TextButton1);
   row->addWidget(TextLabel2, 1);
@@ -398,17 +393,17 @@ void TForm1::BuildDuplicateRow() {
 }
 
 void TForm1::BuildCounters() {
-  GroupBox5 = Place(new QGroupBox(QStringLiteral("Стата"), this), "GroupBox5", 0, 184, 729, 41);
+  GroupBox5 = Place(new QGroupBox(tr("Стата"), this), "GroupBox5", 0, 184, 729, 41);
   auto* row = new QHBoxLayout(GroupBox5);
   row->setContentsMargins(8, 0, 8, 2);
   row->setSpacing(4);
-  Label5 = MakeLabel(GroupBox5, "Label5", QStringLiteral("активных потоков:"));
+  Label5 = MakeLabel(GroupBox5, "Label5", tr("активных потоков:"));
   Label6 = MakeLabel(GroupBox5, "Label6", QStringLiteral("0"));
-  Label8 = MakeLabel(GroupBox5, "Label8", QStringLiteral("пропарсено урлов:"));
+  Label8 = MakeLabel(GroupBox5, "Label8", tr("пропарсено урлов:"));
   Label9 = MakeLabel(GroupBox5, "Label9", QStringLiteral("0"));
-  Label18 = MakeLabel(GroupBox5, "Label18", QStringLiteral("урлов: 0"));
-  Label3 = MakeLabel(GroupBox5, "Label3", QStringLiteral("убито потоков: 0"));
-  Label27 = MakeLabel(GroupBox5, "Label27", QStringLiteral("прокси: 0"));
+  Label18 = MakeLabel(GroupBox5, "Label18", tr("урлов: 0"));
+  Label3 = MakeLabel(GroupBox5, "Label3", tr("убито потоков: 0"));
+  Label27 = MakeLabel(GroupBox5, "Label27", tr("прокси: 0"));
   Label14 = MakeLabel(GroupBox5, "Label14", QStringLiteral("0"));
   Label28 = MakeLabel(GroupBox5, "Label28", QStringLiteral("0"));
   Label14->setVisible(false);
@@ -434,11 +429,11 @@ void TForm1::BuildMonitor() {
   auto* monitor_row = Place(new QWidget(this), "MonitorRow", 0, 232, 734, 21);
   auto* row = new QHBoxLayout(monitor_row);
   row->setContentsMargins(8, 0, 8, 0);
-  Label12 = MakeLabel(monitor_row, "Label12", QStringLiteral("Монитор потоков"));
-  Button2 = MakeButton(monitor_row, "Button2", QStringLiteral("вкл/откл"));
+  Label12 = MakeLabel(monitor_row, "Label12", tr("Монитор потоков"));
+  Button2 = MakeButton(monitor_row, "Button2", tr("вкл/откл"));
   Button2->setFixedSize(75, 17);
-  Label13 = MakeLabel(monitor_row, "Label13", QStringLiteral("Обновление:"));
-  Label7 = Named(new LinkLabel(QStringLiteral("посетить сайт программы "), monitor_row), "Label7");
+  Label13 = MakeLabel(monitor_row, "Label13", tr("Обновление:"));
+  Label7 = Named(new LinkLabel(tr("посетить сайт программы "), monitor_row), "Label7");
   QPalette blue = Label7->palette();
   blue.setColor(QPalette::WindowText, Qt::blue);
   Label7->setPalette(blue);
@@ -452,7 +447,7 @@ void TForm1::BuildMonitor() {
   Panel1 = Place(new QFrame(this), "Panel1", 0, 256, 734, 345);
   Panel1->setFrameShape(QFrame::Panel);
   Panel1->setFrameShadow(QFrame::Raised);
-  auto* off = new QLabel(QStringLiteral("Монитор потоков отключен"), Panel1);
+  auto* off = new QLabel(tr("Монитор потоков отключен"), Panel1);
   off->setAlignment(Qt::AlignCenter);
   off->setGeometry(Panel1->rect());
   StringGrid1 = Place(new QTableWidget(0, 3, Panel1), "StringGrid1", 0, 0, 734, 345);
@@ -593,7 +588,7 @@ void TForm1::Button10Click() {
 
 void TForm1::Button11Click() {
   RunTool(&TForm1::SplitFieldsNow, [this](const SplitFields& fields, const ToolProgress& progress) {
-    if (!SplitIntoFolders(fields, progress)) ShowMessageBox(this, ToQt(kNoFilesText));
+    if (!SplitIntoFolders(fields, progress)) ShowMessageBox(this, ShownToQt(kNoFilesText));
   });
 }
 
@@ -651,7 +646,7 @@ void TForm1::RunTool(Fields (TForm1::*read)() const, const Tool& tool) {
 
 void TForm1::WriteToolLabel(ToolLabel label, std::string_view text) {
   QLabel* const labels[] = {Label24, Label21, Label32, Label33, Label37, TextLabel2};
-  labels[static_cast<size_t>(label)]->setText(ToQt(text));
+  labels[static_cast<size_t>(label)]->setText(ShownToQt(text));
 }
 
 void TForm1::SetOuterHeight(int outer_height) {
@@ -665,7 +660,7 @@ void TForm1::WriteLabel(CounterLabel label, const std::string& text) {
   std::optional<std::string>& written = written_labels_[static_cast<size_t>(label)];
   if (written == text) return;  // the controller writes every count on every pass
   written = text;
-  SetCounterText(labels[static_cast<size_t>(label)], ToQt(text));
+  SetCounterText(labels[static_cast<size_t>(label)], ShownToQt(text));
 }
 
 void TForm1::ProcessMessages() {
@@ -677,7 +672,7 @@ void TForm1::ProcessMessages() {
 }
 
 void TForm1::ShowMessage(const std::string& text) {
-  ShowMessageBox(this, ToQt(text));
+  ShowMessageBox(this, ShownToQt(text));
 }
 
 void TForm1::ShowError(const KorvaneError& error) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/shown_text.h"
 #include "crawl/options.h"
 
 namespace korvane {
@@ -50,40 +51,40 @@ inline constexpr CheckOption kCheckOptions[] = {
      "keep blank lines in template output", ""},
     // Extensions beyond the design, on the "Сеть" and "Текст" tabs.
     {"--https", "NetCheckBox1", &CrawlOptions::https_ports, true,
-     "crawl https:// addresses and hosts with a :port", "HTTPS и порты в адресах",
-     ExtensionTab::kNetwork},
+     "crawl https:// addresses and hosts with a :port",
+     KORVANE_SHOWN("core", "HTTPS и порты в адресах"), ExtensionTab::kNetwork},
     {"--insecure", "NetCheckBox2", &CrawlOptions::insecure_tls, true,
-     "do not verify TLS certificates (your own test sites only)", "не проверять сертификаты",
-     ExtensionTab::kNetwork},
+     "do not verify TLS certificates (your own test sites only)",
+     KORVANE_SHOWN("core", "не проверять сертификаты"), ExtensionTab::kNetwork},
     {"--follow-redirects", "NetCheckBox3", &CrawlOptions::follow_redirects, true,
-     "queue the Location of 301, 302, 303, 307 and 308 answers", "следовать перенаправлениям",
-     ExtensionTab::kNetwork},
+     "queue the Location of 301, 302, 303, 307 and 308 answers",
+     KORVANE_SHOWN("core", "следовать перенаправлениям"), ExtensionTab::kNetwork},
     {"--recode", "NetCheckBox4", &CrawlOptions::recode_pages, true,
-     "convert page text from its charset to code page 1251", "перекодировать страницы в cp1251",
-     ExtensionTab::kNetwork},
+     "convert page text from its charset to code page 1251",
+     KORVANE_SHOWN("core", "перекодировать страницы в cp1251"), ExtensionTab::kNetwork},
     {"--robots", "NetCheckBox5", &CrawlOptions::obey_robots, true, "obey the site's robots.txt",
-     "соблюдать robots.txt", ExtensionTab::kNetwork},
+     KORVANE_SHOWN("core", "соблюдать robots.txt"), ExtensionTab::kNetwork},
     {"--continue", "NetCheckBox6", &CrawlOptions::continue_run, true,
-     "continue the last run from parsed_urls.txt and done_urls.txt", "продолжить прошлый обход",
-     ExtensionTab::kNetwork},
+     "continue the last run from parsed_urls.txt and done_urls.txt",
+     KORVANE_SHOWN("core", "продолжить прошлый обход"), ExtensionTab::kNetwork},
     {"--sitemaps", "NetCheckBox7", &CrawlOptions::read_sitemaps, true,
-     "queue the addresses of the site's sitemaps at START", "читать sitemap.xml",
-     ExtensionTab::kNetwork},
+     "queue the addresses of the site's sitemaps at START",
+     KORVANE_SHOWN("core", "читать sitemap.xml"), ExtensionTab::kNetwork},
     {"--compressed", "NetCheckBox8", &CrawlOptions::accept_compressed, true,
-     "ask for gzip or deflate answers and inflate them", "принимать сжатые ответы",
-     ExtensionTab::kNetwork},
+     "ask for gzip or deflate answers and inflate them",
+     KORVANE_SHOWN("core", "принимать сжатые ответы"), ExtensionTab::kNetwork},
     {"--retry", "NetCheckBox9", &CrawlOptions::retry_busy, true,
-     "wait and ask again when the server answers 429 or 503", "повторять при 429 и 503",
-     ExtensionTab::kNetwork},
+     "wait and ask again when the server answers 429 or 503",
+     KORVANE_SHOWN("core", "повторять при 429 и 503"), ExtensionTab::kNetwork},
     {"--main-text", "TextCheckBox1", &CrawlOptions::main_text, true,
-     "save only the page's main text, without menus, headers and footers", "только основной текст",
-     ExtensionTab::kText},
+     "save only the page's main text, without menus, headers and footers",
+     KORVANE_SHOWN("core", "только основной текст"), ExtensionTab::kText},
     {"--skip-duplicates", "TextCheckBox2", &CrawlOptions::skip_duplicates, true,
      "do not save a text this run has saved already, nor a near copy of one",
-     "не сохранять дубли текста", ExtensionTab::kText},
+     KORVANE_SHOWN("core", "не сохранять дубли текста"), ExtensionTab::kText},
     {"--report", "TextCheckBox3", &CrawlOptions::write_report, true,
-     "write report/pages.csv and report/index.html about the run", "писать отчёт об обходе",
-     ExtensionTab::kText},
+     "write report/pages.csv and report/index.html about the run",
+     KORVANE_SHOWN("core", "писать отчёт об обходе"), ExtensionTab::kText},
 };
 
 // The whole-number fields of the extensions; 0 keeps the design's behaviour.
@@ -98,10 +99,11 @@ struct NumberOption {
 
 inline constexpr NumberOption kNumberOptions[] = {
     {"--delay", "NetSpinEdit1", &CrawlOptions::request_delay_ms,
-     "start a worker at most once per MS milliseconds", "пауза между запросами, мс",
-     ExtensionTab::kNetwork},
+     "start a worker at most once per MS milliseconds",
+     KORVANE_SHOWN("core", "пауза между запросами, мс"), ExtensionTab::kNetwork},
     {"--max-pages", "NetSpinEdit2", &CrawlOptions::max_pages,
-     "stop dispatching after N pages, as STOP does", "не больше страниц", ExtensionTab::kNetwork},
+     "stop dispatching after N pages, as STOP does", KORVANE_SHOWN("core", "не больше страниц"),
+     ExtensionTab::kNetwork},
 };
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "base/cp1251.h"
+#include "base/shown_text.h"
 #include "crawl/tls_fetch.h"
 
 namespace korvane {
@@ -16,9 +17,12 @@ struct Words {
 };
 
 constexpr Words kOutcomeWords[kOutcomeCount] = {
-    {"saved", "сохранено"},          {"saved empty", "сохранено пустыми"},
-    {"not admitted", "не допущено"}, {"links only", "только ссылки"},
-    {"duplicate", "дубли"},          {"failed", "не удалось"},
+    {"saved", KORVANE_SHOWN("core", "сохранено")},
+    {"saved empty", KORVANE_SHOWN("core", "сохранено пустыми")},
+    {"not admitted", KORVANE_SHOWN("core", "не допущено")},
+    {"links only", KORVANE_SHOWN("core", "только ссылки")},
+    {"duplicate", KORVANE_SHOWN("core", "дубли")},
+    {"failed", KORVANE_SHOWN("core", "не удалось")},
 };
 
 // Why an exchange that failed or was cut ended; the ends that bring a whole answer have none.
@@ -27,18 +31,21 @@ struct EndWords {
   Words words;
 };
 constexpr EndWords kFetchEndWords[] = {
-    {FetchEnd::kNoSocket, {"no socket", "нет сокета"}},
-    {FetchEnd::kHostNotFound, {"host not found", "хост не найден"}},
-    {FetchEnd::kRefused, {"connection refused", "соединение отвергнуто"}},
-    {FetchEnd::kUnreachable, {"connection failed", "соединение не удалось"}},
-    {FetchEnd::kConnectTimeout, {"time-out (connect)", "тайм-аут (соединение)"}},
-    {FetchEnd::kIdleTimeout, {"time-out (no data)", "тайм-аут (нет данных)"}},
-    {FetchEnd::kTotalTimeout, {"time-out (whole exchange)", "тайм-аут (весь обмен)"}},
-    {FetchEnd::kCap, {"answer cap reached", "ответ обрезан по лимиту"}},
-    {FetchEnd::kReset, {"connection reset", "соединение сброшено"}},
-    {FetchEnd::kCancelled, {"cancelled", "прервано"}},
-    {FetchEnd::kTlsRefused, {"TLS refused", "TLS отвергнут"}},
-    {FetchEnd::kProxyRefused, {"proxy refused", "прокси отказал"}},
+    {FetchEnd::kNoSocket, {"no socket", KORVANE_SHOWN("core", "нет сокета")}},
+    {FetchEnd::kHostNotFound, {"host not found", KORVANE_SHOWN("core", "хост не найден")}},
+    {FetchEnd::kRefused, {"connection refused", KORVANE_SHOWN("core", "соединение отвергнуто")}},
+    {FetchEnd::kUnreachable, {"connection failed", KORVANE_SHOWN("core", "соединение не удалось")}},
+    {FetchEnd::kConnectTimeout,
+     {"time-out (connect)", KORVANE_SHOWN("core", "тайм-аут (соединение)")}},
+    {FetchEnd::kIdleTimeout,
+     {"time-out (no data)", KORVANE_SHOWN("core", "тайм-аут (нет данных)")}},
+    {FetchEnd::kTotalTimeout,
+     {"time-out (whole exchange)", KORVANE_SHOWN("core", "тайм-аут (весь обмен)")}},
+    {FetchEnd::kCap, {"answer cap reached", KORVANE_SHOWN("core", "ответ обрезан по лимиту")}},
+    {FetchEnd::kReset, {"connection reset", KORVANE_SHOWN("core", "соединение сброшено")}},
+    {FetchEnd::kCancelled, {"cancelled", KORVANE_SHOWN("core", "прервано")}},
+    {FetchEnd::kTlsRefused, {"TLS refused", KORVANE_SHOWN("core", "TLS отвергнут")}},
+    {FetchEnd::kProxyRefused, {"proxy refused", KORVANE_SHOWN("core", "прокси отказал")}},
 };
 
 // The fetch codes in words, for a failed fetch whose end says no more.
@@ -47,16 +54,18 @@ struct CodeWords {
   Words words;
 };
 constexpr CodeWords kFetchCodeWords[] = {
-    {kFetchNoSocket, {"no socket", "нет сокета"}},
-    {kFetchNoConnection, {"no connection", "нет соединения"}},
-    {kFetchNoTls, {"TLS refused", "TLS отвергнут"}},
-    {kFetchBadEncoding, {"corrupt compressed answer", "испорченный сжатый ответ"}},
+    {kFetchNoSocket, {"no socket", KORVANE_SHOWN("core", "нет сокета")}},
+    {kFetchNoConnection, {"no connection", KORVANE_SHOWN("core", "нет соединения")}},
+    {kFetchNoTls, {"TLS refused", KORVANE_SHOWN("core", "TLS отвергнут")}},
+    {kFetchBadEncoding,
+     {"corrupt compressed answer", KORVANE_SHOWN("core", "испорченный сжатый ответ")}},
 };
 
 // The reasons that come from no fetch.
-constexpr Words kEmptyAnswer{"empty answer", "пустой ответ"};
-constexpr Words kCannotWrite{"cannot write the result file", "не записать файл результата"};
-constexpr Words kWatchdog{"ended by the watchdog", "снят сторожем"};
+constexpr Words kEmptyAnswer{"empty answer", KORVANE_SHOWN("core", "пустой ответ")};
+constexpr Words kCannotWrite{"cannot write the result file",
+                             KORVANE_SHOWN("core", "не записать файл результата")};
+constexpr Words kWatchdog{"ended by the watchdog", KORVANE_SHOWN("core", "снят сторожем")};
 
 std::string_view EndEnglish(FetchEnd end) {
   for (const EndWords& row : kFetchEndWords) {

@@ -6,21 +6,25 @@
 #include <string_view>
 
 #include "base/cp1251.h"
+#include "base/shown_text.h"
 
 namespace korvane::texts {
 
 // Counter labels written during a run.
-inline const std::string kProxiesLabel = Utf8ToCp1251("прокси: ");        // Label27
-inline const std::string kUrlsLabel = Utf8ToCp1251("Урлов: ");            // Label18
-inline const std::string kKilledLabel = Utf8ToCp1251("Убито потоков: ");  // Label3
-inline const std::string kDuplicatesLabel = Utf8ToCp1251("дублей: ");     // on "Текст"
+inline const std::string kProxiesLabel =
+    Utf8ToCp1251(KORVANE_SHOWN("core", "прокси: "));                                   // Label27
+inline const std::string kUrlsLabel = Utf8ToCp1251(KORVANE_SHOWN("core", "Урлов: "));  // Label18
+inline const std::string kKilledLabel =
+    Utf8ToCp1251(KORVANE_SHOWN("core", "Убито потоков: "));  // Label3
+inline const std::string kDuplicatesLabel =
+    Utf8ToCp1251(KORVANE_SHOWN("core", "дублей: "));  // on "Текст"
 
 // START refuses selective parsing without saved templates.
 inline const std::string kNoTemplates =
-    Utf8ToCp1251("Не задано шаблонов для селективного парсинга");
+    Utf8ToCp1251(KORVANE_SHOWN("core", "Не задано шаблонов для селективного парсинга"));
 // The template window refuses to save an empty template list.
 inline const std::string kNeedOneBlock =
-    Utf8ToCp1251("Для селективного парсинга нужен хотя бы 1 блок");
+    Utf8ToCp1251(KORVANE_SHOWN("core", "Для селективного парсинга нужен хотя бы 1 блок"));
 
 // The user agent of the template window's test fetch.
 inline constexpr std::string_view kTestUserAgent = "Yandex/1.01.001 (compatible; Win16; P)";
@@ -36,7 +40,8 @@ inline constexpr std::string_view kStateDone = "[done] ";
 inline constexpr std::string_view kStateWait = "[wait] ";  // + "N s " + address
 
 // Monitor grid header.
-inline constexpr std::string_view kGridHeader[3] = {"id", "state", "worktime"};
+inline constexpr std::string_view kGridHeader[3] = {
+    KORVANE_SHOWN("core", "id"), KORVANE_SHOWN("core", "state"), KORVANE_SHOWN("core", "worktime")};
 
 // Files and folders, relative to the working folder.
 inline constexpr std::string_view kUserAgentsFile = "UA.txt";
@@ -58,8 +63,8 @@ inline constexpr std::string_view kDefaultJoinFile = "parse/union.txt";
 inline constexpr std::string_view kProgramSite = "http://korvane.invalid/";
 
 // The template window's test fetch ended without writing its result file.
-inline const std::string kTestWroteNothing = Utf8ToCp1251(
-    "Тестовый запрос завершился, не записав результат \"SelectiveParseTest/test.txt\"");
+inline const std::string kTestWroteNothing = Utf8ToCp1251(KORVANE_SHOWN(
+    "core", "Тестовый запрос завершился, не записав результат \"SelectiveParseTest/test.txt\""));
 
 // The blacklist of a first start: pictures, then link-sharing and search sites.
 inline constexpr std::string_view kDefaultBlacklist =

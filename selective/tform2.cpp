@@ -35,7 +35,7 @@ Widget* Place(Widget* widget, const char* name, int x, int y, int width, int hei
 
 TForm2::TForm2(CrawlOptions& options, TForm1& form1) : options_(options), form1_(form1) {
   setObjectName(QStringLiteral("Form2"));
-  setWindowTitle(QStringLiteral("SelectiveParse Settings"));
+  setWindowTitle(tr("SelectiveParse Settings"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -47,24 +47,22 @@ TForm2::TForm2(CrawlOptions& options, TForm1& form1) : options_(options), form1_
   setFixedSize(kClientWidth, kStripHeight + kMemoHeight);
   move(413, 142);
 
-  Button3 = Place(new QPushButton(QStringLiteral("add new block"), this), "Button3", 8, 8, 81, 25);
-  Button1 = Place(new QPushButton(QStringLiteral("save"), this), "Button1", 96, 8, 75, 25);
-  Button2 = Place(new QPushButton(QStringLiteral("test  >>>"), this), "Button2", 176, 8, 75, 25);
+  Button3 = Place(new QPushButton(tr("add new block"), this), "Button3", 8, 8, 81, 25);
+  Button1 = Place(new QPushButton(tr("save"), this), "Button1", 96, 8, 75, 25);
+  Button2 = Place(new QPushButton(tr("test  >>>"), this), "Button2", 176, 8, 75, 25);
   Edit1 = Place(new QLineEdit(QStringLiteral("URL"), this), "Edit1", 264, 8, 465, 21);
-  Edit1->setAccessibleName(QStringLiteral("URL"));
-  CheckBox1 = Place(new QCheckBox(QStringLiteral("размечать результаты парсинга"), this),
-                    "CheckBox1", 8, 40, 233, 17);
-  CheckBox2 = Place(new QCheckBox(QStringLiteral("сохранять тэг <br>"), this), "CheckBox2", 208, 40,
-                    129, 17);
-  CheckBox3 = Place(new QCheckBox(QStringLiteral("Элементарная чистка"), this), "CheckBox3", 344,
-                    40, 137, 17);
+  Edit1->setAccessibleName(tr("URL"));
+  CheckBox1 =
+      Place(new QCheckBox(tr("размечать результаты парсинга"), this), "CheckBox1", 8, 40, 233, 17);
+  CheckBox2 = Place(new QCheckBox(tr("сохранять тэг <br>"), this), "CheckBox2", 208, 40, 129, 17);
+  CheckBox3 = Place(new QCheckBox(tr("Элементарная чистка"), this), "CheckBox3", 344, 40, 137, 17);
   CheckBox3->setChecked(true);
   Memo1 = Place(new QPlainTextEdit(this), "Memo1", 0, kStripHeight, kClientWidth, kMemoHeight);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setTabChangesFocus(true);
-  Memo1->setAccessibleName(QStringLiteral("templates"));
+  Memo1->setAccessibleName(tr("templates"));
 
   // The binding block: the template memo and the three finishing options.
   BindMemo(Memo1, options_.templates);
@@ -106,7 +104,7 @@ void TForm2::Button3Click() {
 
 void TForm2::Button1Click() {
   if (options_.templates.Get()->lines.empty()) {
-    return ShowMessageBox(this, ToQt(texts::kNeedOneBlock));
+    return ShowMessageBox(this, ShownToQt(texts::kNeedOneBlock));
   }
   TemplatesReady = true;
   form1_.savesettings();
@@ -120,7 +118,7 @@ void TForm2::Button2Click() {
 void TForm2::ShowTestResult(TestFetchResult result) {
   if (result == TestFetchResult::kBusy) return;
   if (result == TestFetchResult::kNothing) {
-    return ShowMessageBox(this, ToQt(texts::kTestWroteNothing));
+    return ShowMessageBox(this, ShownToQt(texts::kTestWroteNothing));
   }
   const std::string path = WorkingPath(texts::kTestResultFile);
   OpenWithDesktop(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));

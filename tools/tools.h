@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
+#include "base/shown_text.h"
 
 namespace korvane {
 
@@ -127,7 +128,7 @@ void CleanWords(const CleanFields& fields, const ToolProgress& progress);
 // ---- Path maker (Button11Click) -------------------------------------------------------------
 
 // The message box of a path maker run that finds no ".txt" entry.
-inline const std::string kNoFilesText = Utf8ToCp1251("Файлов нет!");
+inline const std::string kNoFilesText = Utf8ToCp1251(KORVANE_SHOWN("core", "Файлов нет!"));
 
 struct SplitFields {
   std::string folder;      // Edit12
