@@ -36,7 +36,8 @@ Language DesktopLanguage(const QStringList& ui_languages) {
 }
 
 std::optional<Language> TakeLanguageOption(int& argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
+  std::optional<Language> language;
+  for (int i = 1; i < argc;) {
     const std::string_view argument = argv[i];
     int taken = 1;
     std::string_view value;
@@ -47,14 +48,14 @@ std::optional<Language> TakeLanguageOption(int& argc, char** argv) {
     } else if (argument.starts_with(std::string(kOption) + "=")) {
       value = argument.substr(kOption.size() + 1);
     } else {
+      ++i;
       continue;
     }
-    const Language language = LanguageOfValue(value);
+    language = LanguageOfValue(value);
     for (int j = i; j + taken <= argc; ++j) argv[j] = argv[j + taken];
     argc -= taken;
-    return language;
   }
-  return std::nullopt;
+  return language;
 }
 
 bool UseLanguage(Language language) {

@@ -17,9 +17,9 @@ enum class Language { kRussian, kEnglish };
 //   {"de-DE", "ru-RU"} -> Russian;  {"en-GB", "ru-RU"} -> English
 [[nodiscard]] Language DesktopLanguage(const QStringList& ui_languages);
 
-// Takes "--lang ru", "--lang en" (or "--lang=ru", "--lang=en") out of argv, argc shrinking,
-// and returns its language; nullopt without the option. Another value, or none, raises
-// std::invalid_argument with the text to print.
+// Takes every "--lang ru", "--lang en" (or "--lang=ru", "--lang=en") out of argv, argc
+// shrinking, and returns the language of the last; nullopt without the option. Another value,
+// or none, raises std::invalid_argument with the text to print.
 [[nodiscard]] std::optional<Language> TakeLanguageOption(int& argc, char** argv);
 
 // Makes `language` the one the windows made from now on show: English installs the

@@ -2,6 +2,7 @@
 # Makes the README's screenshots with the real program under Xvfb:
 #   docs/main-window.png      the main window during a crawl of the local fixture site, with
 #                             running workers in the monitor grid;
+#   docs/main-window-en.png   the same in English (korvane --lang en);
 #   docs/template-window.png  the selective-parse window with two template blocks added and
 #                             the address of a page to test them on;
 #   docs/report-page.png      report/index.html of a korvane-cli crawl with --report, as
@@ -41,10 +42,12 @@ mkdir -p "$work/run/settings" "$work/run/parse" "$work/run/SelectiveParseTest" "
 printf 'Mozilla/5.0 (X11; Linux x86_64; rv:128.0) Gecko/20100101 Firefox/128.0\r\n' \
   >"$work/run/UA.txt"
 
-# start_window: the program in the run folder, for at most two minutes; end_window waits for
-# it to end (after HALT) and stops it if it does not.
+# start_window [ARGUMENT...]: the program in the run folder, in Russian unless the arguments
+# say otherwise, for at most two minutes; end_window waits for it to end (after HALT) and
+# stops it if it does not.
 start_window() {
-  (cd "$work/run" && exec timeout -k 5 120 "$build/app/korvane") >>"$work/window.out" 2>&1 &
+  (cd "$work/run" && exec timeout -k 5 120 "$build/app/korvane" --lang ru "$@") \
+    >>"$work/window.out" 2>&1 &
   session_pids+=("$!")
 }
 end_window() {
@@ -57,23 +60,32 @@ end_window() {
   session_stop "$pid"
 }
 
-# Main window: type the address, admit every page, START, and wait until workers are busy.
-start_window
-window=$(session_find_window "Korvane ")
-session_locate_into at "Korvane [" "text=сайт:" "check box=игнорить вайтлист" \
-  "push button=START" "push button=HALT"
-window_type "$window" "${at[0]}" "http://$address/"
-window_click "$window" "${at[1]}"
-window_click "$window" "${at[2]}"
-for _ in $(seq 300); do
-  [ "$(wc -l <"$work/access.log")" -ge 4 ] && break
-  sleep 0.1
-done
-sleep 3
-xdotool mousemove 0 0
-session_shot "$window" "$repo/docs/main-window.png"
-window_click "$window" "${at[3]}"
-end_window
+# main_window_shot FILE SITE_CAPTION WHITELIST_CAPTION [ARGUMENT...]: the main window, started
+# with the arguments, during a crawl: type the address, admit every page, START, wait until
+# workers are busy, take the shot, HALT.
+main_window_shot() {
+  local file=$1 site=$2 whitelist=$3 logged
+  shift 3
+  logged=$(wc -l <"$work/access.log")
+  start_window "$@"
+  window=$(session_find_window "Korvane ")
+  session_locate_into at "Korvane [" "text=$site" "check box=$whitelist" \
+    "push button=START" "push button=HALT"
+  window_type "$window" "${at[0]}" "http://$address/"
+  window_click "$window" "${at[1]}"
+  window_click "$window" "${at[2]}"
+  for _ in $(seq 300); do
+    [ "$(wc -l <"$work/access.log")" -ge $((logged + 4)) ] && break
+    sleep 0.1
+  done
+  sleep 3
+  xdotool mousemove 0 0
+  session_shot "$window" "$file"
+  window_click "$window" "${at[3]}"
+  end_window
+}
+main_window_shot "$repo/docs/main-window.png" "сайт:" "игнорить вайтлист"
+main_window_shot "$repo/docs/main-window-en.png" "site:" "ignore the whitelist" --lang en
 
 # Template window: opened from "SelectiveParse", two blocks added, a test address typed.
 start_window
@@ -127,5 +139,5 @@ window_click "$window" "${at[4]}"
 window_click "$window" "${at[3]}"
 end_window
 
-echo "wrote docs/main-window.png, docs/template-window.png, docs/report-page.png and" \
-  "docs/report-tab.png" >&2
+echo "wrote docs/main-window.png, docs/main-window-en.png, docs/template-window.png," \
+  "docs/report-page.png and docs/report-tab.png" >&2

@@ -111,10 +111,10 @@ TEST(LanguageChoice, FirstRussianOrEnglishUiLanguageDecides) {
 }
 
 TEST(LanguageChoice, LangOptionIsTakenOutOfTheArguments) {
-  std::string words[] = {"korvane", "--user-folder", "--lang", "en", "-x"};
-  char* argv[] = {words[0].data(), words[1].data(), words[2].data(),
-                  words[3].data(), words[4].data(), nullptr};
-  int argc = 5;
+  std::string words[] = {"korvane", "--lang=ru", "--user-folder", "--lang", "en", "-x"};
+  char* argv[] = {words[0].data(), words[1].data(), words[2].data(), words[3].data(),
+                  words[4].data(), words[5].data(), nullptr};
+  int argc = 6;
   EXPECT_EQ(TakeLanguageOption(argc, argv), Language::kEnglish);
   EXPECT_EQ(argc, 3);
   EXPECT_EQ(std::string(argv[2]), "-x");
