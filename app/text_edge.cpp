@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/cp1251.h"
-#include "crawl/texts.h"
+#include "settings/texts.h"
 #include "tools/texts.h"
 
 namespace korvane {

@@ -11,8 +11,8 @@
 #include <stdexcept>
 
 #include "app/language.h"
-#include "crawl/texts.h"
 #include "gui_fixture.h"
+#include "settings/texts.h"
 
 namespace korvane::testing {
 namespace {
