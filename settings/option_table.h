@@ -21,7 +21,8 @@ struct CheckOption {
   bool flag_sets_to;  // the value the flag gives the option (false for --no-clean)
   std::string_view help;
   // The check box's caption (UTF-8) for the extensions, which the window places on their
-  // tab; empty for the design's controls, whose captions the window lays out itself.
+  // tab; empty for the design's controls, whose captions the window lays out itself. Marked
+  // KORVANE_SHOWN, so that the English window finds its translation.
   std::string_view extension_caption;
   ExtensionTab tab = ExtensionTab::kNone;
 };
@@ -93,7 +94,7 @@ struct NumberOption {
   std::string_view control;  // the window control it mirrors
   std::atomic<int64_t> CrawlOptions::*member;
   std::string_view help;
-  std::string_view caption;  // the field's label (UTF-8)
+  std::string_view caption;  // the field's label (UTF-8), marked KORVANE_SHOWN
   ExtensionTab tab;
 };
 
