@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 #include "base/cp1251.h"
