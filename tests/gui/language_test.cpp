@@ -63,8 +63,9 @@ TEST_F(LanguageTest, RussianShowsTheDesignsTextsUnchanged) {
   ASSERT_TRUE(UseLanguage(Language::kRussian));
   QFile golden(QStringLiteral(KORVANE_GUI_TEST_DIR "/window_texts_ru.txt"));
   ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
-  const QString expected = QString::fromUtf8(golden.readAll());
-  EXPECT_EQ(ShownTexts(Open()).filter(kCyrillic).join(u'\n') + u'\n', expected);
+  // As std::string, so that a failure prints the lines that differ.
+  EXPECT_EQ((ShownTexts(Open()).filter(kCyrillic).join(u'\n') + u'\n').toStdString(),
+            golden.readAll().toStdString());
 }
 
 TEST_F(LanguageTest, EnglishShowsEveryTextWithoutACyrillicLetter) {
