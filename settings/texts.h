@@ -12,10 +12,11 @@ namespace korvane::texts {
 
 // Counter labels written during a run.
 inline const std::string kProxiesLabel =
-    Utf8ToCp1251(KORVANE_SHOWN("core", "прокси: "));                                   // Label27
-inline const std::string kUrlsLabel = Utf8ToCp1251(KORVANE_SHOWN("core", "Урлов: "));  // Label18
+    Utf8ToCp1251(KORVANE_SHOWN("core", "прокси: "));  // CounterLabel::kProxies
+inline const std::string kUrlsLabel =
+    Utf8ToCp1251(KORVANE_SHOWN("core", "Урлов: "));  // CounterLabel::kQueued
 inline const std::string kKilledLabel =
-    Utf8ToCp1251(KORVANE_SHOWN("core", "Убито потоков: "));  // Label3
+    Utf8ToCp1251(KORVANE_SHOWN("core", "Убито потоков: "));  // CounterLabel::kKilled
 inline const std::string kDuplicatesLabel =
     Utf8ToCp1251(KORVANE_SHOWN("core", "дублей: "));  // on "Текст"
 

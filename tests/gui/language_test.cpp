@@ -75,8 +75,8 @@ TEST_F(LanguageTest, EnglishShowsEveryTextWithoutACyrillicLetter) {
   work_.Write("parse/1.txt", "a &b; c");
   TForm1& form = Open();
   // The texts the core joins with numbers, through the paths a run and the tools take them.
-  form.WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + "12");
-  form.WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + "1");
+  form.WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + "12");
+  form.WriteLabel(CounterLabel::kKilled, texts::kKilledLabel + "1");
   form.WriteLabel(CounterLabel::kDuplicates, texts::kDuplicatesLabel + "2");
   for (QAbstractButton* tool :
        {form.Button6, form.Button9, form.TextButton1, form.Button7, form.Button11}) {
