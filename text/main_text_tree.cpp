@@ -349,7 +349,15 @@ bool StyleHides(std::string_view style) {
 struct AttributeReading {
   bool hidden = false;
   uint8_t marks = 0;
+  uint32_t shape = 2166136261U;  // FNV-1a over the class names, digits left out
 };
+
+void AddToShape(uint32_t& shape, std::string_view bytes) {
+  for (const char c : bytes) {
+    if ((c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\n') continue;
+    shape = (shape ^ static_cast<unsigned char>(c)) * 16777619U;
+  }
+}
 
 AttributeReading ReadAttributes(const xmlChar** atts) {
   AttributeReading reading;
@@ -360,7 +368,10 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
         atts[i + 1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(atts[i + 1]);
     if (name == "class" || name == "id") {
       reading.marks |= NameMarks(value);
-      if (name == "class") reading.hidden |= HasName(value, "hidden");
+      if (name == "class") {
+        reading.hidden |= HasName(value, "hidden") || HasName(value, "hide");
+        AddToShape(reading.shape, value);
+      }
     } else if (name == "hidden") {
       reading.hidden = true;
     } else if (name == "aria-hidden") {
@@ -548,6 +559,8 @@ class Builder {
     node.parent = Current();
     node.kind = info != nullptr ? info->kind : Kind::kInline;
     node.marks = reading.marks | (reading.hidden ? kHidden : 0);
+    node.shape = reading.shape;
+    AddToShape(node.shape, reinterpret_cast<const char*>(name));
     tree_.nodes.push_back(node);
     open_.push_back(index);
     open_nodes_.push_back(index);

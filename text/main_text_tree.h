@@ -70,6 +70,9 @@ struct Node {
   uint32_t text_size = 0;
   Kind kind = Kind::kInline;
   uint8_t marks = 0;
+  // An element's shape: its tag and class names, digits left out, as one number. Siblings of
+  // one shape are items of a kind (the cards of a grid, the posts of a thread).
+  uint32_t shape = 0;
 };
 
 struct Tree {
