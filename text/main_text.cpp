@@ -74,6 +74,7 @@ class Extractor {
   std::string Pass(bool strict) {
     strict_ = strict;
     item_of_.assign(size_, 0);
+    holds_items_.assign(size_, 0);
     MarkFrame();
     Sum(sums_, &frame_);
     OwnText();
@@ -101,10 +102,14 @@ class Extractor {
                        [&](uint32_t root) { return Contains(root, node) || Contains(node, root); });
   }
 
-  // Marks every node inside an item of the region with the item it is in.
+  // Marks every node inside an item of the region with the item it is in, and the nodes
+  // around the items.
   void MarkItems() {
     for (const uint32_t item : region_) {
       for (uint32_t i = item; i < nodes_[item].end; ++i) item_of_[i] = item;
+      for (uint32_t a = nodes_[item].parent; a != 0 && !holds_items_[a]; a = nodes_[a].parent) {
+        holds_items_[a] = 1;
+      }
     }
   }
 
@@ -127,7 +132,8 @@ class Extractor {
 
   // The page's largest region of repeated items: element siblings of one shape (tag and
   // class names; sections and articles by their tag alone), three or more, with some text
-  // each and none holding half of it (the header, body and footer of a layout are no items). Their
+  // each and none holding half of it (the header, body and footer of a layout are no items).
+  // An element that holds half the page's text is neither sure frame nor frame by words. Their
   // text is counted without the sure frame (hidden and embedded elements, nav, frame roles). Items
   // made mostly of links (an index, a catalogue of titles) count only outside frame and in number;
   // items under frame words (posts named comments or replies) only when they hold half the page,
@@ -136,9 +142,11 @@ class Extractor {
   std::vector<uint32_t> FindRegion() {
     std::vector<uint8_t> sure(size_, 0);
     std::vector<uint8_t> framey(size_, 0);
+    const uint32_t total = raw_.chars[0];
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
       const uint32_t parent = node.parent;
+      if (raw_.chars[i] * 2 > total) continue;  // a layout wrapper, whatever its names
       sure[i] = sure[parent] || node.kind == Kind::kOmitted || node.kind == Kind::kNav ||
                 (node.marks & (main_text::kHidden | main_text::kFrameRole)) != 0;
       const bool words =
@@ -260,13 +268,6 @@ class Extractor {
     for (uint32_t a = nodes_[article].parent; article != 0 && a != 0; a = nodes_[a].parent) {
       holds_article[a] = 1;
     }
-    std::vector<uint8_t> holds_items(size_, 0);
-    for (uint32_t k = 0; k < region_.size() && item_of_[region_[k]] != 0; ++k) {
-      for (uint32_t a = nodes_[region_[k]].parent; a != 0 && !holds_items[a];
-           a = nodes_[a].parent) {
-        holds_items[a] = 1;
-      }
-    }
     const std::vector<uint32_t> prose = Prose();
     std::vector<uint32_t> hint_above(size_, 0);  // the nearest article around, else 0
     for (uint32_t i = 1; i < size_; ++i) {
@@ -280,7 +281,7 @@ class Extractor {
       }
       if (node.kind == Kind::kText) continue;
       const uint32_t chars = raw_.chars[i];
-      if (item_of_[i] != 0 || holds_items[i]) {
+      if (item_of_[i] != 0 || holds_items_[i]) {
         frame_[i] = ItemFrame(i);
         continue;
       }
@@ -581,7 +582,9 @@ class Extractor {
 
   bool Skipped(uint32_t i, uint32_t root) const {
     if (frame_[i]) return true;
-    if (i == root || !IsBlock(nodes_[i].kind) || item_of_[i] != 0) return false;
+    if (i == root || !IsBlock(nodes_[i].kind) || item_of_[i] != 0 || holds_items_[i]) {
+      return false;
+    }
     return sums_.chars[i] > 0 && LinkDensity(i) > 0.5F;
   }
 
@@ -796,8 +799,9 @@ class Extractor {
   std::vector<uint8_t> scored_;
   std::vector<uint32_t> region_;  // the items of the page's largest repeated region
   uint32_t region_chars_ = 0;
-  bool region_worded_ = false;     // the region lies under frame words
-  std::vector<uint32_t> item_of_;  // the region item a node is in, once the region is used
+  bool region_worded_ = false;        // the region lies under frame words
+  std::vector<uint8_t> holds_items_;  // a node around the region's items, once it is used
+  std::vector<uint32_t> item_of_;     // the region item a node is in, once the region is used
 };
 
 }  // namespace
