@@ -84,7 +84,8 @@ class Extractor {
     for (const uint32_t root : roots) Write(root, out);
     // Items of one shape that hold much more text than the article chosen are the page's
     // content (cards, posts, sections): they join it, kept whole, in page order.
-    if (!region_.empty() && region_chars_ > VisibleChars(out) * kRegionOverArticle &&
+    const size_t over = region_linky_ ? kLinkRegionOverArticle : kRegionOverArticle;
+    if (!region_.empty() && region_chars_ > VisibleChars(out) * over &&
         (!region_worded_ || Overlaps(roots, nodes_[region_.front()].parent))) {
       MarkItems();
       MarkFrame();
@@ -135,10 +136,10 @@ class Extractor {
   // each and none holding half of it (the header, body and footer of a layout are no items).
   // An element that holds half the page's text is neither sure frame nor frame by words. Their
   // text is counted without the sure frame (hidden and embedded elements, nav, frame roles). Items
-  // made mostly of links (an index, a catalogue of titles) count only outside frame and in number;
-  // items under frame words (posts named comments or replies) only when they hold half the page,
-  // and are used only where the article chosen is one of them (a thread, not an article followed by
-  // its comments).
+  // made mostly of links (an index, a catalogue of titles) count only outside frame, in number and
+  // inside the page's article or main element where it has one; items under frame words (posts
+  // named comments or replies) only when they hold half the page, and are used only where the
+  // article chosen is one of them (a thread, not an article followed by its comments).
   std::vector<uint32_t> FindRegion() {
     std::vector<uint8_t> sure(size_, 0);
     std::vector<uint8_t> framey(size_, 0);
@@ -163,6 +164,7 @@ class Extractor {
     std::vector<std::pair<uint32_t, uint32_t>> children;  // (key, child)
     std::vector<uint32_t> best;
     uint32_t best_chars = 0;
+    const uint32_t hint = LargestHint();
     for (uint32_t p = 1; p < size_; ++p) {
       if (sure[p] || nodes_[p].kind == Kind::kText || vis.chars[p] <= best_chars) continue;
       children.clear();
@@ -195,11 +197,14 @@ class Extractor {
         const bool linky = links * 2 > chars;
         bool take =
             enough && chars >= count * kItemChars && chars > best_chars && largest * 2 <= chars;
-        if (take && linky) take = !worded && count >= kLinkItems;
+        if (take && linky) {
+          take = !worded && count >= kLinkItems && (hint == 0 || Contains(hint, p));
+        }
         if (take && worded) take = chars * 2 >= page;
         if (take) {
           best_chars = chars;
           region_worded_ = worded;
+          region_linky_ = linky;
           best.clear();
           for (size_t m = k; m < e; ++m) best.push_back(children[m].second);
         }
@@ -779,9 +784,10 @@ class Extractor {
   static constexpr uint32_t kWrapperChars = 400;
   // A region of items replaces or joins the article when it holds this many times its text.
   static constexpr size_t kRegionOverArticle = 2;
-  static constexpr uint32_t kItemChars = 20;  // the least text of an item, on average
-  static constexpr size_t kItems = 3;         // the least items of a region
-  static constexpr size_t kLinkItems = 5;     // the least items of a region made of links
+  static constexpr size_t kLinkRegionOverArticle = 3;  // and a region made of links
+  static constexpr uint32_t kItemChars = 20;           // the least text of an item, on average
+  static constexpr size_t kItems = 3;                  // the least items of a region
+  static constexpr size_t kLinkItems = 5;              // the least items of a region made of links
 
   const Tree& tree_;
   const std::vector<Node>& nodes_;
@@ -800,6 +806,7 @@ class Extractor {
   std::vector<uint32_t> region_;  // the items of the page's largest repeated region
   uint32_t region_chars_ = 0;
   bool region_worded_ = false;        // the region lies under frame words
+  bool region_linky_ = false;         // the region's items are made mostly of links
   std::vector<uint8_t> holds_items_;  // a node around the region's items, once it is used
   std::vector<uint32_t> item_of_;     // the region item a node is in, once the region is used
 };
