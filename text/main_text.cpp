@@ -279,7 +279,7 @@ class Extractor {
       const Node& node = nodes_[i];
       in_hint_[i] = in_hint_[node.parent] || IsHint(node);
       hint_above[i] = IsHint(nodes_[node.parent]) ? node.parent : hint_above[node.parent];
-      if (holds_article[i] && (node.marks & main_text::kHidden) == 0) continue;
+      if (holds_article[i] && !Hidden(i)) continue;
       if (frame_[node.parent]) {
         frame_[i] = 1;
         continue;
@@ -318,7 +318,7 @@ class Extractor {
   // holds less than half the item.
   bool ItemFrame(uint32_t i) const {
     const Node& node = nodes_[i];
-    if (node.kind == Kind::kOmitted || (node.marks & main_text::kHidden) != 0) return true;
+    if (node.kind == Kind::kOmitted || Hidden(i)) return true;
     const uint32_t item = item_of_[i];
     if (item == 0) return false;
     switch (node.kind) {
@@ -374,9 +374,19 @@ class Extractor {
     return best_chars >= kWrapperChars ? best : 0;
   }
 
+  // Hidden, unless only by a class name or the hidden attribute inside the page's article or
+  // a region's item and not made of links: the closed tabs and accordions of the content.
+  bool Hidden(uint32_t i) const {
+    const Node& node = nodes_[i];
+    if ((node.marks & main_text::kHidden) == 0) return false;
+    if ((node.marks & main_text::kToggled) == 0) return true;
+    const bool inside = in_hint_[node.parent] || item_of_[i] != 0;
+    return !inside || raw_.links[i] * 2 > raw_.chars[i];
+  }
+
   bool FrameByKind(uint32_t i) const {
     const Node& node = nodes_[i];
-    if (node.kind == Kind::kOmitted || (node.marks & main_text::kHidden) != 0) return true;
+    if (node.kind == Kind::kOmitted || Hidden(i)) return true;
     if ((node.marks & main_text::kFrameRole) != 0 || node.kind == Kind::kNav) return true;
     if (!strict_) return false;
     switch (node.kind) {

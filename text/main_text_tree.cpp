@@ -347,7 +347,8 @@ bool StyleHides(std::string_view style) {
 }
 
 struct AttributeReading {
-  bool hidden = false;
+  bool hidden = false;   // by the style or aria-hidden
+  bool toggled = false;  // by a class name or the hidden attribute, as a closed tab is
   uint8_t marks = 0;
   uint32_t shape = 2166136261U;  // FNV-1a over the class names, digits left out
 };
@@ -369,11 +370,11 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
     if (name == "class" || name == "id") {
       reading.marks |= NameMarks(value);
       if (name == "class") {
-        reading.hidden |= HasName(value, "hidden") || HasName(value, "hide");
+        reading.toggled |= HasName(value, "hidden") || HasName(value, "hide");
         AddToShape(reading.shape, value);
       }
     } else if (name == "hidden") {
-      reading.hidden = true;
+      reading.toggled = true;
     } else if (name == "aria-hidden") {
       reading.hidden |= EqualsNoCase(value, "true");
     } else if (name == "style") {
@@ -558,7 +559,8 @@ class Builder {
     Node node;
     node.parent = Current();
     node.kind = info != nullptr ? info->kind : Kind::kInline;
-    node.marks = reading.marks | (reading.hidden ? kHidden : 0);
+    node.marks = reading.marks | (reading.hidden || reading.toggled ? kHidden : 0) |
+                 (reading.toggled && !reading.hidden ? kToggled : 0);
     node.shape = reading.shape;
     AddToShape(node.shape, reinterpret_cast<const char*>(name));
     tree_.nodes.push_back(node);

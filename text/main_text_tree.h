@@ -59,6 +59,7 @@ enum Mark : uint8_t {
   kFrameRole = 8,        // role navigation, banner, contentinfo, complementary, search, ...
   kHidden = 32,          // the hidden attribute, aria-hidden="true", display:none, ...
   kWeakFrameWords = 16,  // author, date, meta, header, footer, ...: frame when short
+  kToggled = 64,         // hidden only by a class name or the hidden attribute (a closed tab)
 };
 
 // One element or text run. The tree is stored in document order: a node's subtree is the
