@@ -93,6 +93,9 @@ class Extractor {
       OwnText();
       out.clear();
       for (const uint32_t root : JoinItems(roots)) Write(root, out);
+    } else if (!strict_ && std::all_of(roots.begin(), roots.end(),
+                                       [&](uint32_t root) { return framey_[root] != 0; })) {
+      out.clear();  // only a footer, a header or a notice left: no content at all
     }
     return out;
   }
@@ -142,7 +145,8 @@ class Extractor {
   // article chosen is one of them (a thread, not an article followed by its comments).
   std::vector<uint32_t> FindRegion() {
     std::vector<uint8_t> sure(size_, 0);
-    std::vector<uint8_t> framey(size_, 0);
+    std::vector<uint8_t>& framey = framey_;
+    framey.assign(size_, 0);
     const uint32_t total = raw_.chars[0];
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
@@ -816,6 +820,7 @@ class Extractor {
   std::vector<uint32_t> region_;  // the items of the page's largest repeated region
   uint32_t region_chars_ = 0;
   bool region_worded_ = false;        // the region lies under frame words
+  std::vector<uint8_t> framey_;       // a node under frame by kind or words, layout wrappers aside
   bool region_linky_ = false;         // the region's items are made mostly of links
   std::vector<uint8_t> holds_items_;  // a node around the region's items, once it is used
   std::vector<uint32_t> item_of_;     // the region item a node is in, once the region is used
