@@ -93,11 +93,26 @@ class Extractor {
       OwnText();
       out.clear();
       for (const uint32_t root : JoinItems(roots)) Write(root, out);
-    } else if (!strict_ && std::all_of(roots.begin(), roots.end(),
-                                       [&](uint32_t root) { return framey_[root] != 0; })) {
+    } else if (VisibleChars(out) < kFrameOnlyChars &&
+               std::all_of(roots.begin(), roots.end(),
+                           [&](uint32_t root) { return InFooterOrHeader(root); })) {
       out.clear();  // only a footer, a header or a notice left: no content at all
     }
     return out;
+  }
+
+  // True when `i` lies in a footer element and in no article; on the second choice also in a
+  // header, or under the words of one (a copyright line, a notice).
+  bool InFooterOrHeader(uint32_t i) const {
+    for (; i != 0; i = nodes_[i].parent) {
+      const Node& node = nodes_[i];
+      if (node.kind == Kind::kFooter) return true;
+      if (strict_) continue;
+      if (node.kind == Kind::kHeader) return true;
+      if ((node.marks & main_text::kWeakFrameWords) != 0 && !ContentMarked(node)) return true;
+      if (IsHint(node)) return false;
+    }
+    return false;
   }
 
   // True when one of `roots` holds `node` or lies inside it.
@@ -145,8 +160,7 @@ class Extractor {
   // article chosen is one of them (a thread, not an article followed by its comments).
   std::vector<uint32_t> FindRegion() {
     std::vector<uint8_t> sure(size_, 0);
-    std::vector<uint8_t>& framey = framey_;
-    framey.assign(size_, 0);
+    std::vector<uint8_t> framey(size_, 0);
     const uint32_t total = raw_.chars[0];
     for (uint32_t i = 1; i < size_; ++i) {
       const Node& node = nodes_[i];
@@ -798,6 +812,7 @@ class Extractor {
   static constexpr uint32_t kWrapperChars = 400;
   // A region of items replaces or joins the article when it holds this many times its text.
   static constexpr size_t kRegionOverArticle = 2;
+  static constexpr size_t kFrameOnlyChars = 500;       // the most a text of frame alone holds
   static constexpr size_t kLinkRegionOverArticle = 3;  // and a region made of links
   static constexpr uint32_t kItemChars = 20;           // the least text of an item, on average
   static constexpr size_t kItems = 3;                  // the least items of a region
@@ -820,7 +835,6 @@ class Extractor {
   std::vector<uint32_t> region_;  // the items of the page's largest repeated region
   uint32_t region_chars_ = 0;
   bool region_worded_ = false;        // the region lies under frame words
-  std::vector<uint8_t> framey_;       // a node under frame by kind or words, layout wrappers aside
   bool region_linky_ = false;         // the region's items are made mostly of links
   std::vector<uint8_t> holds_items_;  // a node around the region's items, once it is used
   std::vector<uint32_t> item_of_;     // the region item a node is in, once the region is used
