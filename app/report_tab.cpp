@@ -10,13 +10,17 @@
 #include <QTimer>
 #include <QValueAxis>
 #include <algorithm>
+#include <map>
+#include <string_view>
 
 #include "app/desktop.h"
 #include "app/text_edge.h"
+#include "base/cp1251.h"
 #include "base/files.h"
 #include "crawl/controller.h"
+#include "report/page_record.h"
 #include "report/run_report.h"
-#include "report/run_summary.h"
+#include "report/run_stats.h"
 
 namespace korvane {
 
@@ -24,6 +28,57 @@ namespace {
 
 constexpr int kRefreshMs = 1000;
 constexpr int kMostPoints = 3600;  // an hour of the run; older points scroll out
+
+// The tab's words (UTF-8) for the outcomes, in PageOutcome's order. CountsToQt looks them
+// up under the context "core" for the English window.
+constexpr std::string_view kOutcomeCaptions[kOutcomeCount] = {
+    QT_TRANSLATE_NOOP("core", "сохранено"),   QT_TRANSLATE_NOOP("core", "сохранено пустыми"),
+    QT_TRANSLATE_NOOP("core", "не допущено"), QT_TRANSLATE_NOOP("core", "только ссылки"),
+    QT_TRANSLATE_NOOP("core", "дубли"),       QT_TRANSLATE_NOOP("core", "не удалось"),
+};
+
+// The tab's words (UTF-8) for the reasons the engine words itself; other reasons (error
+// texts) are shown as given.
+const std::map<std::string_view, std::string_view>& ReasonCaptions() {
+  static const std::map<std::string_view, std::string_view> captions = {
+      {FetchEndWords(FetchEnd::kNoSocket), QT_TRANSLATE_NOOP("core", "нет сокета")},
+      {FetchEndWords(FetchEnd::kHostNotFound), QT_TRANSLATE_NOOP("core", "хост не найден")},
+      {FetchEndWords(FetchEnd::kRefused), QT_TRANSLATE_NOOP("core", "соединение отвергнуто")},
+      {FetchEndWords(FetchEnd::kUnreachable), QT_TRANSLATE_NOOP("core", "соединение не удалось")},
+      {FetchEndWords(FetchEnd::kConnectTimeout),
+       QT_TRANSLATE_NOOP("core", "тайм-аут (соединение)")},
+      {FetchEndWords(FetchEnd::kIdleTimeout), QT_TRANSLATE_NOOP("core", "тайм-аут (нет данных)")},
+      {FetchEndWords(FetchEnd::kTotalTimeout), QT_TRANSLATE_NOOP("core", "тайм-аут (весь обмен)")},
+      {FetchEndWords(FetchEnd::kCap), QT_TRANSLATE_NOOP("core", "ответ обрезан по лимиту")},
+      {FetchEndWords(FetchEnd::kReset), QT_TRANSLATE_NOOP("core", "соединение сброшено")},
+      {FetchEndWords(FetchEnd::kCancelled), QT_TRANSLATE_NOOP("core", "прервано")},
+      {FetchEndWords(FetchEnd::kTlsRefused), QT_TRANSLATE_NOOP("core", "TLS отвергнут")},
+      {FetchEndWords(FetchEnd::kProxyRefused), QT_TRANSLATE_NOOP("core", "прокси отказал")},
+      {FetchCodeWords(kFetchNoConnection), QT_TRANSLATE_NOOP("core", "нет соединения")},
+      {FetchCodeWords(kFetchBadEncoding), QT_TRANSLATE_NOOP("core", "испорченный сжатый ответ")},
+      {kEmptyAnswerReason, QT_TRANSLATE_NOOP("core", "пустой ответ")},
+      {kCannotWriteReason, QT_TRANSLATE_NOOP("core", "не записать файл результата")},
+      {kWatchdogReason, QT_TRANSLATE_NOOP("core", "снят сторожем")},
+  };
+  return captions;
+}
+
+// The counts (code page 1251), one line each: every outcome, and under the failed pages their
+// reasons, indented.
+//   "сохранено: 12\r\n...\r\nне удалось: 2\r\n   соединение отвергнуто: 2\r\n"
+std::string OutcomeCounts(const RunStats& run) {
+  std::string text;
+  for (int i = 0; i < kOutcomeCount; ++i) {
+    text += Utf8ToCp1251(kOutcomeCaptions[i]) + ": " +
+            std::to_string(run.Count(static_cast<PageOutcome>(i))) + "\r\n";
+  }
+  for (const auto& [reason, count] : run.Reasons()) {
+    const auto caption = ReasonCaptions().find(reason);
+    text += "   " + (caption == ReasonCaptions().end() ? reason : Utf8ToCp1251(caption->second)) +
+            ": " + std::to_string(count) + "\r\n";
+  }
+  return text;
+}
 
 QValueAxis* MakeAxis(QChart* chart, Qt::Alignment side, const QFont& font) {
   auto* axis = new QValueAxis(chart);
