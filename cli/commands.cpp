@@ -23,6 +23,7 @@
 #include "crawl/test_fetch.h"
 #include "crawl/texts.h"
 #include "crawl/worker.h"
+#include "policy/standard_links.h"
 #include "text/templates.h"
 
 namespace korvane::cli {
@@ -251,20 +252,28 @@ int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& op
   // The redirect comes from the answer as received, as in a worker.
   const std::optional<std::string> location =
       options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
-  NormalizeFetchedPage(page, options);
   const auto blacklist = options.blacklist.Get();
-  const UrlTarget target = SplitUrl(url, options.https_ports.load());
-  const LinkOptions link_options{options.apostrophes.load(),
-                                 options.exclude_subdomains.load(),
-                                 options.relative_links.load(),
-                                 *options.site.Get(),
-                                 &blacklist->lines,
-                                 target.scheme};
   std::string out;
   const auto print = [&](const std::string& link) {
     out += link;
     out += '\n';
   };
+  if (options.standard_links.load()) {
+    StandardLinks links(ReadStandardLinkOptions(options, blacklist->lines));
+    if (location) {
+      if (const auto link = links.Admit(*location, url)) print(*link);
+    }
+    links.Extract(page, url, print);
+    WriteBytes(out);
+    if (links.Unparsable() + links.Cut() > 0) {
+      std::cerr << "unparsable: " << links.Unparsable() << ", over the page bound: " << links.Cut()
+                << std::endl;
+    }
+    return 0;
+  }
+  NormalizeFetchedPage(page, options);
+  const UrlTarget target = SplitUrl(url, options.https_ports.load());
+  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   if (location) {
     if (const auto link = BuildLink(*location, url, target.host, link_options)) print(*link);
   }

@@ -59,30 +59,18 @@ int main(int argc, char** argv) {
   auto* crawl = app.add_subcommand("crawl", "crawl the site in the current folder, as START does");
   crawl->add_option("--site", site, "start address (overrides settings/settings.txt)");
   crawl->add_option("--threads", threads, "most workers running at once (default 10)");
-  AddCheckFlags(*crawl, options,
-                {"--ignore-whitelist",
-                 "--links-only",
-                 "--selective",
-                 "--apostrophes",
-                 "--template-pages",
-                 "--exclude-subdomains",
-                 "--relative",
-                 "--proxy",
-                 "--markup",
-                 "--keep-br",
-                 "--no-clean",
-                 "--https",
-                 "--insecure",
-                 "--follow-redirects",
-                 "--recode",
-                 "--robots",
-                 "--continue",
-                 "--sitemaps",
-                 "--compressed",
-                 "--retry",
-                 "--main-text",
-                 "--skip-duplicates",
-                 "--report"});
+  AddCheckFlags(*crawl, options, {"--ignore-whitelist", "--links-only",
+                                  "--selective",        "--apostrophes",
+                                  "--template-pages",   "--exclude-subdomains",
+                                  "--relative",         "--proxy",
+                                  "--markup",           "--keep-br",
+                                  "--no-clean",         "--https",
+                                  "--insecure",         "--follow-redirects",
+                                  "--recode",           "--robots",
+                                  "--continue",         "--sitemaps",
+                                  "--compressed",       "--retry",
+                                  "--standard-links",   "--main-text",
+                                  "--skip-duplicates",  "--report"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
@@ -98,9 +86,9 @@ int main(int argc, char** argv) {
   links->add_option("FILE", file, "a saved HTTP response")->required();
   links->add_option("--url", url, "the address the response came from")->required();
   links->add_option("--site", site, "start address (overrides settings/settings.txt)");
-  AddCheckFlags(
-      *links, options,
-      {"--apostrophes", "--exclude-subdomains", "--relative", "--https", "--follow-redirects"});
+  AddCheckFlags(*links, options,
+                {"--apostrophes", "--exclude-subdomains", "--relative", "--https",
+                 "--follow-redirects", "--robots", "--standard-links"});
 
   auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
   test->add_option("URL", url, "the address to fetch")->required();

@@ -69,6 +69,11 @@ LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
           std::move(scheme)};
 }
 
+StandardLinkOptions ReadStandardLinkOptions(const CrawlOptions& options, const Lines& blacklist) {
+  return {*options.site.Get(), options.https_ports.load(), options.exclude_subdomains.load(),
+          options.obey_robots.load(), &blacklist};
+}
+
 std::string ResultFilePath(int32_t id) {
   return std::string(texts::kResultFolder) + "/" + std::to_string(id) + ".txt";
 }
@@ -209,18 +214,29 @@ void TmyThread::RunCrawlPipeline() {
   const bool text_from_received = TextReadsReceivedPage(options);
   std::string received;
   if (text_from_received) received = page;
-  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
 
   const auto blacklist = options.blacklist.Get();
-  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   // One main-thread call for all the page's links, not one per link.
   FoundLinks.clear();
   const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };
-  // A redirect's target is queued like the page's first anchor.
-  if (location) {
-    if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
+  if (options.standard_links.load()) {
+    // The parser reads the page as received; the normalised copy serves only the text.
+    StandardLinks links(ReadStandardLinkOptions(options, blacklist->lines));
+    if (location) {
+      if (auto link = links.Admit(*location, Url)) add_link(std::move(*link));
+    }
+    links.Extract(page, Url, add_link);
+    Record.links_unparsable = static_cast<int64_t>(links.Unparsable());
+    if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
+  } else {
+    if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
+    const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
+    // A redirect's target is queued like the page's first anchor.
+    if (location) {
+      if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
+    }
+    ExtractLinks(page, Url, Host, link_options, add_link);
   }
-  ExtractLinks(page, Url, Host, link_options, add_link);
   Record.links_found = static_cast<int64_t>(FoundLinks.size());
   if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
   Record.links_new = LinksNew;

@@ -27,6 +27,7 @@
 #include "crawl/links.h"
 #include "crawl/options.h"
 #include "crawl/page_record.h"
+#include "policy/standard_links.h"
 #include "text/near_duplicates.h"
 
 namespace korvane {
@@ -165,6 +166,11 @@ class TmyThread {
 // outlive the result.
 [[nodiscard]] LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
                                           std::string scheme);
+
+// The browser-like link step's options as the options stand; `blacklist` must outlive the
+// result.
+[[nodiscard]] StandardLinkOptions ReadStandardLinkOptions(const CrawlOptions& options,
+                                                          const Lines& blacklist);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);
