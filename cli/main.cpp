@@ -59,18 +59,31 @@ int main(int argc, char** argv) {
   auto* crawl = app.add_subcommand("crawl", "crawl the site in the current folder, as START does");
   crawl->add_option("--site", site, "start address (overrides settings/settings.txt)");
   crawl->add_option("--threads", threads, "most workers running at once (default 10)");
-  AddCheckFlags(*crawl, options, {"--ignore-whitelist", "--links-only",
-                                  "--selective",        "--apostrophes",
-                                  "--template-pages",   "--exclude-subdomains",
-                                  "--relative",         "--proxy",
-                                  "--markup",           "--keep-br",
-                                  "--no-clean",         "--https",
-                                  "--insecure",         "--follow-redirects",
-                                  "--recode",           "--robots",
-                                  "--continue",         "--sitemaps",
-                                  "--compressed",       "--retry",
-                                  "--standard-links",   "--main-text",
-                                  "--skip-duplicates",  "--report"});
+  AddCheckFlags(*crawl, options,
+                {"--ignore-whitelist",
+                 "--links-only",
+                 "--selective",
+                 "--apostrophes",
+                 "--template-pages",
+                 "--exclude-subdomains",
+                 "--relative",
+                 "--proxy",
+                 "--markup",
+                 "--keep-br",
+                 "--no-clean",
+                 "--https",
+                 "--insecure",
+                 "--follow-redirects",
+                 "--recode",
+                 "--robots",
+                 "--continue",
+                 "--sitemaps",
+                 "--compressed",
+                 "--retry",
+                 "--standard-links",  // the links as a browser reads them
+                 "--main-text",
+                 "--skip-duplicates",
+                 "--report"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
