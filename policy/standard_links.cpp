@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "base/strings.h"
-#include "crawl/links.h"
+#include "policy/links.h"
 #include "text/html_parse.h"
 
 namespace korvane {
