@@ -39,10 +39,6 @@ constexpr auto kShowEvery = milliseconds(1000);
 // done) and the worker ends as after an error.
 struct WaitStopped {};
 
-TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
-  return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
-}
-
 // Saves `text` with its line breaks made CR LF; returns the bytes written.
 size_t SaveTextLines(std::string_view path, std::string_view text) {
   if (IsNormalized(text)) {
@@ -67,6 +63,41 @@ std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
   if (!options.main_text.load()) return ExtractPlainText(page);
   return ExtractMainText(page,
                          options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
+}
+
+std::string TemplateModeText(std::string_view page, const CrawlOptions& options) {
+  const TemplateOptions template_options{options.markup.load(), options.keep_br.load(),
+                                         options.elementary_clean.load()};
+  return ApplyTemplates(page, options.templates.Get()->lines, template_options);
+}
+
+std::optional<std::string> FollowedRedirect(std::string_view answer, const CrawlOptions& options) {
+  return options.follow_redirects.load() ? RedirectLocation(answer) : std::nullopt;
+}
+
+void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
+  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
+}
+
+void PageLinks(std::string_view page, const std::string& url, const std::string& host,
+               const LinkOptions& link_options, const std::optional<std::string>& location,
+               const std::function<void(std::string link)>& on_link) {
+  if (location) {
+    if (auto link = BuildLink(*location, url, host, link_options)) on_link(std::move(*link));
+  }
+  ExtractLinks(page, url, host, link_options, on_link);
+}
+
+StandardLinks StandardPageLinks(std::string_view page, const std::string& url,
+                                const StandardLinkOptions& options,
+                                const std::optional<std::string>& location,
+                                const std::function<void(std::string link)>& on_link) {
+  StandardLinks links(options);
+  if (location) {
+    if (auto link = links.Admit(*location, url)) on_link(std::move(*link));
+  }
+  links.Extract(page, url, on_link);
+  return links;
 }
 
 bool TextReadsReceivedPage(const CrawlOptions& options) {
@@ -241,14 +272,13 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RegisterThread);
   SetState(texts::kStateGet);
   Sync(&WorkerHost::ShowState);
-  // With the https extension off this is the design's split: UrlHost, UrlPath, port 80.
+  // With the https extension off this is the plain split: UrlHost, UrlPath, port 80.
   const UrlTarget target = SplitUrl(Url, options.https_ports.load());
   Host = target.host;
 
   std::string page;
   const bool fetched = RecordedFetch(target, page);
-  const std::optional<std::string> location =
-      options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
+  const std::optional<std::string> location = FollowedRedirect(page, options);
 
   SetState(texts::kStateParseLinks);
   Sync(&WorkerHost::RefreshWorkTime);
@@ -265,21 +295,14 @@ void TmyThread::RunCrawlPipeline() {
   const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };
   if (options.standard_links.load()) {
     // The parser reads the page as received; the normalised copy serves only the text.
-    StandardLinks links(ReadStandardLinkOptions(options, blacklist->lines));
-    if (location) {
-      if (auto link = links.Admit(*location, Url)) add_link(std::move(*link));
-    }
-    links.Extract(page, Url, add_link);
+    const StandardLinks links = StandardPageLinks(
+        page, Url, ReadStandardLinkOptions(options, blacklist->lines), location, add_link);
     Record.links_unparsable = static_cast<int64_t>(links.Unparsable());
-    if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
+    NormalizeFetchedPage(page, options);
   } else {
-    if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
-    const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
-    // A redirect's target is queued like the page's first anchor.
-    if (location) {
-      if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
-    }
-    ExtractLinks(page, Url, Host, link_options, add_link);
+    NormalizeFetchedPage(page, options);
+    PageLinks(page, Url, Host, ReadLinkOptions(options, blacklist->lines, target.scheme), location,
+              add_link);
   }
   Record.links_found = static_cast<int64_t>(FoundLinks.size());
   if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
@@ -302,7 +325,7 @@ void TmyThread::RunCrawlPipeline() {
       if (options.selective.load()) {
         SetState(texts::kStateSelectiveText);
         Sync(&WorkerHost::ShowState);
-        text = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
+        text = TemplateModeText(page, options);
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
@@ -362,7 +385,7 @@ void TmyThread::RunTestPipeline() {
   EnsureDirectory(std::string(texts::kTestFolder));
   SaveTextLines(texts::kTestRawFile, page);
   if (options.recode_pages.load()) RecodePageInPlace(page);
-  page = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
+  page = TemplateModeText(page, options);
   if (Cancelled()) return;
   SaveTextLines(texts::kTestResultFile, page);
 }
