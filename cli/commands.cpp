@@ -20,6 +20,7 @@
 #include "net/http_answer.h"
 #include "net/recode.h"
 #include "policy/links.h"
+#include "policy/standard_links.h"
 #include "report/run_summary.h"
 #include "settings/settings_file.h"
 #include "settings/texts.h"
@@ -238,15 +239,26 @@ int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& op
   std::string page = LoadFile(file);
   // The redirect comes from the answer as received, as in a worker.
   const std::optional<std::string> location = FollowedRedirect(page, options);
-  NormalizeFetchedPage(page, options);
-  const auto blacklist = options.blacklist.Get();
-  const UrlTarget target = SplitUrl(url, options.https_ports.load());
-  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   std::string out;
-  PageLinks(page, url, target.host, link_options, location, [&](const std::string& link) {
+  const auto print = [&out](std::string link) {
     out += link;
     out += '\n';
-  });
+  };
+  const auto blacklist = options.blacklist.Get();
+  if (options.standard_links.load()) {
+    const StandardLinks links = StandardPageLinks(
+        page, url, ReadStandardLinkOptions(options, blacklist->lines), location, print);
+    WriteBytes(out);
+    if (links.Unparsable() + links.Cut() > 0) {
+      std::cerr << "unparsable: " << links.Unparsable() << ", over the page bound: " << links.Cut()
+                << std::endl;
+    }
+    return 0;
+  }
+  NormalizeFetchedPage(page, options);
+  const UrlTarget target = SplitUrl(url, options.https_ports.load());
+  PageLinks(page, url, target.host, ReadLinkOptions(options, blacklist->lines, target.scheme),
+            location, print);
   WriteBytes(out);
   return 0;
 }

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
                  "--sitemaps",
                  "--compressed",
                  "--retry",
+                 "--standard-links",  // the links as a browser reads them
                  "--main-text",
                  "--skip-duplicates",
                  "--report"});
@@ -98,9 +99,9 @@ int main(int argc, char** argv) {
   links->add_option("FILE", file, "a saved HTTP response")->required();
   links->add_option("--url", url, "the address the response came from")->required();
   links->add_option("--site", site, "start address (overrides settings/settings.txt)");
-  AddCheckFlags(
-      *links, options,
-      {"--apostrophes", "--exclude-subdomains", "--relative", "--https", "--follow-redirects"});
+  AddCheckFlags(*links, options,
+                {"--apostrophes", "--exclude-subdomains", "--relative", "--https",
+                 "--follow-redirects", "--robots", "--standard-links"});
 
   auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
   test->add_option("URL", url, "the address to fetch")->required();

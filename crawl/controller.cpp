@@ -75,6 +75,8 @@ void CrawlController::RunCrawl() {
   state_.killed_threads = 0;
   state_.thread_registry.clear();
   state_.seen_urls.Clear();
+  found_on_.clear();
+  linking_pages_.clear();
 
   state_.user_agents = SplitLines(LoadFile(std::string(texts::kUserAgentsFile)));
 
@@ -143,8 +145,14 @@ int32_t CrawlController::FillQueue(const std::string& site) {
       return saved->done_count;
     }
   }
-  state_.url_queue.Add(site);
-  state_.seen_urls.Add(site);
+  // Links read as a browser reads them name the start page in its normal form, which the
+  // queue must hold only once.
+  const std::string start =
+      options_.standard_links.load()
+          ? LinkResolver(site).Resolve(site).value_or(LinkAddress{site}).address
+          : site;
+  state_.url_queue.Add(start);
+  state_.seen_urls.Add(start);
   if (options_.continue_run.load()) {
     done_.Open(done_file, true);  // nothing to continue: a new run that can be continued
   } else {
@@ -192,6 +200,7 @@ void CrawlController::ReadSitemaps(const std::string& site) {
   const UrlTarget target = SplitUrl(site, https_ports);
   const auto blacklist = options_.blacklist.Get();
   const LinkOptions link_options = ReadLinkOptions(options_, blacklist->lines, target.scheme);
+  StandardLinks standard_links(ReadStandardLinkOptions(options_, blacklist->lines));
   sitemaps_ = WalkSitemaps(
       first,
       [this](const std::string& url) -> std::optional<std::string> {
@@ -205,12 +214,14 @@ void CrawlController::ReadSitemaps(const std::string& site) {
       },
       [&](const std::vector<std::string>& locs) {
         std::vector<std::string> links;
+        const bool standard = options_.standard_links.load();
         for (const std::string& loc : locs) {
-          if (auto link = BuildLink(loc, site, target.host, link_options)) {
+          if (auto link = standard ? standard_links.Admit(loc, site)
+                                   : BuildLink(loc, site, target.host, link_options)) {
             links.push_back(std::move(*link));
           }
         }
-        AddLinks(links);
+        AddLinks(links, texts::kFoundInSitemap);
       });
 }
 
@@ -371,7 +382,10 @@ bool CrawlController::KillWorker(int32_t handle) {
   if (!worker) return false;
   worker->Cancel();
   queue_.Wake();
-  log_.Add(WatchdogRecord(worker->WorkerId, worker->Url, worker->Record.start_ms, WallClockMs()));
+  PageRecord record =
+      WatchdogRecord(worker->WorkerId, worker->Url, worker->Record.start_ms, WallClockMs());
+  record.found_on = FoundOn(worker->Url);
+  log_.Add(record);
   return true;
 }
 
@@ -454,12 +468,29 @@ void CrawlController::AddFoundLink(TmyThread& worker) {
 void CrawlController::AddFoundLinks(TmyThread& worker) {
   // AddFoundLink's rule for each link in turn, through the list's faster batch add; FoundLink
   // ends as the last link, as after one call per link.
-  worker.LinksNew = static_cast<int64_t>(AddLinks(worker.FoundLinks));
+  worker.LinksNew = static_cast<int64_t>(AddLinks(worker.FoundLinks, worker.Url));
   if (!worker.FoundLinks.empty()) worker.FoundLink = worker.FoundLinks.back();
 }
 
-size_t CrawlController::AddLinks(const std::vector<std::string>& links) {
-  return state_.seen_urls.AddEach(links, [this](std::string_view link) { return MayQueue(link); });
+size_t CrawlController::AddLinks(const std::vector<std::string>& links, std::string_view found_on) {
+  if (!options_.write_report.load()) {
+    return state_.seen_urls.AddEach(links,
+                                    [this](std::string_view link) { return MayQueue(link); });
+  }
+  bool page_noted = false;
+  return state_.seen_urls.AddEach(links, [&](std::string_view link) {
+    if (!page_noted) {
+      linking_pages_.emplace_back(found_on);
+      page_noted = true;
+    }
+    found_on_.emplace(std::string(link), static_cast<uint32_t>(linking_pages_.size() - 1));
+    return MayQueue(link);
+  });
+}
+
+std::string CrawlController::FoundOn(const std::string& url) const {
+  const auto it = found_on_.find(url);
+  return it == found_on_.end() ? std::string() : linking_pages_[it->second];
 }
 
 void CrawlController::ServerBusy(TmyThread& worker) {
@@ -481,6 +512,7 @@ void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
 }
 
 void CrawlController::PageEnded(TmyThread& worker) {
+  worker.Record.found_on = FoundOn(worker.Url);
   log_.Add(worker.Record);
   front_end_.PageEnded(worker.Record);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
 #include "base/sorted_list.h"
 #include "base/text_lines.h"
@@ -157,8 +159,11 @@ class CrawlController final : public WorkerHost {
   // Reads the site's sitemaps (policy/sitemap.h) and passes each address through the rules of a
   // link of the start page into the lists.
   void ReadSitemaps(const std::string& site);
-  // AddFoundLinks's change of the lists for `links`; returns how many were new.
-  size_t AddLinks(const std::vector<std::string>& links);
+  // AddFoundLinks's change of the lists for `links` found on `found_on`; returns how many
+  // were new.
+  size_t AddLinks(const std::vector<std::string>& links, std::string_view found_on);
+  // The page that first linked `url` in this run ("" when none did).
+  [[nodiscard]] std::string FoundOn(const std::string& url) const;
   // Whether robots.txt lets `url` enter the queue: the one check every queued address passes.
   [[nodiscard]] bool MayQueue(std::string_view url) const;
   void DropDisallowedFromQueue();
@@ -204,6 +209,10 @@ class CrawlController final : public WorkerHost {
   DoneRecord done_;                  // "done_urls.txt", open in a run with the continue option
   std::set<int32_t> taken_numbers_;  // result files a continued run must not overwrite
   DuplicateClaims claims_;           // the texts saved, with the option that saves none twice
+  // With the report: the page that first linked each address found in this run, as an index
+  // into the pages that linked new addresses.
+  std::unordered_map<std::string, uint32_t> found_on_;
+  std::vector<std::string> linking_pages_;
   uint64_t next_slot_ = 0;
   std::map<uint64_t, WorkerThread> workers_;                // main thread only
   std::map<int32_t, std::weak_ptr<TmyThread>> registered_;  // by thread id; main thread only

@@ -88,6 +88,18 @@ void PageLinks(std::string_view page, const std::string& url, const std::string&
   ExtractLinks(page, url, host, link_options, on_link);
 }
 
+StandardLinks StandardPageLinks(std::string_view page, const std::string& url,
+                                const StandardLinkOptions& options,
+                                const std::optional<std::string>& location,
+                                const std::function<void(std::string link)>& on_link) {
+  StandardLinks links(options);
+  if (location) {
+    if (auto link = links.Admit(*location, url)) on_link(std::move(*link));
+  }
+  links.Extract(page, url, on_link);
+  return links;
+}
+
 bool TextReadsReceivedPage(const CrawlOptions& options) {
   return options.main_text.load() && options.normalize_anchors.load() &&
          !options.links_only.load() && !options.selective.load();
@@ -101,6 +113,11 @@ LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
           *options.site.Get(),
           &blacklist,
           std::move(scheme)};
+}
+
+StandardLinkOptions ReadStandardLinkOptions(const CrawlOptions& options, const Lines& blacklist) {
+  return {*options.site.Get(), options.https_ports.load(), options.exclude_subdomains.load(),
+          options.obey_robots.load(), &blacklist};
 }
 
 std::string ResultFilePath(int32_t id) {
@@ -271,14 +288,22 @@ void TmyThread::RunCrawlPipeline() {
   const bool text_from_received = TextReadsReceivedPage(options);
   std::string received;
   if (text_from_received) received = page;
-  NormalizeFetchedPage(page, options);
 
   const auto blacklist = options.blacklist.Get();
-  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   // One main-thread call for all the page's links, not one per link.
   FoundLinks.clear();
   const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };
-  PageLinks(page, Url, Host, link_options, location, add_link);
+  if (options.standard_links.load()) {
+    // The parser reads the page as received; the normalised copy serves only the text.
+    const StandardLinks links = StandardPageLinks(
+        page, Url, ReadStandardLinkOptions(options, blacklist->lines), location, add_link);
+    Record.links_unparsable = static_cast<int64_t>(links.Unparsable());
+    NormalizeFetchedPage(page, options);
+  } else {
+    NormalizeFetchedPage(page, options);
+    PageLinks(page, Url, Host, ReadLinkOptions(options, blacklist->lines, target.scheme), location,
+              add_link);
+  }
   Record.links_found = static_cast<int64_t>(FoundLinks.size());
   if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
   Record.links_new = LinksNew;

@@ -27,6 +27,7 @@
 #include "net/address.h"
 #include "net/fetcher.h"
 #include "policy/links.h"
+#include "policy/standard_links.h"
 #include "report/page_record.h"
 #include "settings/options.h"
 #include "text/near_duplicates.h"
@@ -176,6 +177,13 @@ void PageLinks(std::string_view page, const std::string& url, const std::string&
                const LinkOptions& link_options, const std::optional<std::string>& location,
                const std::function<void(std::string link)>& on_link);
 
+// The same with links read as a browser reads them, from the page as received (not
+// normalised). Returns the step, whose counts say what did not parse or was cut.
+[[nodiscard]] StandardLinks StandardPageLinks(std::string_view page, const std::string& url,
+                                              const StandardLinkOptions& options,
+                                              const std::optional<std::string>& location,
+                                              const std::function<void(std::string link)>& on_link);
+
 // True when the saved text is made from the page as received, not from the copy whose anchors
 // were normalised for the link step: the main text's parser must see "<aside" or a script's
 // "i<a" as they stand, where the normalisation would cut up to the next "href=".
@@ -185,6 +193,11 @@ void PageLinks(std::string_view page, const std::string& url, const std::string&
 // outlive the result.
 [[nodiscard]] LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
                                           std::string scheme);
+
+// The browser-like link step's options as the options stand; `blacklist` must outlive the
+// result.
+[[nodiscard]] StandardLinkOptions ReadStandardLinkOptions(const CrawlOptions& options,
+                                                          const Lines& blacklist);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);

@@ -14,8 +14,10 @@ namespace {
 
 constexpr std::string_view kHeader =
     "worker,url,start_utc,fetch_ms,total_ms,bytes,status,proxy,links_found,links_new,outcome,"
-    "reason,duplicate_of,result_file,result_bytes\r\n";
-constexpr size_t kColumns = 15;
+    "reason,duplicate_of,result_file,result_bytes,found_on,links_unparsable\r\n";
+constexpr size_t kColumns = 17;
+// Rows written before the last two columns came.
+constexpr size_t kOldColumns = 15;
 
 template <class Number>
 std::optional<Number> NumberOf(std::string_view text) {
@@ -59,6 +61,8 @@ std::string CsvRow(const PageRecord& r) {
       r.duplicate_of >= 0 ? std::to_string(r.duplicate_of) : std::string(),
       CsvField(r.result_file),
       r.result_file.empty() ? std::string() : std::to_string(r.result_bytes),
+      CsvField(Cp1251ToUtf8(r.found_on)),
+      std::to_string(r.links_unparsable),
   };
   std::string row;
   for (size_t i = 0; i < kColumns; ++i) {
@@ -103,7 +107,7 @@ bool NextCsvRecord(std::string_view text, size_t& pos, std::vector<std::string>&
 }
 
 std::optional<PageRecord> RecordOfRow(const std::vector<std::string>& f) {
-  if (f.size() != kColumns) return std::nullopt;
+  if (f.size() != kColumns && f.size() != kOldColumns) return std::nullopt;
   const auto worker = NumberOf<int32_t>(f[0]);
   const auto start = UtcTimeOfText(f[2]);
   const auto fetch_ms = NumberOf<int64_t>(f[3]);
@@ -126,6 +130,10 @@ std::optional<PageRecord> RecordOfRow(const std::vector<std::string>& f) {
   r.duplicate_of = NumberOf<int32_t>(f[12]).value_or(-1);
   r.result_file = f[13];
   r.result_bytes = NumberOf<int64_t>(f[14]).value_or(0);
+  if (f.size() == kColumns) {
+    r.found_on = Utf8ToCp1251(f[15]);
+    r.links_unparsable = NumberOf<int64_t>(f[16]).value_or(0);
+  }
   return r;
 }
 

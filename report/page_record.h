@@ -36,6 +36,10 @@ struct PageRecord {
   int32_t duplicate_of = -1;
   std::string result_file;  // "" when none was written
   int64_t result_bytes = 0;
+  // The first page that linked the address (code page 1251): "" for the start address and
+  // for addresses of an earlier run, "sitemap" for an address a sitemap gave.
+  std::string found_on;
+  int64_t links_unparsable = 0;  // references that gave no address (standard links)
 };
 
 // How far a worker's pipeline got, for the outcome of its page.

@@ -184,12 +184,17 @@ void SummaryTable(std::string& html, const RunStats& stats, const Series& series
   html += "</table>\n";
 }
 
-void PageTable(std::string& html, const std::vector<ListedPage>& pages) {
-  html += "<table>\n<tr><th>address</th><th>status</th><th>fetch ms</th><th>reason</th></tr>\n";
+// With `found_on`, a last column names the page that linked each address, where a broken
+// link is mended.
+void PageTable(std::string& html, const std::vector<ListedPage>& pages, bool found_on) {
+  html += "<table>\n<tr><th>address</th><th>status</th><th>fetch ms</th><th>reason</th>";
+  html += found_on ? "<th>found on</th></tr>\n" : "</tr>\n";
   for (const ListedPage& page : pages) {
     html += "<tr><td class=u>" + HtmlText(page.url) + "</td><td class=n>" +
             (page.status > 0 ? std::to_string(page.status) : std::string()) + "</td><td class=n>" +
-            std::to_string(page.fetch_ms) + "</td><td>" + HtmlText(page.reason) + "</td></tr>\n";
+            std::to_string(page.fetch_ms) + "</td><td>" + HtmlText(page.reason) + "</td>";
+    if (found_on) html += "<td class=u>" + HtmlText(page.found_on) + "</td>";
+    html += "</tr>\n";
   }
   html += "</table>\n";
 }
@@ -291,12 +296,12 @@ std::string ReportPage(const RunStats& stats, std::string_view chart_js, int64_t
       "<div><canvas id=outcome></canvas></div><div><canvas id=text></canvas></div></div>\n";
 
   html += "<h2>Failed pages</h2>\n";
-  PageTable(html, stats.FailedPages());
+  PageTable(html, stats.FailedPages(), true);
   if (stats.FailedNotListed() > 0) {
     html += "<p>and " + std::to_string(stats.FailedNotListed()) + " more failed pages</p>\n";
   }
   html += "<h2>Slowest fetches</h2>\n";
-  PageTable(html, stats.SlowestPages());
+  PageTable(html, stats.SlowestPages(), false);
   html += "<h2>Folders</h2>\n";
   FolderTable(html, stats);
 

@@ -47,8 +47,8 @@ void RunStats::Add(const PageRecord& record) {
   if (record.outcome == PageOutcome::kFailed) {
     ++reasons_[record.reason];
     if (failed_.size() < kMostFailedListed) {
-      failed_.push_back(
-          {Cp1251ToUtf8(record.url), Cp1251ToUtf8(record.reason), record.status, record.fetch_ms});
+      failed_.push_back({Cp1251ToUtf8(record.url), Cp1251ToUtf8(record.reason), record.status,
+                         record.fetch_ms, Cp1251ToUtf8(record.found_on)});
     } else {
       ++failed_more_;
     }
@@ -59,8 +59,8 @@ void RunStats::Add(const PageRecord& record) {
       std::pop_heap(slowest_.begin(), slowest_.end(), SlowerFirst);
       slowest_.pop_back();
     }
-    slowest_.push_back(
-        {Cp1251ToUtf8(record.url), Cp1251ToUtf8(record.reason), record.status, record.fetch_ms});
+    slowest_.push_back({Cp1251ToUtf8(record.url), Cp1251ToUtf8(record.reason), record.status,
+                        record.fetch_ms, Cp1251ToUtf8(record.found_on)});
     std::push_heap(slowest_.begin(), slowest_.end(), SlowerFirst);
   }
 }

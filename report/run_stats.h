@@ -19,6 +19,7 @@ struct ListedPage {
   std::string reason;  // UTF-8
   int status = 0;
   int64_t fetch_ms = 0;
+  std::string found_on;  // UTF-8
 };
 
 // Bin edges: a value v falls in the first bin whose upper edge exceeds it, the last bin

@@ -84,6 +84,7 @@ struct CrawlOptions {
   std::atomic<bool> read_sitemaps{false};      // queue the sitemaps' addresses at START
   std::atomic<bool> accept_compressed{false};  // ask for gzip/deflate answers, inflate them
   std::atomic<bool> retry_busy{false};         // wait and ask again after 429 and 503
+  std::atomic<bool> standard_links{false};     // links read, resolved and kept as browsers do
   std::atomic<bool> main_text{false};          // save the page's main text, not the plain text
   std::atomic<bool> skip_duplicates{false};    // save no text twice, nor a near copy
   std::atomic<bool> write_report{false};       // report/pages.csv and report/index.html

@@ -48,6 +48,8 @@ inline constexpr std::string_view kGridHeader[3] = {
 inline constexpr std::string_view kUserAgentsFile = "UA.txt";
 inline constexpr std::string_view kProxiesFile = "proxy.txt";
 inline constexpr std::string_view kSeenUrlsFile = "parsed_urls.txt";
+// Where the page record says a sitemap's address was found.
+inline constexpr std::string_view kFoundInSitemap = "sitemap";
 inline constexpr std::string_view kDoneUrlsFile = "done_urls.txt";  // ended workers' addresses
 inline constexpr std::string_view kResultFolder = "parse";
 inline constexpr std::string_view kSettingsFolder = "settings";

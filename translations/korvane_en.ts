@@ -40,6 +40,10 @@
         <translation>retry on 429 and 503</translation>
     </message>
     <message>
+        <source>ссылки как в браузере</source>
+        <translation>links as a browser reads them</translation>
+    </message>
+    <message>
         <source>только основной текст</source>
         <translation>main text only</translation>
     </message>

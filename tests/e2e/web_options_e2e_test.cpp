@@ -1,4 +1,5 @@
-// Compressed answers and sitemaps through korvane-cli against nginx.
+// Compressed answers, sitemaps and links read as a browser reads them, through korvane-cli\n//
+// against nginx.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,6 +76,29 @@ TEST(WebOptionsE2e, PagesOnlyTheSitemapsNameAreCrawledWithTheOption) {
   std::string err;
   EXPECT_EQ(Results(*Crawl({"--sitemaps"}, &err)).size(), 11u);
   EXPECT_NE(err.find("sitemaps: 2 files, 12 addresses, 1 unreadable"), std::string::npos) << err;
+}
+
+TEST(WebOptionsE2e, LinksReadAsABrowserReadsThemReachEveryPageOfANestedSite) {
+  TempDir root;
+  WriteSite(root.path(), {{"index.html", NamedPage("start", {"a/", "b/c/d.html"})},
+                          {"a/index.html", NamedPage("a", {"../b/e.html", "./f.html#part"})},
+                          {"a/f.html", NamedPage("f", {"../../b/c/../g.html"})},
+                          {"b/e.html", "<BASE HREF='/b/c/'><A HREF=\"h.html?x=1&amp;y=2\">h</A>"},
+                          {"b/c/d.html", NamedPage("d", {"../../a/"})},
+                          {"b/c/h.html", NamedPage("h")},
+                          {"b/g.html", NamedPage("g", {"../missing.html"})}});
+  const NginxServer server(kAddress, root.path());
+  const auto work = Crawl({"--standard-links", "--report"});
+  EXPECT_EQ(Results(*work).size(), 8u);  // the 404 page is saved as any answer is
+  std::vector<std::string> paths = server.RequestedPaths();
+  std::sort(paths.begin(), paths.end());
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{"/", "/a/", "/a/f.html", "/b/c/d.html", "/b/c/h.html?x=1&y=2",
+                                      "/b/e.html", "/b/g.html", "/missing.html"}));
+  const std::string csv = work->Read("report/pages.csv");
+  EXPECT_NE(csv.find("/missing.html,"), std::string::npos);
+  EXPECT_NE(csv.find(",http://" + std::string(kAddress) + "/b/g.html,0\r\n"), std::string::npos)
+      << csv;
 }
 
 }  // namespace

@@ -20,10 +20,11 @@ TEST(PagesCsv, QuotesAnAddressWithACommaAndAQuoteAndReadsItBack) {
   record.reason = "";
   record.outcome = PageOutcome::kSavedEmpty;
   record.result_file = "parse/7.txt";
+  record.found_on = "http://h/,a";
   const std::string row = CsvRow(record);
   EXPECT_EQ(row,
             "7,\"http://h/a,b\"\"c/путь\",2025-12-09T09:22:32.123Z,12,30,900,404,,0,0,"
-            "saved empty,,,parse/7.txt,0\r\n");
+            "saved empty,,,parse/7.txt,0,\"http://h/,a\",0\r\n");
 
   // After the header row, as the file holds it, and across a row break inside a quote.
   const std::string text = std::string(PagesCsvHeader()) + row + "1,\"a\r\nb\",x\r\n3,cut";

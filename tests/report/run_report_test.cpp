@@ -37,7 +37,7 @@ TEST(RunReport, AContinuedRunAddsUpEveryEarlierRowAndDropsOneCutShort) {
   EXPECT_EQ(csv.find("cut"), std::string::npos);
   EXPECT_TRUE(
       csv.ends_with("http://h/c,2025-12-09T09:22:32.000Z,0,0,0,,,0,0,failed,"
-                    "connection refused,,,\r\n"));
+                    "connection refused,,,,,0\r\n"));
 
   RunReport fresh(false, "/no/chart.js");  // a new run starts the file again
   EXPECT_EQ(fresh.Stats().Pages(), 0);
