@@ -195,7 +195,9 @@ void MarkdownWriter::StartLine(bool tight, LineKind kind) {
 // A plain line has begun: where its Markdown goes.
 void MarkdownWriter::BeginUnit() {
   unit_ = true;
-  dropped_ = lines_ >= kept_.size() || kept_[lines_] == 0;
+  // A line of code stays whole even where the plain text drops it as a date or a caption.
+  const bool code = pre_ != 0 && !Joined();
+  dropped_ = !code && (lines_ >= kept_.size() || kept_[lines_] == 0);
   ++lines_;
   if (dropped_) return;
   if (active_table_ != kNone) ++tables_[active_table_].units;
@@ -533,9 +535,13 @@ void MarkdownWriter::Leave(uint32_t node) {
 void MarkdownWriter::Skip(uint32_t node) {
   Break();
   const Kind kind = nodes_[node].kind;
+  // A row or cell left out stays in the table, empty, so the columns and rows still count.
   if ((kind == Kind::kTd || kind == Kind::kTh) && InRow()) {
     EnterCell(node);
     LeaveCell(node);
+  } else if (kind == Kind::kTr) {
+    EnterRow(node);
+    if (row_ == node) LeaveRow();
   }
   BlockBoundary();
 }
