@@ -97,8 +97,10 @@ def check(cli, path, url, scratch):
     at = 0
     for table in got.tables:
         texts = [c for row in table for c in row if c]
+        bare = lambda cells: re.sub(r"\s+", "", "\0".join(cells))
         holding = [k for k in range(at, len(want.tables))
-                   if all(c in " ".join(x for row in want.tables[k] for x in row) for c in texts)]
+                   if all(bare([c]) in bare(x for row in want.tables[k] for x in row)
+                          for c in texts)]
         same = [k for k in holding if shape_of(want.tables[k]) == shape_of(table)]
         if same:
             at = same[0] + 1
@@ -111,8 +113,9 @@ def check(cli, path, url, scratch):
     lines = set(line.strip() for line in markdown.decode("utf-8", "replace").splitlines())
     blocks = [code_text(p) for p in got.pres]
     for pre in want.pres:
-        # A pre is in the main text when most of its lines are lines of the Markdown.
-        own = [line.strip() for line in pre.split("\n") if line.strip()]
+        # A pre is in the main text when most of its lines of some length are lines of the
+        # Markdown ("..." or "}" alone say nothing).
+        own = sorted(set(line.strip() for line in pre.split("\n") if len(line.strip()) >= 8))
         if own and sum(line in lines for line in own) * 5 >= len(own) * 3:
             if code_text(pre) not in blocks:
                 faults.append("pre %r is no code block of its own" % own[0][:40])
