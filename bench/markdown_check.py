@@ -10,8 +10,9 @@ the rendered structure is held against the page's own:
   code      every pre of the page whose first line is in the main text is one code block
             of the rendering, with the pre's text
 
-    python3 bench/markdown_check.py build/cli/korvane-cli [FOLDER] [--show N]
-FOLDER defaults to Python's manual (Debian's python3.11-doc, /usr/share/doc/python3.11/html).
+    python3 bench/markdown_check.py build/cli/korvane-cli [FOLDER] [--show N] [FLAG ...]
+FOLDER defaults to Python's manual (Debian's python3.11-doc, /usr/share/doc/python3.11/html);
+FLAGs go to `text` as well (--utf8).
 """
 import html.parser
 import os
@@ -79,13 +80,13 @@ def code_text(text):
     return "\n".join(line.rstrip() for line in text.strip("\n").split("\n"))
 
 
-def check(cli, path, url, scratch):
+def check(cli, flags, path, url, scratch):
     with open(path, "rb") as f:
         page = f.read()
     answer = os.path.join(scratch, "page.answer")
     with open(answer, "wb") as f:
         f.write(HEAD + page)
-    markdown = subprocess.run([cli, "text", "--main-text", "--markdown", answer, "--url", url],
+    markdown = subprocess.run([cli, "text", "--main-text", "--markdown", *flags, answer, "--url", url],
                               capture_output=True, check=True).stdout
     rendered = subprocess.run(["cmark-gfm", "-e", "table"], input=markdown,
                               capture_output=True, check=True).stdout.decode("utf-8", "replace")
@@ -113,10 +114,10 @@ def check(cli, path, url, scratch):
     lines = set(line.strip() for line in markdown.decode("utf-8", "replace").splitlines())
     blocks = [code_text(p) for p in got.pres]
     for pre in want.pres:
-        # A pre is in the main text when most of its lines of some length are lines of the
-        # Markdown ("..." or "}" alone say nothing).
-        own = sorted(set(line.strip() for line in pre.split("\n") if len(line.strip()) >= 8))
-        if own and sum(line in lines for line in own) * 5 >= len(own) * 3:
+        # A pre is in the main text when its lines of some length are lines of the Markdown
+        # ("..." or "}" alone say nothing).
+        own = set(line.strip() for line in pre.split("\n") if len(line.strip()) >= 8)
+        if own and all(line in lines for line in own):
             if code_text(pre) not in blocks:
                 faults.append("pre %r is no code block of its own" % own[0][:40])
     return len(got.tables), len(got.headings), len(got.pres), faults
@@ -131,6 +132,8 @@ def main():
         at = args.index("--show")
         show = int(args[at + 1])
         del args[at:at + 2]
+    flags = [a for a in args[1:] if a.startswith("--")]
+    args = [a for a in args if not a.startswith("--")]
     cli = args[0]
     folder = args[1] if len(args) > 1 else "/usr/share/doc/python3.11/html"
     pages = sorted(os.path.join(d, f) for d, _, files in os.walk(folder) for f in files
@@ -140,7 +143,7 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         for path in pages:
             url = "http://127.0.0.2/" + os.path.relpath(path, folder)
-            *counts, faults = check(cli, path, url, scratch)
+            *counts, faults = check(cli, flags, path, url, scratch)
             totals = [a + b for a, b in zip(totals, counts)]
             if faults:
                 faulty.append((path, faults))
