@@ -47,7 +47,7 @@ CrawlController::~CrawlController() {
   ReapWorkers(true);
 }
 
-StartResult CrawlController::Button1Click() {
+StartResult CrawlController::Start() {
   if (running_) return StartResult::kBusy;
   FlagGuard running(running_);
   SeedRandomFromClock();
@@ -85,7 +85,7 @@ void CrawlController::RunCrawl() {
   }
   state_.proxy_count = proxies.Count();
   state_.proxy_list.store(std::make_shared<const Lines>(proxies.ToLines()));
-  WriteLabel(CounterLabel::kLabel27, texts::kProxiesLabel + std::to_string(state_.proxy_count));
+  WriteLabel(CounterLabel::kProxies, texts::kProxiesLabel + std::to_string(state_.proxy_count));
 
   state_.url_queue.Clear();
   const std::string site = *options_.site.Get();
@@ -94,7 +94,7 @@ void CrawlController::RunCrawl() {
   if (options_.skip_duplicates.load()) {
     WriteLabel(CounterLabel::kDuplicates, texts::kDuplicatesLabel + "0");
   }
-  WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+  WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
 
   state_.active_threads = 0;
   SeedRandomFromClock();
@@ -114,8 +114,8 @@ void CrawlController::RunCrawl() {
   FinalWait();
   log_.Finish();
 
-  WriteCount(CounterLabel::kLabel6, state_.active_threads);
-  WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+  WriteCount(CounterLabel::kActive, state_.active_threads);
+  WriteCount(CounterLabel::kParsed, state_.parsed_count);
   ProcessMessages();
   front_end_.SetWatchdogEnabled(false);
   // The final save is exact: it waits for a background write still running, so none can land
@@ -149,7 +149,7 @@ int32_t CrawlController::FillQueue(const std::string& site) {
   if (options_.continue_run.load()) {
     done_.Open(done_file, true);  // nothing to continue: a new run that can be continued
   } else {
-    // A run without the option writes what the design's run writes, and an old record
+    // A run without the option writes what a run without extensions writes, and an old record
     // must not make a later continue skip pages of this run.
     RemoveFile(done_file);
   }
@@ -259,13 +259,13 @@ void CrawlController::DispatchLoop(int32_t first_worker) {
     }
     beat = std::max(beat + kPassSleep, std::chrono::steady_clock::now());
     queue_.ServeUntil(beat);
-    WriteCount(CounterLabel::kLabel14, static_cast<int64_t>(state_.thread_registry.size()));
-    WriteLabel(CounterLabel::kLabel18,
-               texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
-    WriteCount(CounterLabel::kLabel9, state_.parsed_count);
-    WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
-    WriteCount(CounterLabel::kLabel6, state_.active_threads);
-    WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
+    WriteCount(CounterLabel::kRegisteredEachPass,
+               static_cast<int64_t>(state_.thread_registry.size()));
+    WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+    WriteCount(CounterLabel::kParsed, state_.parsed_count);
+    WriteCount(CounterLabel::kRegistered, static_cast<int64_t>(state_.thread_registry.size()));
+    WriteCount(CounterLabel::kActive, state_.active_threads);
+    WriteLabel(CounterLabel::kKilled, texts::kKilledLabel + std::to_string(state_.killed_threads));
     ProcessMessages();
   }
 }
@@ -276,12 +276,12 @@ void CrawlController::DispatchOne(int32_t& worker_number) {
   StartWorker(url, worker_number, PickUserAgent(), WorkerMode::kCrawl);
   last_request_ = std::chrono::steady_clock::now();
   state_.url_queue.TakeFirst();
-  WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
+  WriteCount(CounterLabel::kRegistered, static_cast<int64_t>(state_.thread_registry.size()));
   ++worker_number;
   ++state_.active_threads;
-  WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
-  WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
-  WriteCount(CounterLabel::kLabel6, state_.active_threads);
+  WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+  WriteLabel(CounterLabel::kKilled, texts::kKilledLabel + std::to_string(state_.killed_threads));
+  WriteCount(CounterLabel::kActive, state_.active_threads);
 }
 
 const std::string& CrawlController::PickUserAgent() {
@@ -294,8 +294,8 @@ const std::string& CrawlController::PickUserAgent() {
 void CrawlController::FinalWait() {
   while (state_.active_threads != 0) {
     queue_.ServeFor(kDrainSleep, [this] { return state_.active_threads == 0; });
-    WriteCount(CounterLabel::kLabel6, state_.active_threads);
-    WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+    WriteCount(CounterLabel::kActive, state_.active_threads);
+    WriteCount(CounterLabel::kParsed, state_.parsed_count);
     ProcessMessages();
   }
 }
@@ -308,7 +308,7 @@ void CrawlController::ProcessMessages() {
   front_end_.ProcessMessages();
 }
 
-void CrawlController::Button3Click() {
+void CrawlController::Stop() {
   try {
     front_end_.SaveSettings();
   } catch (const KorvaneError& error) {
@@ -319,7 +319,7 @@ void CrawlController::Button3Click() {
   stop_pressed_ = true;
 }
 
-void CrawlController::Button8Click() {
+void CrawlController::Halt() {
   front_end_.Halt();
 }
 
@@ -436,7 +436,7 @@ void CrawlController::UnregisterThread(TmyThread& worker) {
 
 void CrawlController::ThreadFinished(TmyThread& worker) {
   if (worker.ThreadStatus == texts::kStatusSuccess) ++state_.parsed_count;
-  claims_.Settle(worker);
+  claims_.Settle(worker.WorkerId, worker.TextWritten);
   RemoveMonitorRow(worker.WorkerId);
 }
 
@@ -489,7 +489,7 @@ void CrawlController::PageEnded(TmyThread& worker) {
 }
 
 void CrawlController::ClaimText(TmyThread& worker) {
-  claims_.Claim(worker);
+  worker.DuplicateOf = claims_.Claim(worker.WorkerId, worker.ClaimedPrint);
   if (worker.DuplicateOf >= 0) {
     WriteLabel(CounterLabel::kDuplicates,
                texts::kDuplicatesLabel + std::to_string(claims_.Duplicates()));
@@ -500,7 +500,7 @@ void CrawlController::RemoveMonitorRow(int32_t id) {
   grid_.RemoveRow(id);
 }
 
-void CrawlController::Timer1Timer() {
+void CrawlController::WatchdogTick() {
   if (state_.thread_registry.empty()) return;
   const int64_t limit = int64_t{StrToInt(*options_.watchdog_timeout.Get())} * 1000;
   Lines keep;

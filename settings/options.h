@@ -42,7 +42,7 @@ struct CrawlOptions {
   std::atomic<bool> keep_br{false};              // template window CheckBox2
   std::atomic<bool> elementary_clean{true};      // template window CheckBox3
 
-  // Extensions beyond the design, all off by default; with every one off a run sends, writes
+  // The extensions, all off by default; with every one off a run sends, writes
   // and lists exactly what it would without them. They sit on the window's "Сеть" and
   // "Текст" tabs.
   std::atomic<bool> https_ports{false};        // "https://" addresses and ":port" in hosts
