@@ -42,6 +42,10 @@ constexpr int kClientWidth = 734;
 constexpr int kClientHeight = 605;
 constexpr int kWatchdogInterval = 10000;  // ms
 constexpr int kPaintIntervalMs = 100;     // at most 10 repaints a second
+// The window's outer heights: folded shows only the tabs, the counters and the monitor row;
+// unfolded shows the monitor grid too.
+constexpr int kFoldedHeight = 275;
+constexpr int kUnfoldedHeight = 630;
 
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -564,7 +568,7 @@ void TForm1::Button8Click() {
 }
 
 void TForm1::Button2Click() {
-  SetOuterHeight(MonitorSwitchHeight(frameGeometry().height()));
+  SetOuterHeight(frameGeometry().height() == kFoldedHeight ? kUnfoldedHeight : kFoldedHeight);
 }
 
 void TForm1::Button4Click() {

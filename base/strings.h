@@ -69,7 +69,7 @@ enum class TextEnd { kStart, kEither };
 [[nodiscard]] std::string_view Trim(std::string_view text, std::string_view leading = " \t",
                                     std::string_view trailing = " \t");
 
-// Decimal digits only, within 32 unsigned bits: the tick stamps of the thread registry.
+// Decimal digits only, within 32 unsigned bits.
 [[nodiscard]] std::optional<uint32_t> ParseUint32(std::string_view text);
 
 }  // namespace korvane

@@ -11,7 +11,6 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "settings/texts.h"
-#include "text/extract_between.h"
 
 namespace korvane {
 
@@ -252,7 +251,7 @@ void CrawlController::DispatchLoop(int32_t first_worker) {
       state_.stop_requested = true;  // from here on the run ends as after STOP
       break;
     }
-    const int32_t limit = StrToIntDef(*options_.thread_count.Get(), 0);
+    const int32_t limit = options_.thread_count.Value().value_or(0);
     if (limit > state_.active_threads && !state_.url_queue.Empty() && PauseElapsed()) {
       DispatchOne(worker_number);
       ++dispatched;
@@ -404,7 +403,7 @@ void CrawlController::WriteCount(CounterLabel label, int64_t value) {
 
 void CrawlController::RegisterThread(TmyThread& worker) {
   worker.WorkTime = 0;
-  state_.thread_registry.push_back(RegistryLine(worker.WorkerId, worker.ThreadHandle, TickCount()));
+  state_.thread_registry.push_back({worker.WorkerId, worker.ThreadHandle, TickCount()});
   for (auto& [slot, entry] : workers_) {
     if (entry.worker.get() == &worker) registered_[worker.ThreadHandle] = entry.worker;
   }
@@ -415,20 +414,18 @@ void CrawlController::ShowState(TmyThread& worker) {
 }
 
 void CrawlController::RefreshWorkTime(TmyThread& worker) {
-  const auto index = FindRegistryLine(state_.thread_registry, worker.WorkerId);
+  const auto index = FindRegistryEntry(state_.thread_registry, worker.WorkerId);
   if (!index) return;
-  std::string& line = state_.thread_registry[*index];
+  RegistryEntry& entry = state_.thread_registry[*index];
   const uint32_t now = TickCount();
-  const std::string old_text = ExtractBetween("[tic=", "]", line);
-  const uint32_t old = ParseUint32(old_text).value_or(now);
   // Unsigned subtraction gives the elapsed time across a wrap of the tick counter too.
-  worker.WorkTime = static_cast<double>(static_cast<uint32_t>(now - old)) / 1000.0;
-  line = ReplaceFirst(line, "[tic=" + old_text + "]", "[tic=" + std::to_string(TickCount()) + "]");
+  worker.WorkTime = static_cast<double>(static_cast<uint32_t>(now - entry.tick)) / 1000.0;
+  entry.tick = TickCount();
 }
 
 void CrawlController::UnregisterThread(TmyThread& worker) {
   registered_.erase(worker.ThreadHandle);
-  if (const auto index = FindRegistryLine(state_.thread_registry, worker.WorkerId)) {
+  if (const auto index = FindRegistryEntry(state_.thread_registry, worker.WorkerId)) {
     state_.thread_registry.erase(state_.thread_registry.begin() +
                                  static_cast<std::ptrdiff_t>(*index));
   }
@@ -502,23 +499,21 @@ void CrawlController::RemoveMonitorRow(int32_t id) {
 
 void CrawlController::WatchdogTick() {
   if (state_.thread_registry.empty()) return;
-  const int64_t limit = int64_t{StrToInt(*options_.watchdog_timeout.Get())} * 1000;
-  Lines keep;
+  const std::optional<int32_t> seconds = options_.watchdog_timeout.Value();
+  if (!seconds) throw NotAnInteger(*options_.watchdog_timeout.Get());
+  const int64_t limit = int64_t{*seconds} * 1000;
+  ThreadRegistry keep;
   const uint32_t now = TickCount();
-  for (const std::string& line : state_.thread_registry) {
-    const uint32_t tic = ParseUint32(ExtractBetween("[tic=", "]", line)).value_or(now);
-    if (static_cast<int32_t>(now - tic) > limit) {
-      const auto handle = ParseInt32(ExtractBetween("[handle=", "]", line));
-      if (handle && KillWorker(*handle)) {
-        if (const auto id = ParseInt32(ExtractBetween("[id=", "]", line))) {
-          RemoveMonitorRow(*id);
-          claims_.Abandon(*id);
-        }
+  for (const RegistryEntry& entry : state_.thread_registry) {
+    if (static_cast<int32_t>(now - entry.tick) > limit) {
+      if (KillWorker(entry.handle)) {
+        RemoveMonitorRow(entry.id);
+        claims_.Abandon(entry.id);
         --state_.active_threads;
         ++state_.killed_threads;
       }
     } else {
-      keep.push_back(line);
+      keep.push_back(entry);
     }
   }
   state_.thread_registry = std::move(keep);

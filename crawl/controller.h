@@ -56,9 +56,9 @@ class UrlQueue {
 // directly: `proxy_list` (replaced only at START, before any worker of the run starts) and
 // `first_request_pending`.
 struct CrawlState {
-  SortedList seen_urls;           // every address admitted, saved to "parsed_urls.txt"
-  UrlQueue url_queue{seen_urls};  // addresses waiting, handed out alphabetically
-  Lines thread_registry;
+  SortedList seen_urls;            // every address admitted, saved to "parsed_urls.txt"
+  UrlQueue url_queue{seen_urls};   // addresses waiting, handed out alphabetically
+  ThreadRegistry thread_registry;  // the running workers the watchdog watches
   Lines user_agents;
   std::atomic<std::shared_ptr<const Lines>> proxy_list{std::make_shared<const Lines>()};
   size_t proxy_count = 0;

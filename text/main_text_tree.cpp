@@ -347,12 +347,21 @@ bool StyleHides(std::string_view style) {
 }
 
 struct AttributeReading {
-  bool hidden = false;
+  bool hidden = false;   // by the style or aria-hidden
+  bool toggled = false;  // by a class name or the hidden attribute, as a closed tab is
   uint8_t marks = 0;
-  bool spans = false;     // colspan or rowspan above 1
-  std::string_view href;  // as the parser gives it: UTF-8
+  uint32_t shape = 2166136261U;  // FNV-1a over the class names, digits left out
+  bool spans = false;            // colspan or rowspan above 1
+  std::string_view href;         // as the parser gives it: UTF-8
   std::string_view class_value;
 };
+
+void AddToShape(uint32_t& shape, std::string_view bytes) {
+  for (const char c : bytes) {
+    if ((c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\n') continue;
+    shape = (shape ^ static_cast<unsigned char>(c)) * 16777619U;
+  }
+}
 
 // True when a colspan or rowspan value asks for more than one cell.
 bool SpansCells(std::string_view value) {
@@ -372,7 +381,8 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
     if (name == "class" || name == "id") {
       reading.marks |= NameMarks(value);
       if (name == "class") {
-        reading.hidden |= HasName(value, "hidden");
+        reading.toggled |= HasName(value, "hidden") || HasName(value, "hide");
+        AddToShape(reading.shape, value);
         reading.class_value = value;
       }
     } else if (name == "href") {
@@ -380,7 +390,7 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
     } else if (name == "colspan" || name == "rowspan") {
       reading.spans |= SpansCells(value);
     } else if (name == "hidden") {
-      reading.hidden = true;
+      reading.toggled = true;
     } else if (name == "aria-hidden") {
       reading.hidden |= EqualsNoCase(value, "true");
     } else if (name == "style") {
@@ -620,7 +630,10 @@ class Builder {
     Node node;
     node.parent = Current();
     node.kind = info != nullptr ? info->kind : Kind::kInline;
-    node.marks = reading.marks | (reading.hidden ? kHidden : 0);
+    node.marks = reading.marks | (reading.hidden || reading.toggled ? kHidden : 0) |
+                 (reading.toggled && !reading.hidden ? kToggled : 0);
+    node.shape = reading.shape;
+    AddToShape(node.shape, reinterpret_cast<const char*>(name));
     ReadMarkdownFields(node, reinterpret_cast<const char*>(name), reading);
     tree_.nodes.push_back(node);
     open_.push_back(index);
