@@ -303,9 +303,11 @@ size_t MarkdownWriter::WriteEscaped(std::string_view text, size_t k) {
     case '<':
     case '[':
     case ']':
-    case '#':
     case '~':
       escape = true;
+      break;
+    case '#':  // but not in a numeric character reference, "&#8211;"
+      escape = out_.size() == line_start_ || out_.back() != '&';
       break;
     case '|':
       escape = InPipes();
