@@ -137,6 +137,16 @@ void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& op
     BindCheck(Control<QCheckBox>(window, row.control.substr(prefix.size())), options.*row.member);
   }
   if (!prefix.empty()) return;
+  // A box whose option works only with another one is greyed out while that one is off.
+  for (const CheckOption& row : kCheckOptions) {
+    for (const CheckOption& need : kCheckOptions) {
+      if (row.needs.empty() || need.flag != row.needs) continue;
+      auto* box = Control<QCheckBox>(window, row.control);
+      auto* needed = Control<QCheckBox>(window, need.control);
+      box->setEnabled(needed->isChecked());
+      QObject::connect(needed, &QCheckBox::toggled, box, &QCheckBox::setEnabled);
+    }
+  }
   for (const NumberOption& row : kNumberOptions) {
     BindNumber(Control<QSpinBox>(window, row.control), options.*row.member);
   }

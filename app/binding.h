@@ -37,8 +37,9 @@ void BindEnabled(QWidget* control, std::atomic<bool>& option);
 
 // Binds every check box of kCheckOptions whose control name starts with `prefix` (the prefix
 // taken off, what remains is the object name of a check box in `window`), and, with an empty
-// prefix, every field of kNumberOptions. A row without its control is a programming fault
-// (std::logic_error).
+// prefix, every field of kNumberOptions, and greys out each box whose row needs another
+// option while that option's box is unticked. A row without its control is a programming
+// fault (std::logic_error).
 void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& options);
 
 // Gives each control named by `values` (a check box or a number field of `window`) its

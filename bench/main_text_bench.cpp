@@ -1,6 +1,6 @@
 // Main-text throughput over a folder of saved pages in one process, parse included, with the
 // peak memory one page's extraction takes, and the time of a 2 MB and a 20 MB page.
-//   korvane-main-text-bench FOLDER [--latin1]
+//   korvane-main-text-bench FOLDER [--latin1] [--markdown]
 #include <libxml/HTMLparser.h>
 #include <libxml/xmlmemory.h>
 #include <malloc.h>
@@ -77,9 +77,12 @@ double CpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+bool g_markdown = false;  // the main text's Markdown form instead of its lines
+
 double TimeOne(const std::string& page, korvane::PageBytes bytes, size_t& out_size) {
   const double start = CpuSeconds();
-  out_size += korvane::ExtractMainText(page, bytes).size();
+  out_size += g_markdown ? korvane::ExtractMainMarkdown(page, bytes, "http://127.0.0.2/a/").size()
+                         : korvane::ExtractMainText(page, bytes).size();
   return CpuSeconds() - start;
 }
 
@@ -116,11 +119,14 @@ int main(int argc, char** argv) {
   // libxml2's own buffers count too.
   xmlMemSetup(CountedFree, CountedMalloc, CountedRealloc, CountedStrdup);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FOLDER [--latin1]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s FOLDER [--latin1] [--markdown]\n", argv[0]);
     return 2;
   }
-  const auto bytes = argc > 2 && std::string(argv[2]) == "--latin1" ? korvane::PageBytes::kLatin1
-                                                                    : korvane::PageBytes::kCp1251;
+  auto bytes = korvane::PageBytes::kCp1251;
+  for (int k = 2; k < argc; ++k) {
+    if (std::string(argv[k]) == "--latin1") bytes = korvane::PageBytes::kLatin1;
+    if (std::string(argv[k]) == "--markdown") g_markdown = true;
+  }
   std::vector<std::string> pages;
   size_t total = 0;
   for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {

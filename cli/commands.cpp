@@ -220,9 +220,9 @@ int RunCrawl(CrawlOptions& options) {
   return ReportRun(controller.Log(), options);
 }
 
-int PrintPlainText(const std::string& file, CrawlOptions& options) {
+int PrintPlainText(const std::string& file, const std::string& url, CrawlOptions& options) {
   std::string text =
-      PlainModeText(TextPage(file, options, TextReadsReceivedPage(options)).Bytes(), options);
+      PlainModeText(TextPage(file, options, TextReadsReceivedPage(options)).Bytes(), options, url);
   NormalizeLinesInPlace(text);
   WriteBytes(text);
   return 0;

@@ -17,8 +17,9 @@ inline constexpr int kNothingFetched = 3;
 // kNothingFetched when it ended without fetching a page, 1 when it failed.
 int RunCrawl(CrawlOptions& options);
 
-// Prints what a crawl worker would write for a response equal to the file's bytes.
-int PrintPlainText(const std::string& file, CrawlOptions& options);
+// Prints what a crawl worker would write for a response equal to the file's bytes; `url`, the
+// address it came from ("" for none), resolves the links of the Markdown form.
+int PrintPlainText(const std::string& file, const std::string& url, CrawlOptions& options);
 int PrintTemplateText(const std::string& file, CrawlOptions& options);
 
 // Prints every link a worker for `url` would hand on for a response equal to the file's bytes.

@@ -38,6 +38,21 @@ void AddNumberOptions(CLI::App& command, CrawlOptions& options) {
   }
 }
 
+// The first flag given on `command` without the option it works with, and that option; empty
+// when there is none.
+std::pair<std::string_view, std::string_view> FlagWithoutItsNeed(const CLI::App& command) {
+  for (const auto& check : korvane::kCheckOptions) {
+    if (check.needs.empty()) continue;
+    const std::string flag(check.flag);
+    const std::string need(check.needs);
+    if (command.get_option_no_throw(flag) == nullptr || command.count(flag) == 0) continue;
+    if (command.get_option_no_throw(need) == nullptr || command.count(need) == 0) {
+      return {check.flag, check.needs};
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,12 +98,14 @@ int main(int argc, char** argv) {
                  "--standard-links",  // the links as a browser reads them
                  "--main-text",
                  "--skip-duplicates",
-                 "--report"});
+                 "--report",
+                 "--markdown"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*text, options, {"--recode", "--main-text"});
+  AddCheckFlags(*text, options, {"--recode", "--main-text", "--markdown"});
+  text->add_option("--url", url, "the address the response came from: the Markdown's links");
 
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");
@@ -151,6 +168,13 @@ int main(int argc, char** argv) {
     std::cerr << "clean: give --from and --to, or --word\nRun with --help for more information.\n";
     return 2;
   }
+  for (const CLI::App* command : {crawl, text}) {
+    if (const auto [flag, need] = FlagWithoutItsNeed(*command); !flag.empty()) {
+      std::cerr << command->get_name() << ": " << flag << " works only with " << need
+                << "\nRun with --help for more information.\n";
+      return 2;
+    }
+  }
   site_given = crawl->count("--site") > 0 || links->count("--site") > 0;
 
   using korvane::Utf8ToCp1251;
@@ -174,7 +198,7 @@ int main(int argc, char** argv) {
     if (site_given) options.site.Set(korvane::Utf8ToCp1251(site));
     options.thread_count.Set(threads);
     if (*crawl) return korvane::cli::RunCrawl(options);
-    if (*text) return korvane::cli::PrintPlainText(file, options);
+    if (*text) return korvane::cli::PrintPlainText(file, url, options);
     if (*templates) return korvane::cli::PrintTemplateText(file, options);
     if (*links) return korvane::cli::PrintLinks(file, korvane::Utf8ToCp1251(url), options);
     if (*test) return korvane::cli::RunTestFetch(korvane::Utf8ToCp1251(url), options);

@@ -59,10 +59,12 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
   }
 }
 
-std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
+std::string PlainModeText(std::string_view page, const CrawlOptions& options,
+                          std::string_view url) {
   if (!options.main_text.load()) return ExtractPlainText(page);
-  return ExtractMainText(page,
-                         options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
+  const PageBytes bytes = options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1;
+  if (options.markdown.load()) return ExtractMainMarkdown(page, bytes, url);
+  return ExtractMainText(page, bytes);
 }
 
 std::string TemplateModeText(std::string_view page, const CrawlOptions& options) {
@@ -330,7 +332,7 @@ void TmyThread::RunCrawlPipeline() {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
         if (text_from_received && options.recode_pages.load()) RecodePageInPlace(received);
-        text = PlainModeText(text_from_received ? received : page, options);
+        text = PlainModeText(text_from_received ? received : page, options, Url);
       }
       WriteResultFile(text);
     } else {

@@ -155,9 +155,11 @@ class TmyThread {
 };
 
 // The text a worker saves for `page` (as received, recoded when the run recodes) when it runs
-// neither links-only nor selective: the main text with that option on, else the plain text.
-// The page is only read; the text is made in a buffer of its own.
-[[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options);
+// neither links-only nor selective: the main text with that option on (as Markdown, its links
+// resolved against `url`, with the Markdown option too), else the plain text. The page is
+// only read; the text is made in a buffer of its own.
+[[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options,
+                                        std::string_view url);
 
 // The text a worker saves for `page` in selective mode: the saved templates applied with the
 // template window's options.

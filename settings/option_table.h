@@ -25,6 +25,9 @@ struct CheckOption {
   // KORVANE_SHOWN, so that the English window finds its translation.
   std::string_view extension_caption;
   ExtensionTab tab = ExtensionTab::kNone;
+  // The flag of the option this one works with only; the window greys its box out while that
+  // option is off, and korvane-cli refuses it alone.
+  std::string_view needs = "";
 };
 
 // In the order of the main window's controls, then the template window's.
@@ -89,6 +92,9 @@ inline constexpr CheckOption kCheckOptions[] = {
     {"--report", "TextCheckBox3", &CrawlOptions::write_report, true,
      "write report/pages.csv and report/index.html about the run",
      KORVANE_SHOWN("core", "писать отчёт об обходе"), ExtensionTab::kText},
+    {"--markdown", "TextCheckBox5", &CrawlOptions::markdown, true,
+     "write the main text as Markdown: headings, lists, tables, code, links",
+     KORVANE_SHOWN("core", "основной текст в Markdown"), ExtensionTab::kText, "--main-text"},
 };
 
 // The whole-number fields of the extensions; 0 keeps the behaviour without the extension.

@@ -88,6 +88,7 @@ struct CrawlOptions {
   std::atomic<bool> main_text{false};          // save the page's main text, not the plain text
   std::atomic<bool> skip_duplicates{false};    // save no text twice, nor a near copy
   std::atomic<bool> write_report{false};       // report/pages.csv and report/index.html
+  std::atomic<bool> markdown{false};           // the main text written as Markdown
 };
 
 }  // namespace korvane

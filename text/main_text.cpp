@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "text/extract_between.h"
+#include "text/main_text_markdown.h"
 #include "text/main_text_tree.h"
 
 namespace korvane {
@@ -59,10 +60,20 @@ class Extractor {
     // or names its wrapper after the layout). Chosen again with only the sure frame gone.
     if (VisibleChars(out) < kTooLittle) {
       std::string relaxed = Pass(false);
-      if (VisibleChars(relaxed) > VisibleChars(out)) out = std::move(relaxed);
+      if (VisibleChars(relaxed) > VisibleChars(out)) {
+        out = std::move(relaxed);
+      } else if (markdown_) {
+        (void)Pass(true);  // the Markdown is written from the choice that stands
+      }
     }
-    return out;
+    if (!markdown_) return out;
+    std::string markdown;
+    for (const uint32_t root : roots_) WriteMarkdown(root, markdown, *markdown_);
+    return markdown;
   }
+
+  // Run writes Markdown instead, links resolved against `address`.
+  void WriteMarkdownFor(const std::string_view* address) { markdown_ = address; }
 
  private:
   static size_t VisibleChars(std::string_view text) {
@@ -79,24 +90,26 @@ class Extractor {
     Sum(sums_, &frame_);
     OwnText();
     ScoreCandidates();
-    std::vector<uint32_t> roots = WithStrayProse(ChooseRoots());
+    roots_ = WithStrayProse(ChooseRoots());
     std::string out;
-    for (const uint32_t root : roots) Write(root, out);
+    for (const uint32_t root : roots_) Write(root, out);
     // Items of one shape that hold much more text than the article chosen are the page's
     // content (cards, posts, sections): they join it, kept whole, in page order.
     const size_t over = region_linky_ ? kLinkRegionOverArticle : kRegionOverArticle;
     if (!region_.empty() && region_chars_ > VisibleChars(out) * over &&
-        (!region_worded_ || Overlaps(roots, nodes_[region_.front()].parent))) {
+        (!region_worded_ || Overlaps(roots_, nodes_[region_.front()].parent))) {
       MarkItems();
       MarkFrame();
       Sum(sums_, &frame_);
       OwnText();
       out.clear();
-      for (const uint32_t root : JoinItems(roots)) Write(root, out);
+      roots_ = JoinItems(roots_);
+      for (const uint32_t root : roots_) Write(root, out);
     } else if (VisibleChars(out) < kFrameOnlyChars &&
-               std::all_of(roots.begin(), roots.end(),
+               std::all_of(roots_.begin(), roots_.end(),
                            [&](uint32_t root) { return InFooterOrHeader(root); })) {
       out.clear();  // only a footer, a header or a notice left: no content at all
+      roots_.clear();
     }
     return out;
   }
@@ -623,41 +636,58 @@ class Extractor {
 
   void Write(uint32_t root, std::string& out) const {
     LineWriter lines(out);
-    std::vector<uint32_t> open;  // end of each open element, innermost last
-    std::vector<uint8_t> open_pre;
-    size_t pre = 0;  // open pre elements, those above the root included
+    Walk(root, lines);
+  }
+
+  // The same walk written as Markdown: the plain lines first, for which of them stay, then
+  // the Markdown of those.
+  void WriteMarkdown(uint32_t root, std::string& out, std::string_view address) const {
+    std::string plain;
+    std::vector<uint8_t> kept;
+    LineWriter lines(plain, &kept);
+    Walk(root, lines);
+    main_text::MarkdownWriter markdown(tree_, out, kept, address);
+    Walk(root, markdown);
+  }
+
+  // Walks the article under `root` in document order for `sink`: Text for each text run,
+  // Break where a block or a br starts or ends a line, Skip for a block left out, and Enter
+  // and Leave around every other element.
+  template <class Sink>
+  void Walk(uint32_t root, Sink& sink) const {
+    std::vector<uint32_t> open;  // each open element, innermost last
+    size_t pre = 0;              // open pre elements, those above the root included
     for (uint32_t a = nodes_[root].parent; a != 0; a = nodes_[a].parent) {
       pre += nodes_[a].kind == Kind::kPre;
     }
     const uint32_t end = nodes_[root].end;
     for (uint32_t i = root; i < end;) {
-      while (!open.empty() && open.back() <= i) {
+      while (!open.empty() && nodes_[open.back()].end <= i) {
+        const Node& done = nodes_[open.back()];
+        sink.Leave(open.back());
         open.pop_back();
-        if (open_pre.back()) --pre;
-        open_pre.pop_back();
-        lines.Break();
+        pre -= done.kind == Kind::kPre;
+        if (IsBlock(done.kind)) sink.Break();
       }
       const Node& node = nodes_[i];
       if (node.kind == Kind::kText) {
-        lines.Text(tree_.Text(node), pre > 0);
+        sink.Text(tree_.Text(node), pre > 0);
         ++i;
         continue;
       }
       if (Skipped(i, root)) {
-        if (IsBlock(node.kind)) lines.Skip();
+        if (IsBlock(node.kind)) sink.Skip(i);
         i = node.end;
         continue;
       }
-      if (node.kind == Kind::kBr || node.kind == Kind::kHr) lines.Break();
-      if (IsBlock(node.kind)) {
-        lines.Break();
-        open.push_back(node.end);
-        open_pre.push_back(node.kind == Kind::kPre);
-        pre += node.kind == Kind::kPre;
-      }
+      if (node.kind == Kind::kBr || node.kind == Kind::kHr || IsBlock(node.kind)) sink.Break();
+      sink.Enter(i);
+      open.push_back(i);
+      pre += node.kind == Kind::kPre;
       ++i;
     }
-    lines.Finish();
+    for (auto k = open.rbegin(); k != open.rend(); ++k) sink.Leave(*k);
+    sink.Finish();
   }
 
   // Writes lines, then drops the short ones that are frame by their place: a date or time
@@ -665,7 +695,11 @@ class Extractor {
   // frame (the heading of a related list, a "share this" caption).
   class LineWriter {
    public:
-    explicit LineWriter(std::string& out) : out_(out), begin_(out.size()), line_start_(begin_) {}
+    // With `kept`, also tells for each line whether it stays (1) or is dropped (0).
+    explicit LineWriter(std::string& out, std::vector<uint8_t>* kept = nullptr)
+        : out_(out), begin_(out.size()), line_start_(begin_), kept_(kept) {}
+    void Enter(uint32_t /*node*/) {}
+    void Leave(uint32_t /*node*/) {}
     void Text(std::string_view text, bool pre) {
       for (const char c : text) {
         if (pre) {
@@ -701,7 +735,7 @@ class Extractor {
       skip_pending_ = false;
       line_start_ = out_.size();
     }
-    void Skip() {
+    void Skip(uint32_t /*node*/) {
       Break();
       if (!lines_.empty() && !skip_pending_) lines_.back().skip_after = true;
       skip_pending_ = true;
@@ -714,10 +748,10 @@ class Extractor {
         const std::string_view text(out_.data() + line.begin, line.end - line.begin - 2);
         const bool last = k + 1 == lines_.size();
         const bool short_line = text.size() < kShortLine;
-        if (DateLike(text) ||
-            (short_line && line.skip_after && (line.skip_before || last || Caption(text)))) {
-          continue;
-        }
+        const bool dropped = DateLike(text) || (short_line && line.skip_after &&
+                                                (line.skip_before || last || Caption(text)));
+        if (kept_ != nullptr) kept_->push_back(dropped ? 0 : 1);
+        if (dropped) continue;
         std::memmove(out_.data() + write, out_.data() + line.begin, line.end - line.begin);
         write += line.end - line.begin;
       }
@@ -803,6 +837,7 @@ class Extractor {
     bool space_ = false;
     bool skip_pending_ = false;
     std::vector<Line> lines_;
+    std::vector<uint8_t>* kept_;
   };
 
   static constexpr uint32_t kParagraphChars = 40;
@@ -838,15 +873,29 @@ class Extractor {
   bool region_linky_ = false;         // the region's items are made mostly of links
   std::vector<uint8_t> holds_items_;  // a node around the region's items, once it is used
   std::vector<uint32_t> item_of_;     // the region item a node is in, once the region is used
+  std::vector<uint32_t> roots_;       // the last pass's article
+  const std::string_view* markdown_ = nullptr;  // the page's address when writing Markdown
 };
+
+// The main text of `page`, as Markdown when `address` is given.
+std::string Extract(std::string_view page, PageBytes charset, const std::string_view* address) {
+  const size_t header_end = FindMarker(page, kHeaderEnd);
+  if (header_end != std::string_view::npos) page.remove_prefix(header_end + kHeaderEnd.size());
+  const Tree tree = main_text::ParseTree(page, charset);
+  Extractor extractor(tree);
+  extractor.WriteMarkdownFor(address);
+  return extractor.Run();
+}
 
 }  // namespace
 
 std::string ExtractMainText(std::string_view page, PageBytes charset) {
-  const size_t header_end = FindMarker(page, kHeaderEnd);
-  if (header_end != std::string_view::npos) page.remove_prefix(header_end + kHeaderEnd.size());
-  const Tree tree = main_text::ParseTree(page, charset);
-  return Extractor(tree).Run();
+  return Extract(page, charset, nullptr);
+}
+
+std::string ExtractMainMarkdown(std::string_view page, PageBytes charset,
+                                std::string_view address) {
+  return Extract(page, charset, &address);
 }
 
 }  // namespace korvane

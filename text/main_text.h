@@ -78,4 +78,19 @@ enum class PageBytes { kLatin1, kCp1251 };
 //   "<nav><a href=/>Home</a></nav>" -> ""
 [[nodiscard]] std::string ExtractMainText(std::string_view page, PageBytes charset);
 
+// The same main text, the same words, written as Markdown (CommonMark, tables as GitHub's
+// pipe tables), each line followed by LF. Headings with their levels, paragraphs one blank
+// line apart, ordered and unordered lists with their nesting, block quotes, pre as fenced
+// code (its language from a "language-x" or "lang-x" class), emphasis and inline code,
+// links as [text](address) resolved against `address` (the page's own; "" leaves them as
+// written), images left out. A table of plain cells is a pipe table, its first row the
+// header; one with merged cells or a table inside is written one line per row, its cells
+// " | " apart; one that lays out a page (a heading, pre or quote in a cell, or a single
+// cell) is written as its content. Characters that Markdown would read as its signs are
+// escaped; a numeric character reference is left to stand for its character.
+//   "<h2>Mill</h2><p>The <em>old</em> <a href=/m>mill</a></p>", "http://a.example/x/"
+//     -> "## Mill\n\nThe *old* [mill](http://a.example/m)\n"
+[[nodiscard]] std::string ExtractMainMarkdown(std::string_view page, PageBytes charset,
+                                              std::string_view address);
+
 }  // namespace korvane

@@ -352,6 +352,9 @@ struct AttributeReading {
   bool toggled = false;  // by a class name or the hidden attribute, as a closed tab is
   uint8_t marks = 0;
   uint32_t shape = 2166136261U;  // FNV-1a over the class names, digits left out
+  bool spans = false;            // colspan or rowspan above 1
+  std::string_view href;         // as the parser gives it: UTF-8
+  std::string_view class_value;
 };
 
 void AddToShape(uint32_t& shape, std::string_view bytes) {
@@ -359,6 +362,14 @@ void AddToShape(uint32_t& shape, std::string_view bytes) {
     if ((c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\n') continue;
     shape = (shape ^ static_cast<unsigned char>(c)) * 16777619U;
   }
+}
+
+// True when a colspan or rowspan value asks for more than one cell.
+bool SpansCells(std::string_view value) {
+  size_t k = 0;
+  while (k < value.size() && (value[k] == ' ' || value[k] == '0')) ++k;
+  if (k == value.size() || value[k] < '1' || value[k] > '9') return false;
+  return value[k] != '1' || (k + 1 < value.size() && value[k + 1] >= '0' && value[k + 1] <= '9');
 }
 
 AttributeReading ReadAttributes(const xmlChar** atts) {
@@ -373,7 +384,12 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
       if (name == "class") {
         reading.toggled |= HasName(value, "hidden") || HasName(value, "hide");
         AddToShape(reading.shape, value);
+        reading.class_value = value;
       }
+    } else if (name == "href") {
+      reading.href = value;
+    } else if (name == "colspan" || name == "rowspan") {
+      reading.spans |= SpansCells(value);
     } else if (name == "hidden") {
       reading.toggled = true;
     } else if (name == "aria-hidden") {
@@ -396,14 +412,15 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
   return reading;
 }
 
+// The byte of the character `cp` in the page's character set, or -1 when the set has none.
+int PageByte(char32_t cp, PageBytes bytes) {
+  if (bytes == PageBytes::kLatin1) return cp < 0x100 ? static_cast<int>(cp) : -1;
+  return cp == 0x98 ? 0x98 : CodePointToCp1251(cp);
+}
+
 // Appends the character `cp` in the page's character set.
 void AppendChar(std::string& out, char32_t cp, PageBytes bytes) {
-  int byte = -1;
-  if (bytes == PageBytes::kLatin1) {
-    if (cp < 0x100) byte = static_cast<int>(cp);
-  } else {
-    byte = cp == 0x98 ? 0x98 : CodePointToCp1251(cp);
-  }
+  const int byte = PageByte(cp, bytes);
   if (byte >= 0) {
     out += static_cast<char>(byte);
   } else {
@@ -426,6 +443,60 @@ bool IsWideSpace(char32_t cp, PageBytes bytes) {
 }
 
 constexpr uint32_t kNoNode = UINT32_MAX;
+
+// The Markdown style of an element that kTags does not list.
+Style StyleOf(std::string_view name) {
+  if (name == "em" || name == "i") return kEmphasis;
+  if (name == "strong" || name == "b") return kStrong;
+  if (name == "code" || name == "kbd" || name == "samp" || name == "tt") return kCode;
+  return kPlain;
+}
+
+// The x of the first "language-x" or "lang-x" class, else "".
+std::string_view CodeLanguage(std::string_view class_value) {
+  std::string_view language;
+  ForEachName(class_value, [&](std::string_view name) {
+    for (const std::string_view prefix :
+         {std::string_view("language-"), std::string_view("lang-")}) {
+      if (language.empty() && name.size() > prefix.size() &&
+          name.substr(0, prefix.size()) == prefix) {
+        language = name.substr(prefix.size());
+      }
+    }
+  });
+  return language;
+}
+
+// Appends an href or a class name, UTF-8 from the parser, in the page's character set; a
+// character the set cannot hold is percent-encoded, as an address would carry it.
+void AppendAttribute(std::string& out, std::string_view value, PageBytes bytes) {
+  for (size_t i = 0; i < value.size();) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    char32_t cp = c & (0x7F >> length);
+    for (size_t k = 1; k < length && i + k < value.size(); ++k) {
+      cp = (cp << 6) | (static_cast<unsigned char>(value[i + k]) & 0x3F);
+    }
+    const int byte = PageByte(cp, bytes);
+    if (byte >= 0) {
+      out += static_cast<char>(byte);
+    } else {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      for (size_t k = 0; k < length && i + k < value.size(); ++k) {
+        const auto u = static_cast<unsigned char>(value[i + k]);
+        out += '%';
+        out += kHex[u >> 4];
+        out += kHex[u & 15];
+      }
+    }
+    i += length;
+  }
+}
 
 class Builder {
  public:
@@ -476,6 +547,7 @@ class Builder {
                  (reading.toggled && !reading.hidden ? kToggled : 0);
     node.shape = reading.shape;
     AddToShape(node.shape, reinterpret_cast<const char*>(name));
+    ReadMarkdownFields(node, reinterpret_cast<const char*>(name), reading);
     tree_.nodes.push_back(node);
     open_.push_back(index);
     open_nodes_.push_back(index);
@@ -573,6 +645,25 @@ class Builder {
   }
 
   uint32_t Current() const { return open_nodes_.empty() ? 0 : open_nodes_.back(); }
+
+  void ReadMarkdownFields(Node& node, std::string_view name, const AttributeReading& reading) {
+    std::string_view attribute;
+    if (node.kind == Kind::kHeading) {
+      node.level = static_cast<uint8_t>(name[1] - '0');
+    } else if (node.kind == Kind::kA) {
+      attribute = reading.href;
+    } else if (node.kind == Kind::kTd || node.kind == Kind::kTh) {
+      node.spans = reading.spans ? 1 : 0;
+    } else if (node.kind == Kind::kInline) {
+      node.style = StyleOf(name);
+    }
+    if (node.kind == Kind::kPre || node.style == kCode)
+      attribute = CodeLanguage(reading.class_value);
+    if (attribute.empty()) return;
+    node.attribute_begin = static_cast<uint32_t>(tree_.attributes.size());
+    AppendAttribute(tree_.attributes, attribute.substr(0, 4096), bytes_);
+    node.attribute_size = static_cast<uint32_t>(tree_.attributes.size() - node.attribute_begin);
+  }
 
   Tree& tree_;
   PageBytes bytes_;

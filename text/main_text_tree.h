@@ -74,7 +74,19 @@ struct Node {
   // An element's shape: its tag and class names, digits left out, as one number. Siblings of
   // one shape are items of a kind (the cards of a grid, the posts of a thread).
   uint32_t shape = 0;
+  // What the Markdown form writes besides the text. A heading's level (1-6); an inline
+  // element's style; 1 for a table cell with a colspan or rowspan above 1; a link's href, or
+  // the language of a pre or code element's "language-x" or "lang-x" class, in
+  // Tree::attributes (in the page's character set, as the text).
+  uint8_t level = 0;
+  uint8_t style = 0;  // a Style
+  uint8_t spans = 0;
+  uint32_t attribute_begin = 0;
+  uint32_t attribute_size = 0;
 };
+
+// The inline elements the Markdown form marks: em and i, strong and b, code, kbd, samp, tt.
+enum Style : uint8_t { kPlain = 0, kEmphasis = 1, kStrong = 2, kCode = 3 };
 
 struct Tree {
   std::vector<Node> nodes;  // nodes[0] is the document
@@ -83,6 +95,10 @@ struct Tree {
   std::string text;
   std::string_view Text(const Node& node) const {
     return std::string_view(text).substr(node.text_begin, node.text_size);
+  }
+  std::string attributes;  // the hrefs and languages of Node::attribute_begin
+  std::string_view Attribute(const Node& node) const {
+    return std::string_view(attributes).substr(node.attribute_begin, node.attribute_size);
   }
 };
 

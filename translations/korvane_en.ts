@@ -44,6 +44,10 @@
         <translation>links as a browser reads them</translation>
     </message>
     <message>
+        <source>основной текст в Markdown</source>
+        <translation>main text as Markdown</translation>
+    </message>
+    <message>
         <source>только основной текст</source>
         <translation>main text only</translation>
     </message>

@@ -125,7 +125,11 @@ TEST_F(WorkerTest, MainTextReadsThePageAsReceived) {
   SiteServer site("127.0.0.21", {{"/a.html",
                                   "<html><body><aside>Side</aside><article><p>\xCF\xF0\xEE\xE7\xE0 "
                                   "has more than enough words to count as prose.</p></article>"
-                                  "<a href=\"/b.html\">b</a></body></html>"}});
+                                  "<a href=\"/b.html\">b</a></body></html>"},
+                                 {"/m/a.html",
+                                  "<html><body><article><h2>Mill</h2><p>This paragraph has "
+                                  "more than enough <a href=b.html>words</a> to count.</p>"
+                                  "</article></body></html>"}});
   host.options.ignore_whitelist = true;
   host.options.main_text = true;
   host.options.recode_pages = true;
@@ -133,6 +137,12 @@ TEST_F(WorkerTest, MainTextReadsThePageAsReceived) {
   EXPECT_EQ(Count("AddFoundLink http://127.0.0.21/b.html"), 1);
   EXPECT_EQ(dir.Read("parse/0.txt"),
             "\xCF\xF0\xEE\xE7\xE0 has more than enough words to count as prose.\r\n");
+  // As Markdown: the same words, links resolved against the page's address, CR LF lines.
+  host.options.markdown = true;
+  Run("http://127.0.0.21/m/a.html");
+  EXPECT_EQ(dir.Read("parse/0.txt"),
+            "## Mill\r\n\r\nThis paragraph has more than enough "
+            "[words](http://127.0.0.21/m/b.html) to count.\r\n");
 }
 
 TEST_F(WorkerTest, LinksOnlyAndRefusedPagesWriteNoFile) {

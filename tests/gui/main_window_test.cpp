@@ -305,11 +305,16 @@ TEST_F(SettingsTest, ExtensionTabsAreRememberedAndTheDesignsBoxesAreNot) {
   EXPECT_TRUE(form.Options().obey_robots.load());
   EXPECT_EQ(form.Options().request_delay_ms.load(), 250);
   EXPECT_FALSE(form.Options().ignore_whitelist.load());
+  auto* markdown = Find<QCheckBox>(&form, "TextCheckBox5");
+  EXPECT_FALSE(markdown->isEnabled());  // only with the main text
   Find<QCheckBox>(&form, "TextCheckBox1")->setChecked(true);
+  EXPECT_TRUE(markdown->isEnabled());
+  markdown->setChecked(true);
   form.Button3->click();
   EXPECT_THAT(work_.Read("settings/extensions.txt"),
               AllOf(HasSubstr("robots = true\n"), HasSubstr("main-text = true\n"),
-                    HasSubstr("delay = 250\n"), Not(HasSubstr("ignore-whitelist"))));
+                    HasSubstr("markdown = true\n"), HasSubstr("delay = 250\n"),
+                    Not(HasSubstr("ignore-whitelist"))));
 }
 
 // A settings file that cannot be written: STOP shows the error and does not stop; START with
