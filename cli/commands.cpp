@@ -143,8 +143,8 @@ void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
 }
 
 // The page as a crawl worker extracts its text from, edited in the file's own mapping: its
-// anchors normalised unless `received` asks for the page as it arrived, then recoded when the
-// run recodes.
+// anchors normalised unless `received` asks for the page as it arrived, then recoded or
+// converted to UTF-8 when the run asks for either.
 class TextPage {
  public:
   TextPage(const std::string& file, const CrawlOptions& options, bool received = false)
@@ -152,9 +152,10 @@ class TextPage {
     if (!received && options.normalize_anchors.load()) {
       page_ = NormalizeAnchorsIn(file_.data(), file_.size(), TextEnd::kEither);
     }
-    if (options.recode_pages.load()) {
-      recoded_ = RecodePage(page_);
-      page_ = recoded_;
+    if (options.recode_pages.load() || options.utf8_text.load()) {
+      converted_ = std::string(page_);
+      ConvertForText(converted_, options);
+      page_ = converted_;
     }
   }
 
@@ -162,7 +163,7 @@ class TextPage {
 
  private:
   MappedFile file_;
-  std::string recoded_;
+  std::string converted_;
   std::string_view page_;
 };
 
@@ -239,7 +240,8 @@ int PrintPlainText(const std::string& file, CrawlOptions& options) {
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
-  std::string text = ApplyTemplates(TextPage(file, options).Bytes(), templates->lines,
+  std::string text = ApplyTemplates(TextPage(file, options).Bytes(),
+                                    LinesOfTyped(templates->lines, options),
                                     ReadTemplateOptions(options));
   NormalizeLinesInPlace(text);
   WriteBytes(text);

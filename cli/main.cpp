@@ -82,17 +82,20 @@ int main(int argc, char** argv) {
                  "--retry",
                  "--main-text",
                  "--skip-duplicates",
-                 "--report"});
+                 "--report",
+                 "--utf8",
+                 "--metadata"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*text, options, {"--recode", "--main-text"});
+  AddCheckFlags(*text, options, {"--recode", "--main-text", "--utf8"});
 
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");
   templates->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*templates, options, {"--markup", "--keep-br", "--no-clean", "--recode"});
+  AddCheckFlags(*templates, options,
+                {"--markup", "--keep-br", "--no-clean", "--recode", "--utf8"});
 
   auto* links = app.add_subcommand("links", "print the links a worker for URL would queue");
   links->add_option("FILE", file, "a saved HTTP response")->required();
@@ -105,7 +108,8 @@ int main(int argc, char** argv) {
   auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
   test->add_option("URL", url, "the address to fetch")->required();
   AddCheckFlags(*test, options,
-                {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode"});
+                {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode",
+                 "--utf8"});
 
   std::string folder, output, separator, from, to, word, count_text;
 
@@ -145,6 +149,11 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // --help and --version end with 0, a command line that cannot be parsed with 2.
     return app.exit(error) == 0 ? 0 : 2;
+  }
+  if (const std::string pair = korvane::ExcludedPair(options); !pair.empty()) {
+    std::cerr << pair << " exclude each other: give one of them\n"
+                         "Run with --help for more information.\n";
+    return 2;
   }
   if (*clean && !*clean_from && !*clean_word) {
     std::cerr << "clean: give --from and --to, or --word\nRun with --help for more information.\n";

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "crawl/options.h"
@@ -23,6 +24,9 @@ struct CheckOption {
   // tab; empty for the design's controls, whose captions the window lays out itself.
   std::string_view extension_caption;
   ExtensionTab tab = ExtensionTab::kNone;
+  // The flag of an option this one cannot be on with: the command line refuses both, and
+  // in the window ticking either unticks the other.
+  std::string_view excludes = {};
 };
 
 // In the order of the main window's controls, then the template window's.
@@ -84,7 +88,35 @@ inline constexpr CheckOption kCheckOptions[] = {
     {"--report", "TextCheckBox3", &CrawlOptions::write_report, true,
      "write report/pages.csv and report/index.html about the run", "писать отчёт об обходе",
      ExtensionTab::kText},
+    {"--utf8", "TextCheckBox4", &CrawlOptions::utf8_text, true,
+     "save every text in UTF-8, converted from the page's charset", "сохранять в UTF-8",
+     ExtensionTab::kText, "--recode"},
+    {"--metadata", "TextCheckBox6", &CrawlOptions::write_metadata, true,
+     "append a record of each saved page (address, title, author, dates, language) to "
+     "pages.jsonl",
+     "паспорт страницы: pages.jsonl", ExtensionTab::kText},
 };
+
+// The row of `flag`, or null.
+[[nodiscard]] constexpr const CheckOption* FindCheckOption(std::string_view flag) {
+  for (const CheckOption& row : kCheckOptions) {
+    if (row.flag == flag) return &row;
+  }
+  return nullptr;
+}
+
+// The first pair of options that are both on though one excludes the other, as "--a and --b",
+// or "" when there is none.
+[[nodiscard]] inline std::string ExcludedPair(const CrawlOptions& options) {
+  for (const CheckOption& row : kCheckOptions) {
+    const CheckOption* other = row.excludes.empty() ? nullptr : FindCheckOption(row.excludes);
+    if (other != nullptr && (options.*row.member).load() == row.flag_sets_to &&
+        (options.*other->member).load() == other->flag_sets_to) {
+      return std::string(row.flag) + " and " + std::string(other->flag);
+    }
+  }
+  return {};
+}
 
 // The whole-number fields of the extensions; 0 keeps the design's behaviour.
 struct NumberOption {

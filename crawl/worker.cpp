@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "base/clock.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "base/strings.h"
@@ -48,10 +49,35 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
   }
 }
 
-std::string PlainModeText(std::string_view page, const CrawlOptions& options) {
+std::string PlainModeText(std::string_view page, const CrawlOptions& options,
+                          main_text::ParseListener* listener) {
   if (!options.main_text.load()) return ExtractPlainText(page);
-  return ExtractMainText(page,
-                         options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1);
+  return ExtractMainText(page, TextBytes(options), listener);
+}
+
+PageBytes TextBytes(const CrawlOptions& options) {
+  if (options.recode_pages.load()) return PageBytes::kCp1251;
+  return options.utf8_text.load() ? PageBytes::kUtf8 : PageBytes::kLatin1;
+}
+
+void ConvertForText(std::string& page, const CrawlOptions& options) {
+  if (options.recode_pages.load()) {
+    RecodePageInPlace(page);
+  } else if (options.utf8_text.load()) {
+    ConvertPageToUtf8InPlace(page);
+  }
+}
+
+std::string TextOfTyped(const std::string& typed, const CrawlOptions& options) {
+  return options.utf8_text.load() ? Cp1251ToUtf8(typed) : typed;
+}
+
+Lines LinesOfTyped(const Lines& typed, const CrawlOptions& options) {
+  if (!options.utf8_text.load()) return typed;
+  Lines lines;
+  lines.reserve(typed.size());
+  for (const std::string& line : typed) lines.push_back(Cp1251ToUtf8(line));
+  return lines;
 }
 
 bool TextReadsReceivedPage(const CrawlOptions& options) {
@@ -230,23 +256,23 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RefreshWorkTime);
 
   if (!options.links_only.load()) {
-    // Links came from the bytes as received; the text is judged and stored in code page 1251.
-    if (options.recode_pages.load()) RecodePageInPlace(page);
-    const auto whitelist = options.whitelist.Get();
-    const auto templates = options.templates.Get();
+    // Links came from the bytes as received; the text is judged and stored in code page 1251,
+    // or in UTF-8, when the run asks for either.
+    ConvertForText(page, options);
+    const Lines whitelist = LinesOfTyped(options.whitelist.Get()->lines, options);
+    const Lines templates = LinesOfTyped(options.templates.Get()->lines, options);
     const AdmissionOptions admission{options.template_pages_only.load(),
-                                     options.ignore_whitelist.load(), &whitelist->lines,
-                                     &templates->lines};
-    if (AdmitPage(Url, page, admission)) {
+                                     options.ignore_whitelist.load(), &whitelist, &templates};
+    if (AdmitPage(TextOfTyped(Url, options), page, admission)) {
       std::string text;
       if (options.selective.load()) {
         SetState(texts::kStateSelectiveText);
         Sync(&WorkerHost::ShowState);
-        text = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
+        text = ApplyTemplates(page, templates, ReadTemplateOptions(options));
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
-        if (text_from_received && options.recode_pages.load()) RecodePageInPlace(received);
+        if (text_from_received) ConvertForText(received, options);
         text = PlainModeText(text_from_received ? received : page, options);
       }
       WriteResultFile(text);
@@ -274,7 +300,8 @@ void TmyThread::WriteResultFile(const std::string& text) {
   EnsureDirectory(std::string(texts::kResultFolder));
   const std::string path = ResultFilePath(WorkerId);
   const size_t bytes = host_.Options().markup.load()
-                           ? SaveTextLines(path, "<URL>" + Url + "</URL>\r\n" + text)
+                           ? SaveTextLines(path, "<URL>" + TextOfTyped(Url, host_.Options()) +
+                                                     "</URL>\r\n" + text)
                            : SaveTextLines(path, text);
   page_.stage = PageStage::kWritten;
   page_.text_empty = text.empty();
@@ -301,8 +328,9 @@ void TmyThread::RunTestPipeline() {
   if (Cancelled()) return;
   EnsureDirectory(std::string(texts::kTestFolder));
   SaveTextLines(texts::kTestRawFile, page);
-  if (options.recode_pages.load()) RecodePageInPlace(page);
-  page = ApplyTemplates(page, options.templates.Get()->lines, ReadTemplateOptions(options));
+  ConvertForText(page, options);
+  page = ApplyTemplates(page, LinesOfTyped(options.templates.Get()->lines, options),
+                        ReadTemplateOptions(options));
   if (Cancelled()) return;
   SaveTextLines(texts::kTestResultFile, page);
 }

@@ -27,6 +27,7 @@
 #include "crawl/links.h"
 #include "crawl/options.h"
 #include "crawl/page_record.h"
+#include "text/main_text.h"
 #include "text/near_duplicates.h"
 
 namespace korvane {
@@ -151,10 +152,24 @@ class TmyThread {
   PageFacts page_;  // what the record's outcome is made from
 };
 
-// The text a worker saves for `page` (as received, recoded when the run recodes) when it runs
+// The text a worker saves for `page` (as received, converted by ConvertForText) when it runs
 // neither links-only nor selective: the main text with that option on, else the plain text.
-// The page is only read; the text is made in a buffer of its own.
-[[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options);
+// The page is only read; the text is made in a buffer of its own. A `listener` sees the main
+// text's parse.
+[[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options,
+                                        main_text::ParseListener* listener = nullptr);
+
+// How the main text maps the bytes of a page that ConvertForText has worked on.
+[[nodiscard]] PageBytes TextBytes(const CrawlOptions& options);
+
+// The answer's body recoded to code page 1251 when the run recodes, converted to UTF-8 when it
+// saves UTF-8, else left as it is.
+void ConvertForText(std::string& page, const CrawlOptions& options);
+
+// A text typed in the window (code page 1251) in the bytes of the saved texts: UTF-8 when the
+// run saves UTF-8, else as typed. So templates and whitelist words match the converted page.
+[[nodiscard]] std::string TextOfTyped(const std::string& typed, const CrawlOptions& options);
+[[nodiscard]] Lines LinesOfTyped(const Lines& typed, const CrawlOptions& options);
 
 // True when the saved text is made from the page as received, not from the copy whose anchors
 // were normalised for the link step: the main text's parser must see "<aside" or a script's

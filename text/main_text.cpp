@@ -634,10 +634,11 @@ class Extractor {
 
 }  // namespace
 
-std::string ExtractMainText(std::string_view page, PageBytes charset) {
+std::string ExtractMainText(std::string_view page, PageBytes charset,
+                            main_text::ParseListener* listener) {
   const size_t header_end = FindMarker(page, kHeaderEnd);
   if (header_end != std::string_view::npos) page.remove_prefix(header_end + kHeaderEnd.size());
-  const Tree tree = main_text::ParseTree(page, charset);
+  const Tree tree = main_text::ParseTree(page, charset, listener);
   return Extractor(tree).Run();
 }
 

@@ -46,11 +46,16 @@
 
 namespace korvane {
 
-// How the page's bytes map to characters: code page 1251 for a page recoded to it, ISO-8859-1
-// otherwise, so that every byte maps to one character and back and a page in any other
-// encoding comes out as its own bytes. A character the mapping cannot hold (only an entity
-// can give one) is written as a decimal character reference, "&#20013;".
-enum class PageBytes { kLatin1, kCp1251 };
+// How the page's bytes map to characters: code page 1251 for a page recoded to it, UTF-8 for
+// a page converted to it, ISO-8859-1 otherwise, so that every byte maps to one character and
+// back and a page in any other encoding comes out as its own bytes. A character the mapping
+// cannot hold (only an entity can give one) is written as a decimal character reference,
+// "&#20013;".
+enum class PageBytes { kLatin1, kCp1251, kUtf8 };
+
+namespace main_text {
+class ParseListener;
+}
 
 // The main text of `page` (the whole HTTP response; its head, up to the first CR LF CR LF, is
 // not part of the document): one line per block, each followed by CR LF; "" when nothing is
@@ -61,6 +66,9 @@ enum class PageBytes { kLatin1, kCp1251 };
 //    yard.</p>" -> "Our river, in spring, floods the old mill's yard.\r\n"
 //   "<p>caf&eacute; &#x4E2D;</p>", kLatin1 -> "caf\xE9 &#20013;\r\n"
 //   "<nav><a href=/>Home</a></nav>" -> ""
-[[nodiscard]] std::string ExtractMainText(std::string_view page, PageBytes charset);
+// A `listener` sees the page's parse as it goes (main_text_tree.h), so a reader of other facts
+// of the page needs no parse of its own.
+[[nodiscard]] std::string ExtractMainText(std::string_view page, PageBytes charset,
+                                          main_text::ParseListener* listener = nullptr);
 
 }  // namespace korvane
