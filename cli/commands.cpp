@@ -238,6 +238,16 @@ int PrintPlainText(const std::string& file, CrawlOptions& options) {
   return 0;
 }
 
+int PrintMeta(const std::string& file, const std::string& url, CrawlOptions& options) {
+  const TextPage page(file, options, TextReadsReceivedPage(options));
+  PageMetaReader reader = MetaReaderFor(page.Bytes(), options);
+  std::string text = PlainModeText(page.Bytes(), options, &reader);
+  NormalizeLinesInPlace(text);
+  const PagePassport passport = ReadPassport(reader, page.Bytes(), text, text, url);
+  WriteBytes(PassportJson(url, passport, nullptr) + "\n");
+  return 0;
+}
+
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
   std::string text = ApplyTemplates(TextPage(file, options).Bytes(),

@@ -91,6 +91,12 @@ int main(int argc, char** argv) {
   text->add_option("FILE", file, "a saved HTTP response")->required();
   AddCheckFlags(*text, options, {"--recode", "--main-text", "--utf8"});
 
+  auto* meta = app.add_subcommand(
+      "meta", "print the pages.jsonl record of FILE (what the page says of itself)");
+  meta->add_option("FILE", file, "a saved HTTP response")->required();
+  meta->add_option("--url", url, "the address the response came from");
+  AddCheckFlags(*meta, options, {"--recode", "--main-text", "--utf8"});
+
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");
   templates->add_option("FILE", file, "a saved HTTP response")->required();
@@ -184,6 +190,7 @@ int main(int argc, char** argv) {
     if (*crawl) return korvane::cli::RunCrawl(options);
     if (*text) return korvane::cli::PrintPlainText(file, options);
     if (*templates) return korvane::cli::PrintTemplateText(file, options);
+    if (*meta) return korvane::cli::PrintMeta(file, url, options);
     if (*links) return korvane::cli::PrintLinks(file, korvane::Utf8ToCp1251(url), options);
     if (*test) return korvane::cli::RunTestFetch(korvane::Utf8ToCp1251(url), options);
   } catch (const korvane::KorvaneError& error) {

@@ -65,6 +65,7 @@ StartResult CrawlController::Button1Click() {
     if (state_.active_threads > 0) FinalWait();
     log_.Finish();
     done_.Close();
+    passports_.Close();
     seen_writer_.Stop();
     front_end_.ShowError(error);
     return StartResult::kFailed;
@@ -108,6 +109,10 @@ void CrawlController::RunCrawl() {
   busy_pause_ms_ = 0;
   last_request_.reset();
   log_.Start(options_.write_report.load(), options_.continue_run.load());
+  // A continued run appends its pages' records after the last run's.
+  if (options_.write_metadata.load()) {
+    passports_.Open(std::string(kPagesJsonlFile), !options_.continue_run.load());
+  }
   if (options_.obey_robots.load()) FetchRobots(site);
   if (options_.read_sitemaps.load()) ReadSitemaps(site);
   DispatchLoop(first_worker);
@@ -123,6 +128,7 @@ void CrawlController::RunCrawl() {
   seen_writer_.Stop();
   SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
   done_.Close();
+  passports_.Close();
   ReapWorkers(false);
 }
 
@@ -484,6 +490,9 @@ void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
 }
 
 void CrawlController::PageEnded(TmyThread& worker) {
+  if (worker.Passport) {
+    passports_.Append(PassportJson(worker.Url, *worker.Passport, &worker.Record) + "\n");
+  }
   log_.Add(worker.Record);
   front_end_.PageEnded(worker.Record);
 }

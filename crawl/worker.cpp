@@ -15,6 +15,7 @@
 #include "crawl/texts.h"
 #include "text/admission.h"
 #include "text/main_text.h"
+#include "text/main_text_tree.h"
 #include "text/plain_text.h"
 #include "text/templates.h"
 
@@ -93,6 +94,28 @@ LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
           *options.site.Get(),
           &blacklist,
           std::move(scheme)};
+}
+
+PageMetaReader MetaReaderFor(std::string_view page, const CrawlOptions& options) {
+  const PageBytes bytes = TextBytes(options);
+  if (bytes != PageBytes::kLatin1) return PageMetaReader(bytes);
+  std::string charset = PageCharset(page);
+  if (charset.empty() || charset == "utf-8" || charset == "utf8") return PageMetaReader(bytes);
+  return PageMetaReader(bytes, [charset = std::move(charset)](std::string_view text) {
+    return BodyToUtf8(text, charset);
+  });
+}
+
+PagePassport ReadPassport(PageMetaReader& reader, std::string_view page, std::string_view text,
+                          std::string_view saved, std::string_view url) {
+  // A text that came from no parse of the page (the plain text, the templates' text): the
+  // page is parsed for its metadata alone.
+  if (!reader.Listened()) {
+    const size_t body = std::min(BodyStart(page), page.size());
+    (void)main_text::ParseTree(page.substr(body), reader.Bytes(), &reader);
+  }
+  const std::string url_utf8 = IsValidUtf8(url) ? std::string(url) : Cp1251ToUtf8(url);
+  return MakePassport(reader.Result(url_utf8, reader.ToUtf8(text)), saved);
 }
 
 std::string ResultFilePath(int32_t id) {
@@ -265,6 +288,8 @@ void TmyThread::RunCrawlPipeline() {
                                      options.ignore_whitelist.load(), &whitelist, &templates};
     if (AdmitPage(TextOfTyped(Url, options), page, admission)) {
       std::string text;
+      std::optional<PageMetaReader> reader;
+      if (options.write_metadata.load()) reader.emplace(MetaReaderFor(page, options));
       if (options.selective.load()) {
         SetState(texts::kStateSelectiveText);
         Sync(&WorkerHost::ShowState);
@@ -273,9 +298,11 @@ void TmyThread::RunCrawlPipeline() {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
         if (text_from_received) ConvertForText(received, options);
-        text = PlainModeText(text_from_received ? received : page, options);
+        text = PlainModeText(text_from_received ? received : page, options,
+                             reader ? &*reader : nullptr);
       }
-      WriteResultFile(text);
+      const std::string saved = WriteResultFile(text);
+      if (reader && TextWritten) Passport = ReadPassport(*reader, page, text, saved, Url);
     } else {
       page_.stage = PageStage::kNotAdmitted;
     }
@@ -292,22 +319,24 @@ void TmyThread::RunCrawlPipeline() {
   if (fetched) ThreadStatus = texts::kStatusSuccess;
 }
 
-void TmyThread::WriteResultFile(const std::string& text) {
+std::string TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
   // A repeated text is not written: the page ends as one that was not admitted.
-  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return;
+  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return {};
   page_.stage = PageStage::kWriting;
   EnsureDirectory(std::string(texts::kResultFolder));
   const std::string path = ResultFilePath(WorkerId);
-  const size_t bytes = host_.Options().markup.load()
-                           ? SaveTextLines(path, "<URL>" + TextOfTyped(Url, host_.Options()) +
-                                                     "</URL>\r\n" + text)
-                           : SaveTextLines(path, text);
+  std::string content = host_.Options().markup.load()
+                            ? "<URL>" + TextOfTyped(Url, host_.Options()) + "</URL>\r\n" + text
+                            : text;
+  if (!IsNormalized(content)) content = NormalizeLines(content);
+  SaveFileAtomic(path, content);
   page_.stage = PageStage::kWritten;
   page_.text_empty = text.empty();
   Record.result_file = path;
-  Record.result_bytes = static_cast<int64_t>(bytes);
+  Record.result_bytes = static_cast<int64_t>(content.size());
   TextWritten = true;
+  return content;
 }
 
 bool TmyThread::RepeatsSavedText(std::string_view content) {

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +28,10 @@
 #include "crawl/links.h"
 #include "crawl/options.h"
 #include "crawl/page_record.h"
+#include "report/pages_jsonl.h"
 #include "text/main_text.h"
 #include "text/near_duplicates.h"
+#include "text/page_meta.h"
 
 namespace korvane {
 
@@ -122,6 +125,7 @@ class TmyThread {
   int64_t BusyWait = 0;      // ms the worker waits after a busy answer, for ServerBusy
   std::shared_ptr<const TextPrint> ClaimedPrint;  // the result text's fingerprint, for ClaimText
   bool TextWritten = false;                       // the result file has been written
+  std::optional<PagePassport> Passport;  // with the metadata option: the page's pages.jsonl facts
 
  private:
   void RunCrawlPipeline();
@@ -133,7 +137,8 @@ class TmyThread {
   // times: wait as it asks (crawl/retry.h), the state showing the wait, and fetch again.
   // STOP or a cancel ends a wait by throwing. Defined in crawl/retry.cpp.
   bool FetchPatiently(const UrlTarget& target, std::string& page);
-  void WriteResultFile(const std::string& text);
+  // Writes the result file of `text`; returns its bytes, "" when it was not written.
+  std::string WriteResultFile(const std::string& text);
   // Times the fetch and notes what it brought in Record and page_.
   bool RecordedFetch(const UrlTarget& target, std::string& page);
   // Claims `content` (the result file's bytes) for this page; true when it repeats a text the
@@ -180,6 +185,17 @@ void ConvertForText(std::string& page, const CrawlOptions& options);
 // outlive the result.
 [[nodiscard]] LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
                                           std::string scheme);
+
+// A reader of the page's metadata for a parse of `page` (the answer as ConvertForText left
+// it) in TextBytes(options).
+[[nodiscard]] PageMetaReader MetaReaderFor(std::string_view page, const CrawlOptions& options);
+
+// The pages.jsonl facts of a page: what `reader` read of `page` (parsing it now when no parse
+// of the text has), the language told from `text`, and the size, words and digest of `saved`
+// (the result file's bytes).
+[[nodiscard]] PagePassport ReadPassport(PageMetaReader& reader, std::string_view page,
+                                        std::string_view text, std::string_view saved,
+                                        std::string_view url);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);
