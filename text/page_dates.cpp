@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "text/page_meta.h"
 
@@ -301,6 +303,28 @@ std::optional<Moment> FromEpoch(std::string_view digits) {
   return m;
 }
 
+// The first date at or after `from` that starts a word or number, in ISO 8601 ("" when it
+// names no real day), and where it ends.
+std::optional<std::pair<std::string, size_t>> FindDate(std::string_view text, size_t from) {
+  for (size_t at = from; at < text.size(); ++at) {
+    const char c = text[at];
+    const char before = at == 0 ? ' ' : text[at - 1];
+    if (IsDigit(before) || IsLetter(before)) continue;
+    if (!IsDigit(c) && !IsLetter(c)) continue;
+    for (auto* reader : {&YearFirst, &DayThenName, &NameThenDay, &DayOrMonthFirst}) {
+      Cursor cursor(text, at);
+      auto moment = reader(cursor);
+      if (!moment) continue;
+      if (!ValidDay(moment->year, moment->month, moment->day)) {
+        return std::make_pair(std::string(), std::max(cursor.At(), at + 1));
+      }
+      ReadTime(cursor, *moment);
+      return std::make_pair(Format(*moment), std::max(cursor.At(), at + 1));
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string NormalizeDate(std::string_view text) {
@@ -316,22 +340,19 @@ std::string NormalizeDate(std::string_view text) {
     const auto m = FromEpoch(text);
     return m && ValidDay(m->year, m->month, m->day) ? Format(*m) : std::string();
   }
-  // The first place, at the start of a word or number, where a date reads.
-  for (size_t at = 0; at < text.size(); ++at) {
-    const char c = text[at];
-    const char before = at == 0 ? ' ' : text[at - 1];
-    if (IsDigit(before) || IsLetter(before)) continue;
-    if (!IsDigit(c) && !IsLetter(c)) continue;
-    for (auto* reader : {&YearFirst, &DayThenName, &NameThenDay, &DayOrMonthFirst}) {
-      Cursor cursor(text, at);
-      auto moment = reader(cursor);
-      if (!moment) continue;
-      if (!ValidDay(moment->year, moment->month, moment->day)) return {};
-      ReadTime(cursor, *moment);
-      return Format(*moment);
-    }
+  const auto found = FindDate(text, 0);
+  return found ? found->first : std::string();
+}
+
+std::vector<std::string> DatesIn(std::string_view text) {
+  std::vector<std::string> dates;
+  for (size_t at = 0; at < text.size();) {
+    const auto found = FindDate(text, at);
+    if (!found) break;
+    if (!found->first.empty()) dates.push_back(found->first.substr(0, 10));
+    at = found->second;
   }
-  return {};
+  return dates;
 }
 
 }  // namespace korvane

@@ -6,6 +6,8 @@
 #include <cld2/public/encodings.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <array>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
@@ -25,6 +27,8 @@ enum Rank : int {
   kMicrodata = 40,
   kMicrodataName = 45,
   kRelAuthor = 48,
+  kAuthorClass = 54,
+  kByline = 56,
   kTimeInArticle = 50,
   kTime = 52,
   kHeadingInArticle = 58,
@@ -469,14 +473,22 @@ std::string NameOf(const Json& value, const std::unordered_map<std::string, cons
   if (depth > 3) return {};
   if (value.is_string()) return value.get<std::string>();
   if (value.is_array()) {
-    std::string names;
-    int count = 0;
+    std::vector<std::string> names;
     for (const Json& each : value) {
-      const std::string name = Fold(NameOf(each, ids, depth + 1));
-      if (name.empty() || names.find(name) != std::string::npos || ++count > 5) continue;
-      names += (names.empty() ? "" : ", ") + name;
+      std::string name = Fold(NameOf(each, ids, depth + 1));
+      if (name.empty() || names.size() >= 5 ||
+          std::find(names.begin(), names.end(), name) != names.end()) {
+        continue;
+      }
+      names.push_back(std::move(name));
     }
-    return names;
+    // As a byline lists them: "A and B", "A, B, and C".
+    std::string joined;
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i > 0) joined += names.size() == 2 ? " and " : i + 1 == names.size() ? ", and " : ", ";
+      joined += names[i];
+    }
+    return joined;
   }
   if (!value.is_object()) return {};
   const auto name = value.find("name");
@@ -535,6 +547,102 @@ std::string WithoutSiteName(const std::string& title, const std::string& site) {
   return title;
 }
 
+// Elements inside a line of text: a byline or a date is read across them.
+bool IsInline(std::string_view name) {
+  static constexpr std::string_view kInline[] = {
+      "a",    "abbr", "b",     "bdi",  "cite", "data", "em",   "font", "i",  "label",
+      "mark", "q",    "small", "span", "strong", "sub", "sup", "time", "u",  "img"};
+  return std::find(std::begin(kInline), std::end(kInline), name) != std::end(kInline);
+}
+
+bool IsFrame(std::string_view name) {
+  return name == "head" || name == "nav" || name == "footer" || name == "aside";
+}
+
+// The person's name at the start of `text`: words that start with a capital (or a letter
+// beyond ASCII), initials and the particles of names, up to six words; "" when none.
+//   "Jane Roe | 3 May 2019" -> "Jane Roe";  "Jane Roe and John Doe on May 3" -> "Jane Roe and John Doe"
+std::string NameAtStart(std::string_view text) {
+  static constexpr std::string_view kParticles[] = {"and", "&", "van", "von", "de", "der",
+                                                    "da",  "la", "le", "del", "di", "du"};
+  size_t end = 0;
+  size_t words = 0;
+  size_t at = 0;
+  while (at < text.size() && words < 8) {
+    while (at < text.size() && text[at] == ' ') ++at;
+    size_t stop = at;
+    while (stop < text.size() && text[stop] != ' ' && text[stop] != ',') ++stop;
+    const std::string_view word = text.substr(at, stop - at);
+    if (word.empty()) break;
+    const auto first = static_cast<unsigned char>(word[0]);
+    const bool particle =
+        std::find(std::begin(kParticles), std::end(kParticles), word) != std::end(kParticles);
+    const bool capital = (first >= 'A' && first <= 'Z') || first >= 0xC0;
+    if (!capital && !particle) break;
+    if (word.find_first_of("0123456789|/•@:") != std::string_view::npos) break;
+    if (capital) end = stop;
+    ++words;
+    at = stop;
+    // A comma ends the name unless a further name follows ("A, B and C").
+    if (at < text.size() && text[at] == ',') ++at;
+  }
+  if (words > 6) return {};
+  return Fold(text.substr(0, end));
+}
+
+// The author a line of text names as its byline: "By Jane Roe", "May 3, 2019 by Jane Roe",
+// "Written by Jane Roe"; "" when it names none.
+std::string BylineAuthor(std::string_view line) {
+  if (line.size() > 120) return {};
+  const std::string lower = Lower(line);
+  for (std::string_view lead : {"by ", "written by ", "posted by ", "words by ", "author: "}) {
+    if (lower.starts_with(lead)) return NameAtStart(line.substr(lead.size()));
+  }
+  // After a date: "Published May 3, 2019 by Jane Roe".
+  const size_t by = lower.find(" by ");
+  if (by != std::string::npos && by > 0 && lower.find_first_of("0123456789") < by &&
+      (lower[by - 1] >= '0' && lower[by - 1] <= '9')) {
+    return NameAtStart(line.substr(by + 4));
+  }
+  return {};
+}
+
+bool IsBylineLabel(std::string_view line) {
+  std::string lower = Lower(line);
+  while (!lower.empty() && (lower.back() == ':' || lower.back() == ' ')) lower.pop_back();
+  return lower == "by" || lower == "written by" || lower == "author" || lower == "authored by" ||
+         lower == "posted by" || lower == "words by" || lower == "written by:";
+}
+
+// The words of a text for comparing titles: runs of letters and digits, lower case.
+std::vector<std::string> TitleWords(std::string_view text) {
+  std::vector<std::string> words;
+  std::string word;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    const auto u = i < text.size() ? static_cast<unsigned char>(text[i]) : ' ';
+    if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80) {
+      word += LowerAscii(static_cast<char>(u));
+    } else if (!word.empty()) {
+      words.push_back(std::move(word));
+      word.clear();
+    }
+  }
+  std::sort(words.begin(), words.end());
+  return words;
+}
+
+// The word F1 of two titles: how far they say the same.
+double WordAgreement(std::string_view a, std::string_view b) {
+  const auto wa = TitleWords(a);
+  const auto wb = TitleWords(b);
+  if (wa.empty() || wb.empty()) return 0;
+  std::vector<std::string> common;
+  std::set_intersection(wa.begin(), wa.end(), wb.begin(), wb.end(), std::back_inserter(common));
+  const double p = static_cast<double>(common.size()) / wa.size();
+  const double r = static_cast<double>(common.size()) / wb.size();
+  return p + r == 0 ? 0 : 2 * p * r / (p + r);
+}
+
 }  // namespace
 
 PageMetaReader::PageMetaReader(PageBytes bytes, std::function<std::string(std::string_view)> to_utf8)
@@ -586,9 +694,29 @@ void PageMetaReader::Open(std::string key, int source) {
   captures_.push_back(Capture{std::move(key), source, depth_, {}});
 }
 
+void PageMetaReader::EndSegment() {
+  if (segment_.empty()) return;
+  const std::string line = Fold(ParsedToUtf8(segment_, bytes_, *this), 300);
+  segment_.clear();
+  if (line.empty() || frame_depth_ > 0) return;
+  if (author_next_) {
+    author_next_ = false;
+    Keep("author", NameAtStart(line), kByline);
+  } else if (IsBylineLabel(line)) {
+    author_next_ = true;
+  } else if (const std::string author = BylineAuthor(line); !author.empty()) {
+    Keep("author", author, kByline);
+  }
+  if (shown_dates_.size() < 200 && line.find_first_of("0123456789") != std::string::npos) {
+    for (std::string& day : DatesIn(line)) shown_dates_.push_back(std::move(day));
+  }
+}
+
 void PageMetaReader::StartElement(std::string_view name, const char* const* attributes) {
   ++depth_;
   listened_ = true;
+  if (!IsInline(name)) EndSegment();
+  if (IsFrame(name)) ++frame_depth_;
   const auto attribute = [&](std::string_view key) -> std::string {
     const char* value = Attribute(attributes, key);
     return value == nullptr ? std::string() : ParsedToUtf8(value, bytes_, *this);
@@ -620,6 +748,16 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
   } else if (name == "a" && HasToken(attribute("rel"), "author")) {
     Open("author", kRelAuthor);
   }
+  if (const char* value = Attribute(attributes, "class"); value != nullptr) {
+    const std::string classes = Lower(value);
+    if (classes.find("comment") == std::string::npos) {
+      if (classes.find("author") != std::string::npos && classes.find("name") != std::string::npos) {
+        Open("author", kAuthorClass);
+      } else if (classes.find("byline") != std::string::npos) {
+        Open("author", kByline);
+      }
+    }
+  }
   const char* prop = Attribute(attributes, "itemprop");
   if (prop != nullptr) {
     // Inside an item that is itself a property ("author"), its properties read as
@@ -645,6 +783,8 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
 }
 
 void PageMetaReader::EndElement(std::string_view name) {
+  if (!IsInline(name)) EndSegment();
+  if (IsFrame(name) && frame_depth_ > 0) --frame_depth_;
   if (name == "svg" && svg_depth_ > 0) --svg_depth_;
   if ((name == "article" || name == "main") && article_depth_ > 0) --article_depth_;
   if (name == "script" && in_json_ld_) {
@@ -665,6 +805,7 @@ void PageMetaReader::EndElement(std::string_view name) {
 }
 
 void PageMetaReader::Characters(std::string_view text) {
+  if (segment_.size() < 400) segment_.append(text.substr(0, 400));
   for (Capture& capture : captures_) {
     const size_t room = kMostOneText - std::min(kMostOneText, capture.text.size());
     capture.text.append(text.substr(0, room));
@@ -677,6 +818,56 @@ void PageMetaReader::ScriptText(std::string_view text) {
   for (const std::string& block : json_ld_) total += block.size();
   script_.append(text.substr(0, kMostJsonLd - std::min(kMostJsonLd, total)));
 }
+
+namespace {
+
+// The title: the page's headline as it shows it (its first h1 inside an article, else its
+// first h1 where another source agrees with it), else the title most sources agree on, the
+// more trusted first; the site's name taken off.
+std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const std::string& site) {
+  std::vector<std::pair<int, std::string>> titles;  // the first of each source, by rank
+  for (const auto& fact : facts) {
+    if (fact.key != "title") continue;
+    if (!titles.empty() && titles.back().first == fact.source) continue;
+    std::string value = Fold(DecodeReferences(fact.value));
+    // "Headline | Section | Site": the site's part may come in several pieces.
+    for (std::string last; last != value && !value.empty();) {
+      last = value;
+      value = Fold(WithoutSiteName(value, site));
+    }
+    if (!value.empty()) titles.emplace_back(fact.source, std::move(value));
+  }
+  const auto is_site = [&](const std::string& title) { return !site.empty() && Lower(title) == Lower(site); };
+  std::vector<std::pair<int, std::string>> others;
+  for (const auto& title : titles) {
+    if (title.first != kHeading && title.first != kHeadingInArticle) others.push_back(title);
+  }
+  for (const auto& [source, title] : titles) {
+    if (is_site(title)) continue;
+    if (source == kHeadingInArticle) return title;
+    if (source == kHeading) {
+      const bool agreed = others.empty() || std::any_of(others.begin(), others.end(), [&](const auto& other) {
+                            return WordAgreement(title, other.second) >= 0.5;
+                          });
+      if (agreed) return title;
+    }
+  }
+  size_t best = 0;
+  int best_votes = -1;
+  for (size_t i = 0; i < others.size(); ++i) {
+    int votes = 0;
+    for (size_t j = 0; j < others.size(); ++j) {
+      votes += i != j && WordAgreement(others[i].second, others[j].second) >= 0.8;
+    }
+    if (votes > best_votes) {
+      best = i;
+      best_votes = votes;
+    }
+  }
+  return others.empty() ? std::string() : others[best].second;
+}
+
+}  // namespace
 
 PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) const {
   std::vector<Fact> facts;
@@ -726,7 +917,7 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
   const auto best = [&](std::string_view key, const auto& usable) -> std::pair<std::string, int> {
     for (const Fact& fact : facts) {
       if (fact.key != key) continue;
-      std::string value = usable(Fold(fact.value));
+      std::string value = usable(Fold(DecodeReferences(fact.value)));
       if (!value.empty()) return {value, fact.source};
     }
     return {};
@@ -737,19 +928,30 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
     for (std::string_view by : {"by ", "By ", "BY ", "von ", "par ", "por "}) {
       if (value.starts_with(by)) value = Fold(value.substr(by.size()));
     }
-    if (value.size() > 200 || LooksLikeAddress(value) || value.find('@') == 0) return std::string();
+    const std::string lower = Lower(value);
+    const bool placeholder = lower == "undefined" || lower == "null" || lower == "admin" ||
+                             lower == "unknown" || lower == "webmaster" ||
+                             value.find_first_not_of("0123456789 ") == std::string::npos;
+    if (value.size() > 200 || placeholder || LooksLikeAddress(value) || value.find('@') == 0) {
+      return std::string();
+    }
     return value;
   };
 
   PageMeta meta;
   meta.site_name = best("site_name", as_is).first;
-  meta.title = best("title", [&](const std::string& value) {
-                 return WithoutSiteName(value, meta.site_name);
-               }).first;
+  meta.title = ChooseTitle(facts, meta.site_name);
   meta.description = best("description", as_is).first;
   meta.author = best("author", person).first;
   meta.published = best("published", date).first;
   meta.modified = best("modified", date).first;
+  // Where the page shows its date, the one shown: a page that shows when it was updated,
+  // and not when it was first published, dates itself by the update.
+  const auto shown = [&](const std::string& day) {
+    return !day.empty() &&
+           std::find(shown_dates_.begin(), shown_dates_.end(), day.substr(0, 10)) != shown_dates_.end();
+  };
+  if (!shown(meta.published) && shown(meta.modified)) meta.published = meta.modified;
   const std::string canonical = best("canonical", as_is).first;
   meta.canonical = canonical.empty() ? std::string() : Resolve(url, canonical);
   std::string hint = lang_;

@@ -59,6 +59,13 @@ class PageMetaReader final : public main_text::ParseListener {
   // Whether it has heard a parse: an element has started.
   [[nodiscard]] bool Listened() const { return listened_; }
 
+  // A value a source gives for a field (key): its source's rank, lower for a more trusted one.
+  struct Fact {
+    std::string key;
+    std::string value;
+    int source;
+  };
+
  private:
   // An element whose text is read for a field, until the element ends.
   struct Capture {
@@ -69,15 +76,11 @@ class PageMetaReader final : public main_text::ParseListener {
   };
   void Keep(std::string key, std::string value, int source);
   void Open(std::string key, int source);
+  // A run of text between two block elements has ended: a byline, or a date shown.
+  void EndSegment();
 
   PageBytes bytes_;
   std::function<std::string(std::string_view)> to_utf8_;
-  // (field key, value, source rank) in document order; the first of the best rank wins.
-  struct Fact {
-    std::string key;
-    std::string value;
-    int source;
-  };
   std::vector<Fact> facts_;
   std::vector<std::string> json_ld_;  // JSON-LD blocks as written
   std::vector<Capture> captures_;     // elements whose text is being read
@@ -90,6 +93,10 @@ class PageMetaReader final : public main_text::ParseListener {
   size_t article_depth_ = 0;  // open article and main elements
   size_t kept_bytes_ = 0;
   std::string lang_;          // the html element's lang attribute
+  std::string segment_;       // the text since the last block element began or ended
+  std::vector<std::string> shown_dates_;  // the days the page's text shows
+  size_t frame_depth_ = 0;    // open head, nav, footer and aside elements
+  bool author_next_ = false;  // the last text was a byline's label ("Written by")
   bool listened_ = false;
 };
 
@@ -105,6 +112,9 @@ class PageMetaReader final : public main_text::ParseListener {
 //   "Fri, 03 May 2019 10:00:00 GMT" -> "2019-05-03T10:00:00Z"
 //   "20190", "yesterday", "2019-02-30" -> ""
 [[nodiscard]] std::string NormalizeDate(std::string_view text);
+
+// The days of the dates written in `text`, in order, as "2019-05-03".
+[[nodiscard]] std::vector<std::string> DatesIn(std::string_view text);
 
 // The ISO 639-1 code of the language of `text` (UTF-8), "" when it cannot be told; `hint`
 // is a language tag the page gives ("en-GB"), used as a hint and where the text says nothing.
