@@ -14,8 +14,8 @@
 #include "crawl/controller.h"
 #include "crawl/front_end.h"
 #include "crawl/monitor.h"
-#include "crawl/option_table.h"
-#include "crawl/options.h"
+#include "settings/option_table.h"
+#include "settings/options.h"
 #include "tools/tools.h"
 
 class QCheckBox;

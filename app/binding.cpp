@@ -17,7 +17,7 @@
 
 #include "app/text_edge.h"
 #include "crawl/monitor.h"
-#include "crawl/option_table.h"
+#include "settings/option_table.h"
 
 namespace korvane {
 

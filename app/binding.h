@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "crawl/extensions_file.h"
 #include "crawl/monitor.h"
-#include "crawl/options.h"
+#include "settings/extensions_file.h"
+#include "settings/options.h"
 
 class QCheckBox;
 class QLabel;

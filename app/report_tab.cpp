@@ -15,8 +15,8 @@
 #include "app/text_edge.h"
 #include "base/files.h"
 #include "crawl/controller.h"
-#include "crawl/run_report.h"
-#include "crawl/run_summary.h"
+#include "report/run_report.h"
+#include "report/run_summary.h"
 
 namespace korvane {
 

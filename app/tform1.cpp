@@ -27,12 +27,12 @@
 #include "app/text_edge.h"
 #include "app/widgets.h"
 #include "base/files.h"
-#include "crawl/extensions_file.h"
 #include "crawl/monitor.h"
-#include "crawl/option_table.h"
-#include "crawl/settings_file.h"
-#include "crawl/texts.h"
 #include "selective/Unit2.h"
+#include "settings/extensions_file.h"
+#include "settings/option_table.h"
+#include "settings/settings_file.h"
+#include "settings/texts.h"
 
 namespace korvane {
 

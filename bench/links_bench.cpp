@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "crawl/links.h"
+#include "policy/links.h"
 
 namespace korvane {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/error.h"
-#include "crawl/options.h"
+#include "settings/options.h"
 #include "tools/tools.h"
 
 namespace korvane::cli {

@@ -6,7 +6,7 @@
 #include "base/cp1251.h"
 #include "base/error.h"
 #include "cli/commands.h"
-#include "crawl/option_table.h"
+#include "settings/option_table.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The crawl controller.
 #include "crawl/controller.h"
 
-#include "crawl/address.h"
+#include "net/address.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -10,7 +10,7 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/strings.h"
-#include "crawl/texts.h"
+#include "settings/texts.h"
 #include "text/extract_between.h"
 
 namespace korvane {

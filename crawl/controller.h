@@ -19,12 +19,12 @@
 #include "crawl/duplicate_claims.h"
 #include "crawl/front_end.h"
 #include "crawl/monitor.h"
-#include "crawl/options.h"
-#include "crawl/robots.h"
-#include "crawl/run_log.h"
 #include "crawl/seen_urls_writer.h"
-#include "crawl/sitemap.h"
 #include "crawl/worker.h"
+#include "policy/robots.h"
+#include "policy/sitemap.h"
+#include "report/run_log.h"
+#include "settings/options.h"
 
 namespace korvane {
 
@@ -154,7 +154,7 @@ class CrawlController final : public WorkerHost {
   // Runs one kRobots or kSitemap worker for `url` while serving messages and returns its
   // answer ("" when the fetch failed); nothing when STOP cancelled it.
   std::optional<std::string> FetchAtStart(const std::string& url, WorkerMode mode);
-  // Reads the site's sitemaps (crawl/sitemap.h) and passes each address through the rules of a
+  // Reads the site's sitemaps (policy/sitemap.h) and passes each address through the rules of a
   // link of the start page into the lists.
   void ReadSitemaps(const std::string& site);
   // AddFoundLinks's change of the lists for `links`; returns how many were new.

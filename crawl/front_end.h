@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/error.h"
-#include "crawl/page_record.h"
+#include "report/page_record.h"
 
 namespace korvane {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "crawl/texts.h"
+#include "settings/texts.h"
 
 namespace korvane {
 

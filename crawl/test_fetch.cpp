@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "base/files.h"
-#include "crawl/texts.h"
+#include "settings/texts.h"
 
 namespace korvane {
 

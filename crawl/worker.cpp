@@ -4,15 +4,20 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "base/clock.h"
 #include "base/cp1251.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "base/strings.h"
-#include "crawl/http_answer.h"
-#include "crawl/links.h"
-#include "crawl/recode.h"
-#include "crawl/texts.h"
+#include "net/http_answer.h"
+#include "net/recode.h"
+#include "net/retry.h"
+#include "policy/links.h"
+#include "settings/texts.h"
 #include "text/admission.h"
 #include "text/main_text.h"
 #include "text/main_text_tree.h"
@@ -25,6 +30,16 @@ namespace {
 
 // Thrown inside the pipeline when the worker has been ended from outside.
 struct WorkerCancelled {};
+
+using std::chrono::milliseconds;
+
+// How often a waiting worker looks at STOP and its cancel, and refreshes its state.
+constexpr auto kWaitSlice = milliseconds(50);
+constexpr auto kShowEvery = milliseconds(1000);
+
+// The wait was ended by STOP or a cancel: the page is left undone (no file, not recorded as
+// done) and the worker ends as after an error.
+struct WaitStopped {};
 
 TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
   return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
@@ -223,6 +238,35 @@ bool TmyThread::Fetch(const UrlTarget& target, std::string& page) {
   page_.fetch_end = fetch_report_.end;
   if (Cancelled()) throw WorkerCancelled{};
   return code >= 0;
+}
+
+bool TmyThread::FetchPatiently(const UrlTarget& target, std::string& page) {
+  bool fetched = Fetch(target, page);
+  for (int retry = 0; retry < kMostRetries && host_.Options().retry_busy.load(); ++retry) {
+    const std::optional<int64_t> wait = BusyWaitMs(page, std::chrono::system_clock::now());
+    if (!wait) break;
+    BusyWait = *wait;
+    Sync(&WorkerHost::ServerBusy);
+    const auto until = std::chrono::steady_clock::now() + milliseconds(*wait);
+    auto next_show = std::chrono::steady_clock::now();
+    for (auto now = next_show; now < until; now = std::chrono::steady_clock::now()) {
+      if (Cancelled() || host_.StopRequested()) throw WaitStopped{};
+      if (now >= next_show) {
+        const auto left = std::chrono::ceil<std::chrono::seconds>(until - now).count();
+        ThreadState = std::string(texts::kStateWait) + std::to_string(left) + " s " + Url;
+        Sync(&WorkerHost::ShowState);
+        // A wait is no hang: the watchdog measures from here.
+        Sync(&WorkerHost::RefreshWorkTime);
+        next_show += kShowEvery;
+      }
+      std::this_thread::sleep_for(
+          std::min<std::chrono::steady_clock::duration>(kWaitSlice, until - now));
+    }
+    SetState(texts::kStateGet);
+    Sync(&WorkerHost::ShowState);
+    fetched = Fetch(target, page);
+  }
+  return fetched;
 }
 
 bool TmyThread::RecordedFetch(const UrlTarget& target, std::string& page) {

@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "base/text_lines.h"
-#include "crawl/address.h"
-#include "crawl/fetcher.h"
-#include "crawl/links.h"
-#include "crawl/options.h"
-#include "crawl/page_record.h"
+#include "net/address.h"
+#include "net/fetcher.h"
+#include "policy/links.h"
+#include "report/page_record.h"
 #include "report/pages_jsonl.h"
+#include "settings/options.h"
 #include "text/main_text.h"
 #include "text/near_duplicates.h"
 #include "text/page_meta.h"
@@ -134,8 +134,8 @@ class TmyThread {
   // no TLS).
   bool Fetch(const UrlTarget& target, std::string& page);
   // Fetch, then with the retry option, while the answer is 429 or 503, up to kMostRetries
-  // times: wait as it asks (crawl/retry.h), the state showing the wait, and fetch again.
-  // STOP or a cancel ends a wait by throwing. Defined in crawl/retry.cpp.
+  // times: wait as it asks (net/retry.h), the state showing the wait, and fetch again.
+  // STOP or a cancel ends a wait by throwing.
   bool FetchPatiently(const UrlTarget& target, std::string& page);
   // Writes the result file of `text`; returns its bytes, "" when it was not written.
   std::string WriteResultFile(const std::string& text);

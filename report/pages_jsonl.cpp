@@ -8,7 +8,7 @@
 
 #include "base/cp1251.h"
 #include "base/lazy_libraries.h"
-#include "crawl/recode.h"
+#include "net/recode.h"
 
 namespace korvane {
 namespace {

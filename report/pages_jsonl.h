@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/append_file.h"
-#include "crawl/page_record.h"
+#include "report/page_record.h"
 #include "text/page_meta.h"
 
 namespace korvane {

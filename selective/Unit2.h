@@ -5,8 +5,8 @@
 #include <QWidget>
 #include <string>
 
-#include "crawl/options.h"
 #include "crawl/test_fetch.h"
+#include "settings/options.h"
 
 class QCheckBox;
 class QLineEdit;

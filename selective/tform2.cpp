@@ -13,7 +13,7 @@
 #include "app/text_edge.h"
 #include "base/files.h"
 #include "crawl/test_fetch.h"
-#include "crawl/texts.h"
+#include "settings/texts.h"
 #include "text/block_skeleton.h"
 
 namespace korvane {

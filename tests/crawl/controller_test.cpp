@@ -8,8 +8,8 @@
 
 #include "base/error.h"
 #include "crawl/controller.h"
-#include "crawl/fetcher.h"
-#include "crawl/texts.h"
+#include "net/fetcher.h"
+#include "settings/texts.h"
 #include "support/fake_front_end.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"

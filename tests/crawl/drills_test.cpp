@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "crawl/controller.h"
-#include "crawl/texts.h"
+#include "settings/texts.h"
 #include "support/fake_front_end.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"

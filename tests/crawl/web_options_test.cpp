@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "crawl/controller.h"
-#include "crawl/retry.h"
-#include "crawl/sitemap.h"
+#include "net/retry.h"
+#include "policy/sitemap.h"
 #include "support/fake_front_end.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "base/error.h"
-#include "crawl/texts.h"
 #include "crawl/worker.h"
+#include "settings/texts.h"
 #include "support/site_server.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"

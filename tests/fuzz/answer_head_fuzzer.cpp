@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "crawl/http_answer.h"
-#include "crawl/recode.h"
 #include "fuzz_support.h"
+#include "net/http_answer.h"
+#include "net/recode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using korvane::fuzz::Check;

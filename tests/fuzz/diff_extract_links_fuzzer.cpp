@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "crawl/fetcher.h"
-#include "crawl/links.h"
-#include "crawl/links_reference.h"
 #include "fuzz_support.h"
+#include "net/fetcher.h"
+#include "policy/links.h"
+#include "policy/links_reference.h"
 
 namespace korvane::fuzz {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "crawl/fetcher.h"
-#include "crawl/links.h"
 #include "fuzz_support.h"
+#include "net/fetcher.h"
+#include "policy/links.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvane::fuzz;

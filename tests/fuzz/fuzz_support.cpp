@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "crawl/fetcher.h"
+#include "net/fetcher.h"
 
 namespace korvane::fuzz {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/text_lines.h"
-#include "crawl/links.h"
+#include "policy/links.h"
 
 namespace korvane::fuzz {
 

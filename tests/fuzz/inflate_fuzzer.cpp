@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "crawl/inflate.h"
 #include "fuzz_support.h"
+#include "net/inflate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvane;

@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "crawl/fetcher.h"
 #include "fuzz_support.h"
+#include "net/fetcher.h"
 
 namespace korvane::fuzz {
 namespace {

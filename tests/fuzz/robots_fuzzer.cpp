@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "crawl/robots.h"
 #include "fuzz_support.h"
+#include "policy/robots.h"
 
 namespace korvane::fuzz {
 namespace {

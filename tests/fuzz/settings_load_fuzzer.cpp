@@ -12,8 +12,8 @@
 #include <system_error>
 
 #include "base/files.h"
-#include "crawl/settings_file.h"
 #include "fuzz_support.h"
+#include "settings/settings_file.h"
 #include "text/extract_between.h"
 
 namespace korvane::fuzz {

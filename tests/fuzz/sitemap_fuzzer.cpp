@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "crawl/sitemap.h"
 #include "fuzz_support.h"
+#include "policy/sitemap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvane;

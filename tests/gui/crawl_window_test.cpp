@@ -15,10 +15,10 @@
 
 #include "app/report_tab.h"
 #include "base/cp1251.h"
-#include "crawl/texts.h"
 #include "e2e/fixture_site.h"
 #include "e2e/servers.h"
 #include "gui_fixture.h"
+#include "settings/texts.h"
 #include "support/site_server.h"
 
 namespace korvane::testing {

@@ -18,8 +18,8 @@
 
 #include "app/text_edge.h"
 #include "base/cp1251.h"
-#include "crawl/option_table.h"
 #include "gui_fixture.h"
+#include "settings/option_table.h"
 
 namespace korvane::testing {
 namespace {

@@ -1,0 +1,30 @@
+# Fails when a source includes a header from a folder further down the include order:
+#   base -> text -> net -> policy, report, settings -> crawl -> tools, cli, app, selective
+# A folder may include from itself, from a folder of its own rank and from those before it.
+# Run as: cmake -DSOURCE_DIR=<the project's folder> -P include_order.cmake
+set(ranks base=0 text=1 net=2 policy=3 report=3 settings=3 crawl=4 tools=5 cli=5 app=5 selective=5)
+foreach(pair IN LISTS ranks)
+  string(REPLACE "=" ";" pair ${pair})
+  list(GET pair 0 folder)
+  list(GET pair 1 rank_${folder})
+  list(APPEND folders ${folder})
+endforeach()
+
+set(faults "")
+foreach(folder IN LISTS folders)
+  file(GLOB_RECURSE sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[A-Za-z_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX MATCH "\"([A-Za-z_]+)/" _ "${line}")
+      set(target ${CMAKE_MATCH_1})
+      if(DEFINED rank_${target} AND rank_${target} GREATER rank_${folder})
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${source})
+        string(APPEND faults "\n  ${name}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "includes that run up the order:${faults}")
+endif()
