@@ -451,6 +451,11 @@ void CrawlController::DecActiveThreads(TmyThread& /*worker*/) {
 }
 
 void CrawlController::PageDone(TmyThread& worker) {
+  // The page's record goes before the page counts as done, so a continued run never skips a
+  // page whose record a kill has lost.
+  if (worker.Passport) {
+    passports_.Append(PassportJson(worker.Url, *worker.Passport, &worker.Record) + "\n");
+  }
   done_.Append(worker.Url);
 }
 
@@ -490,9 +495,6 @@ void CrawlController::SaveSeenUrls(TmyThread& /*worker*/) {
 }
 
 void CrawlController::PageEnded(TmyThread& worker) {
-  if (worker.Passport) {
-    passports_.Append(PassportJson(worker.Url, *worker.Passport, &worker.Record) + "\n");
-  }
   log_.Add(worker.Record);
   front_end_.PageEnded(worker.Record);
 }

@@ -925,14 +925,16 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
   const auto as_is = [](std::string value) { return value; };
   const auto date = [](const std::string& value) { return NormalizeDate(value); };
   const auto person = [](std::string value) {
-    for (std::string_view by : {"by ", "By ", "BY ", "von ", "par ", "por "}) {
-      if (value.starts_with(by)) value = Fold(value.substr(by.size()));
+    for (std::string_view by : {"written by", "posted by", "authored by", "author:", "by ",
+                                "von ", "par ", "por "}) {
+      if (Lower(value).starts_with(by)) value = Fold(value.substr(by.size()));
     }
     const std::string lower = Lower(value);
     const bool placeholder = lower == "undefined" || lower == "null" || lower == "admin" ||
                              lower == "unknown" || lower == "webmaster" ||
                              value.find_first_not_of("0123456789 ") == std::string::npos;
-    if (value.size() > 200 || placeholder || LooksLikeAddress(value) || value.find('@') == 0) {
+    if (value.size() > 200 || placeholder || LooksLikeAddress(value) || value.find('@') == 0 ||
+        value.find("\xC2\xA9") != std::string::npos) {
       return std::string();
     }
     return value;
@@ -989,8 +991,15 @@ std::string TextLanguage(std::string_view text, std::string_view hint) {
 }
 
 PageMeta ReadPageMeta(std::string_view answer, std::string_view url, std::string* main_text) {
-  PageMetaReader reader(PageBytes::kUtf8);
-  std::string text = ExtractMainText(answer, PageBytes::kUtf8, &reader);
+  // A page that is not UTF-8 after all is read byte by byte, a byte that starts no UTF-8
+  // sequence as the ISO-8859-1 letter it is.
+  bool utf8 = true;
+  for (size_t i = 0; i < answer.size() && utf8; i += std::max<size_t>(1, Utf8Length(answer, i))) {
+    utf8 = Utf8Length(answer, i) > 0;
+  }
+  const PageBytes bytes = utf8 ? PageBytes::kUtf8 : PageBytes::kLatin1;
+  PageMetaReader reader(bytes);
+  std::string text = reader.ToUtf8(ExtractMainText(answer, bytes, &reader));
   PageMeta meta = reader.Result(url, text);
   if (main_text != nullptr) *main_text = std::move(text);
   return meta;

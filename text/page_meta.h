@@ -100,8 +100,9 @@ class PageMetaReader final : public main_text::ParseListener {
   bool listened_ = false;
 };
 
-// What `answer` (a whole HTTP answer whose body is UTF-8) says of itself, with its main text
-// (UTF-8) in `main_text` when given. `url` is the answer's address.
+// What `answer` (a whole HTTP answer whose body is UTF-8; bytes that are not are read as
+// ISO-8859-1) says of itself, with its main text (UTF-8) in `main_text` when given. `url` is
+// the answer's address.
 [[nodiscard]] PageMeta ReadPageMeta(std::string_view answer, std::string_view url,
                                     std::string* main_text = nullptr);
 
