@@ -69,6 +69,16 @@ class Cursor {
     }
     return word;
   }
+  // Exactly `n` digits, whatever follows them.
+  std::optional<int> Digits(size_t n) {
+    int value = 0;
+    for (size_t k = 0; k < n; ++k) {
+      if (!IsDigit(Peek(k))) return std::nullopt;
+      value = value * 10 + (Peek(k) - '0');
+    }
+    at_ += n;
+    return value;
+  }
   bool Take(char c) {
     if (Peek() != c) return false;
     Skip();
@@ -119,11 +129,11 @@ void ReadOffset(Cursor& c, Moment& moment) {
   if (look.Peek() == '+' || look.Peek() == '-') {
     const char sign = look.Peek();
     look.Skip();
-    const auto hours = look.Number(2, 2);
+    const auto hours = look.Digits(2);
     if (!hours || *hours > 14) return;
     int minutes = 0;
     const bool colon = look.Take(':');
-    if (const auto m = look.Number(2, 2)) {
+    if (const auto m = look.Digits(2)) {
       minutes = *m;
     } else if (colon) {
       return;
@@ -237,7 +247,11 @@ std::optional<Moment> DayThenName(Cursor& c) {
     return std::nullopt;
   }
   look.SkipBlanks();
-  if (look.Word() == "of") look.SkipBlanks();
+  Cursor of = look;
+  if (of.Word() == "of") {
+    look = of;
+    look.SkipBlanks();
+  }
   const int month = MonthOfName(look.Word());
   if (month == 0) return std::nullopt;
   look.Take('.');

@@ -6,6 +6,7 @@
 #include <cld2/public/encodings.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstdlib>
 #include <array>
@@ -352,9 +353,16 @@ std::string Resolve(std::string_view base, std::string_view ref) {
 // A JSON-LD block as pages write it, made parseable where it is broken in the usual ways: a
 // comment or CDATA wrapper around it, raw line breaks inside strings, a comma before a
 // closing bracket.
-std::string RepairJson(std::string_view text) {
+std::string RepairJson(std::string_view block) {
+  std::string unwrapped(block);
+  for (std::string_view wrapper : {"<![CDATA[", "]]>"}) {
+    for (size_t at = unwrapped.find(wrapper); at != std::string::npos; at = unwrapped.find(wrapper, at)) {
+      unwrapped.erase(at, wrapper.size());
+    }
+  }
+  std::string_view text = unwrapped;
   const size_t first = text.find_first_of("{[");
-  const size_t last = text.find_last_of("}]");
+  const size_t last = first == std::string_view::npos ? first : text.find_last_of(text[first] == '{' ? '}' : ']');
   if (first == std::string_view::npos || last == std::string_view::npos || last < first) return {};
   text = text.substr(first, last - first + 1);
   std::string out;
@@ -708,7 +716,13 @@ void PageMetaReader::EndSegment() {
     Keep("author", author, kByline);
   }
   if (shown_dates_.size() < 200 && line.find_first_of("0123456789") != std::string::npos) {
-    for (std::string& day : DatesIn(line)) shown_dates_.push_back(std::move(day));
+    const std::vector<std::string> days = DatesIn(line);
+    // A short line that shows a date, the date line of an article most often.
+    if (!days.empty() && line.size() <= 100) {
+      std::string& first = article_depth_ > 0 ? first_article_date_ : first_date_;
+      if (first.empty()) first = days.front();
+    }
+    shown_dates_.insert(shown_dates_.end(), days.begin(), days.end());
   }
 }
 
@@ -954,6 +968,11 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
            std::find(shown_dates_.begin(), shown_dates_.end(), day.substr(0, 10)) != shown_dates_.end();
   };
   if (!shown(meta.published) && shown(meta.modified)) meta.published = meta.modified;
+  const char* exp = std::getenv("KMETA_EXP");
+  const int mode = exp == nullptr ? 0 : std::atoi(exp);
+  if ((mode & 1) && !shown(meta.published)) meta.published.clear();
+  if ((mode & 2) && meta.published.empty()) meta.published = first_article_date_;
+  if ((mode & 4) && meta.published.empty()) meta.published = first_date_;
   const std::string canonical = best("canonical", as_is).first;
   meta.canonical = canonical.empty() ? std::string() : Resolve(url, canonical);
   std::string hint = lang_;

@@ -95,6 +95,8 @@ class PageMetaReader final : public main_text::ParseListener {
   std::string lang_;          // the html element's lang attribute
   std::string segment_;       // the text since the last block element began or ended
   std::vector<std::string> shown_dates_;  // the days the page's text shows
+  std::string first_article_date_;        // the first short line with a date in an article
+  std::string first_date_;                // elsewhere
   size_t frame_depth_ = 0;    // open head, nav, footer and aside elements
   bool author_next_ = false;  // the last text was a byline's label ("Written by")
   bool listened_ = false;
