@@ -250,9 +250,9 @@ int PrintMeta(const std::string& file, const std::string& url, CrawlOptions& opt
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
   const auto templates = options.templates.Get();
-  std::string text = ApplyTemplates(TextPage(file, options).Bytes(),
-                                    LinesOfTyped(templates->lines, options),
-                                    ReadTemplateOptions(options));
+  std::string text =
+      ApplyTemplates(TextPage(file, options).Bytes(), LinesOfTyped(templates->lines, options),
+                     ReadTemplateOptions(options));
   NormalizeLinesInPlace(text);
   WriteBytes(text);
   return 0;

@@ -115,7 +115,7 @@ bool IsValidUtf8(std::string_view text) {
       continue;
     }
     size_t length = 0;
-    unsigned char low = 0x80;  // the bounds of the second byte, against overlong forms,
+    unsigned char low = 0x80;   // the bounds of the second byte, against overlong forms,
     unsigned char high = 0xBF;  // surrogates and code points past U+10FFFF
     if (c >= 0xC2 && c <= 0xDF) {
       length = 2;
@@ -163,8 +163,7 @@ std::string BodyToUtf8(std::string_view body, const std::string& charset) {
 
 void ConvertPageToUtf8InPlace(std::string& answer) {
   const size_t body = BodyStart(answer);
-  const std::string utf8 =
-      BodyToUtf8(std::string_view(answer).substr(body), PageCharset(answer));
+  const std::string utf8 = BodyToUtf8(std::string_view(answer).substr(body), PageCharset(answer));
   answer.resize(body);
   answer += utf8;
 }

@@ -582,7 +582,8 @@ class Builder {
   }
 
   void End(const xmlChar* name) {
-    if (listener_ != nullptr && !stopped_) listener_->EndElement(reinterpret_cast<const char*>(name));
+    if (listener_ != nullptr && !stopped_)
+      listener_->EndElement(reinterpret_cast<const char*>(name));
     if (skip_ > 0) {
       --skip_;
       return;

@@ -101,8 +101,8 @@ int MonthOfName(const std::string& word) {
     if (kNames[m].starts_with(word) || (word == "sept" && m == 8)) return static_cast<int>(m) + 1;
   }
   static constexpr std::pair<std::string_view, int> kOther[] = {
-      {"mai", 5}, {"juni", 6}, {"juli", 7}, {"okt", 10}, {"oktober", 10}, {"dez", 12},
-      {"dezember", 12}, {"januar", 1}, {"februar", 2}, {"mrz", 3}};
+      {"mai", 5},  {"juni", 6},      {"juli", 7},   {"okt", 10},    {"oktober", 10},
+      {"dez", 12}, {"dezember", 12}, {"januar", 1}, {"februar", 2}, {"mrz", 3}};
   for (const auto& [name, month] : kOther) {
     if (word == name) return month;
   }

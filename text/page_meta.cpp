@@ -6,10 +6,9 @@
 #include <cld2/public/encodings.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <array>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 #include <utility>
@@ -230,7 +229,8 @@ void ForEachCodePoint(std::string_view text, Visit visit) {
     const size_t n = std::max<size_t>(1, Utf8Length(text, i));
     const auto c = static_cast<unsigned char>(text[i]);
     char32_t cp = n == 1 ? c : c & (0x7F >> n);
-    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    for (size_t k = 1; k < n; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     visit(cp);
     i += n;
   }
@@ -244,7 +244,8 @@ std::string Fold(std::string_view text, size_t most = kLongestField) {
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     // U+00A0 as a blank too.
-    const bool nbsp = c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0;
+    const bool nbsp =
+        c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0;
     if (IsBlank(c) || nbsp) {
       blank = !out.empty();
       i += nbsp;
@@ -268,8 +269,8 @@ std::string Fold(std::string_view text, size_t most = kLongestField) {
 std::string DecodeReferences(std::string_view text) {
   if (text.find('&') == std::string_view::npos) return std::string(text);
   static constexpr std::pair<std::string_view, char32_t> kNames[] = {
-      {"amp", '&'}, {"quot", '"'}, {"apos", '\''}, {"lt", '<'}, {"gt", '>'}, {"nbsp", 0xA0},
-      {"ndash", 0x2013}, {"mdash", 0x2014}, {"rsquo", 0x2019}, {"lsquo", 0x2018},
+      {"amp", '&'},      {"quot", '"'},     {"apos", '\''},    {"lt", '<'},       {"gt", '>'},
+      {"nbsp", 0xA0},    {"ndash", 0x2013}, {"mdash", 0x2014}, {"rsquo", 0x2019}, {"lsquo", 0x2018},
       {"rdquo", 0x201D}, {"ldquo", 0x201C}, {"hellip", 0x2026}};
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -283,7 +284,7 @@ std::string DecodeReferences(std::string_view text) {
     if (name.size() > 1 && name[0] == '#') {
       const bool hex = name[1] == 'x' || name[1] == 'X';
       for (const char c : name.substr(hex ? 2 : 1)) {
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
+        const int digit = c >= '0' && c <= '9'          ? c - '0'
                           : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                           : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                         : -1;
@@ -329,8 +330,8 @@ bool HasToken(std::string_view list, std::string_view token) {
 
 bool LooksLikeAddress(std::string_view text) {
   return text.starts_with("http://") || text.starts_with("https://") || text.starts_with("//") ||
-         text.starts_with("www.") || (text.find('/') != std::string_view::npos &&
-                                      text.find(' ') == std::string_view::npos);
+         text.starts_with("www.") ||
+         (text.find('/') != std::string_view::npos && text.find(' ') == std::string_view::npos);
 }
 
 // `ref` resolved against `base` ("http://host/dir/page"): an absolute address stays, one from
@@ -356,13 +357,15 @@ std::string Resolve(std::string_view base, std::string_view ref) {
 std::string RepairJson(std::string_view block) {
   std::string unwrapped(block);
   for (std::string_view wrapper : {"<![CDATA[", "]]>"}) {
-    for (size_t at = unwrapped.find(wrapper); at != std::string::npos; at = unwrapped.find(wrapper, at)) {
+    for (size_t at = unwrapped.find(wrapper); at != std::string::npos;
+         at = unwrapped.find(wrapper, at)) {
       unwrapped.erase(at, wrapper.size());
     }
   }
   std::string_view text = unwrapped;
   const size_t first = text.find_first_of("{[");
-  const size_t last = first == std::string_view::npos ? first : text.find_last_of(text[first] == '{' ? '}' : ']');
+  const size_t last =
+      first == std::string_view::npos ? first : text.find_last_of(text[first] == '{' ? '}' : ']');
   if (first == std::string_view::npos || last == std::string_view::npos || last < first) return {};
   text = text.substr(first, last - first + 1);
   std::string out;
@@ -410,19 +413,34 @@ std::string TypeName(std::string_view type) {
 // other types.
 int NodeRank(const Json& node, bool* is_site) {
   const auto rank_of = [is_site](const std::string& type) {
-    static constexpr std::string_view kArticles[] = {
-        "article",         "newsarticle",           "blogposting",     "report",
-        "scholarlyarticle", "techarticle",          "liveblogposting", "socialmediaposting",
-        "discussionforumposting", "analysisnewsarticle", "opinionnewsarticle",
-        "reportagenewsarticle", "reviewnewsarticle", "backgroundnewsarticle", "review",
-        "recipe",          "howto",                 "question",        "videoobject",
-        "podcastepisode",  "creativework",          "medicalscholarlyarticle"};
-    static constexpr std::string_view kProducts[] = {"product", "softwareapplication", "book",
-                                                     "course", "event", "jobposting"};
+    static constexpr std::string_view kArticles[] = {"article",
+                                                     "newsarticle",
+                                                     "blogposting",
+                                                     "report",
+                                                     "scholarlyarticle",
+                                                     "techarticle",
+                                                     "liveblogposting",
+                                                     "socialmediaposting",
+                                                     "discussionforumposting",
+                                                     "analysisnewsarticle",
+                                                     "opinionnewsarticle",
+                                                     "reportagenewsarticle",
+                                                     "reviewnewsarticle",
+                                                     "backgroundnewsarticle",
+                                                     "review",
+                                                     "recipe",
+                                                     "howto",
+                                                     "question",
+                                                     "videoobject",
+                                                     "podcastepisode",
+                                                     "creativework",
+                                                     "medicalscholarlyarticle"};
+    static constexpr std::string_view kProducts[] = {
+        "product", "softwareapplication", "book", "course", "event", "jobposting"};
     static constexpr std::string_view kPages[] = {
-        "webpage",  "aboutpage",   "collectionpage",    "itempage",     "faqpage",
-        "qapage",   "profilepage", "contactpage",       "medicalwebpage", "checkoutpage",
-        "searchresultspage", "realestatelisting"};
+        "webpage",        "aboutpage",    "collectionpage",    "itempage",
+        "faqpage",        "qapage",       "profilepage",       "contactpage",
+        "medicalwebpage", "checkoutpage", "searchresultspage", "realestatelisting"};
     if (type == "website") *is_site = true;
     for (std::string_view t : kArticles) {
       if (type == t) return static_cast<int>(kJsonLdArticle);
@@ -504,7 +522,8 @@ std::string NameOf(const Json& value, const std::unordered_map<std::string, cons
   const auto id = value.find("@id");
   if (id != value.end() && id->is_string()) {
     const auto found = ids.find(id->get<std::string>());
-    if (found != ids.end() && found->second != &value) return NameOf(*found->second, ids, depth + 1);
+    if (found != ids.end() && found->second != &value)
+      return NameOf(*found->second, ids, depth + 1);
   }
   return {};
 }
@@ -527,8 +546,8 @@ std::string AddressOf(const Json& node) {
 
 // The site-name part of a title: "Headline | Site", "Site - Headline", ... Separators that
 // divide the title into a site's name and the headline.
-constexpr std::string_view kSeparators[] = {" | ", " - ", " – ", " — ", " · ", " :: ",
-                                            " » ", " « ", " / ", " : ", " • ", " ~ "};
+constexpr std::string_view kSeparators[] = {
+    " | ", " - ", " – ", " — ", " · ", " :: ", " » ", " « ", " / ", " : ", " • ", " ~ "};
 
 // `title` without the site's name at either end: `site` where known, else the shorter end of
 // the title's last (or first) separator, when what stays has three words or more.
@@ -558,8 +577,8 @@ std::string WithoutSiteName(const std::string& title, const std::string& site) {
 // Elements inside a line of text: a byline or a date is read across them.
 bool IsInline(std::string_view name) {
   static constexpr std::string_view kInline[] = {
-      "a",    "abbr", "b",     "bdi",  "cite", "data", "em",   "font", "i",  "label",
-      "mark", "q",    "small", "span", "strong", "sub", "sup", "time", "u",  "img"};
+      "a",    "abbr", "b",     "bdi",  "cite",   "data", "em",  "font", "i", "label",
+      "mark", "q",    "small", "span", "strong", "sub",  "sup", "time", "u", "img"};
   return std::find(std::begin(kInline), std::end(kInline), name) != std::end(kInline);
 }
 
@@ -569,10 +588,11 @@ bool IsFrame(std::string_view name) {
 
 // The person's name at the start of `text`: words that start with a capital (or a letter
 // beyond ASCII), initials and the particles of names, up to six words; "" when none.
-//   "Jane Roe | 3 May 2019" -> "Jane Roe";  "Jane Roe and John Doe on May 3" -> "Jane Roe and John Doe"
+//   "Jane Roe | 3 May 2019" -> "Jane Roe";  "Jane Roe and John Doe on May 3" -> "Jane Roe and John
+//   Doe"
 std::string NameAtStart(std::string_view text) {
-  static constexpr std::string_view kParticles[] = {"and", "&", "van", "von", "de", "der",
-                                                    "da",  "la", "le", "del", "di", "du"};
+  static constexpr std::string_view kParticles[] = {"and", "&",  "van", "von", "de", "der",
+                                                    "da",  "la", "le",  "del", "di", "du"};
   size_t end = 0;
   size_t words = 0;
   size_t at = 0;
@@ -653,7 +673,8 @@ double WordAgreement(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-PageMetaReader::PageMetaReader(PageBytes bytes, std::function<std::string(std::string_view)> to_utf8)
+PageMetaReader::PageMetaReader(PageBytes bytes,
+                               std::function<std::string(std::string_view)> to_utf8)
     : bytes_(bytes), to_utf8_(std::move(to_utf8)) {}
 
 std::string PageMetaReader::ToUtf8(std::string_view bytes) const {
@@ -718,9 +739,8 @@ void PageMetaReader::EndSegment() {
   if (shown_dates_.size() < 200 && line.find_first_of("0123456789") != std::string::npos) {
     const std::vector<std::string> days = DatesIn(line);
     // A short line that shows a date, the date line of an article most often.
-    if (!days.empty() && line.size() <= 100) {
-      std::string& first = article_depth_ > 0 ? first_article_date_ : first_date_;
-      if (first.empty()) first = days.front();
+    if (!days.empty() && line.size() <= 100 && article_depth_ > 0 && first_article_date_.empty()) {
+      first_article_date_ = days.front();
     }
     shown_dates_.insert(shown_dates_.end(), days.begin(), days.end());
   }
@@ -765,7 +785,8 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
   if (const char* value = Attribute(attributes, "class"); value != nullptr) {
     const std::string classes = Lower(value);
     if (classes.find("comment") == std::string::npos) {
-      if (classes.find("author") != std::string::npos && classes.find("name") != std::string::npos) {
+      if (classes.find("author") != std::string::npos &&
+          classes.find("name") != std::string::npos) {
         Open("author", kAuthorClass);
       } else if (classes.find("byline") != std::string::npos) {
         Open("author", kByline);
@@ -851,7 +872,9 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
     }
     if (!value.empty()) titles.emplace_back(fact.source, std::move(value));
   }
-  const auto is_site = [&](const std::string& title) { return !site.empty() && Lower(title) == Lower(site); };
+  const auto is_site = [&](const std::string& title) {
+    return !site.empty() && Lower(title) == Lower(site);
+  };
   std::vector<std::pair<int, std::string>> others;
   for (const auto& title : titles) {
     if (title.first != kHeading && title.first != kHeadingInArticle) others.push_back(title);
@@ -860,9 +883,10 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
     if (is_site(title)) continue;
     if (source == kHeadingInArticle) return title;
     if (source == kHeading) {
-      const bool agreed = others.empty() || std::any_of(others.begin(), others.end(), [&](const auto& other) {
-                            return WordAgreement(title, other.second) >= 0.5;
-                          });
+      const bool agreed =
+          others.empty() || std::any_of(others.begin(), others.end(), [&](const auto& other) {
+            return WordAgreement(title, other.second) >= 0.5;
+          });
       if (agreed) return title;
     }
   }
@@ -937,10 +961,9 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
     return {};
   };
   const auto as_is = [](std::string value) { return value; };
-  const auto date = [](const std::string& value) { return NormalizeDate(value); };
   const auto person = [](std::string value) {
-    for (std::string_view by : {"written by", "posted by", "authored by", "author:", "by ",
-                                "von ", "par ", "por "}) {
+    for (std::string_view by :
+         {"written by", "posted by", "authored by", "author:", "by ", "von ", "par ", "por "}) {
       if (Lower(value).starts_with(by)) value = Fold(value.substr(by.size()));
     }
     const std::string lower = Lower(value);
@@ -959,20 +982,28 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
   meta.title = ChooseTitle(facts, meta.site_name);
   meta.description = best("description", as_is).first;
   meta.author = best("author", person).first;
-  meta.published = best("published", date).first;
-  meta.modified = best("modified", date).first;
+  const auto shown = [&](const std::string& day) {
+    return !day.empty() && std::find(shown_dates_.begin(), shown_dates_.end(), day.substr(0, 10)) !=
+                               shown_dates_.end();
+  };
+  // A web page's own dates (JSON-LD WebPage) are most often its system's, not its article's:
+  // they count only where the page shows them.
+  const auto dated = [&](std::string_view key) {
+    for (const Fact& fact : facts) {
+      if (fact.key != key) continue;
+      std::string day = NormalizeDate(Fold(fact.value));
+      if (day.empty() || (fact.source == kJsonLdPage && !shown(day))) continue;
+      return day;
+    }
+    return std::string();
+  };
+  meta.published = dated("published");
+  meta.modified = dated("modified");
   // Where the page shows its date, the one shown: a page that shows when it was updated,
   // and not when it was first published, dates itself by the update.
-  const auto shown = [&](const std::string& day) {
-    return !day.empty() &&
-           std::find(shown_dates_.begin(), shown_dates_.end(), day.substr(0, 10)) != shown_dates_.end();
-  };
   if (!shown(meta.published) && shown(meta.modified)) meta.published = meta.modified;
-  const char* exp = std::getenv("KMETA_EXP");
-  const int mode = exp == nullptr ? 0 : std::atoi(exp);
-  if ((mode & 1) && !shown(meta.published)) meta.published.clear();
-  if ((mode & 2) && meta.published.empty()) meta.published = first_article_date_;
-  if ((mode & 4) && meta.published.empty()) meta.published = first_date_;
+  // A page without dated metadata: the date line of its article.
+  if (meta.published.empty()) meta.published = first_article_date_;
   const std::string canonical = best("canonical", as_is).first;
   meta.canonical = canonical.empty() ? std::string() : Resolve(url, canonical);
   std::string hint = lang_;
@@ -983,12 +1014,14 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
 
 std::string TextLanguage(std::string_view text, std::string_view hint) {
   std::string tag = Lower(hint.substr(0, std::min(hint.find_first_of("-_ ,;"), hint.size())));
-  if (tag.size() != 2 || !std::all_of(tag.begin(), tag.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+  if (tag.size() != 2 ||
+      !std::all_of(tag.begin(), tag.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
     tag.clear();
   }
   const std::string valid = ValidUtf8(text.substr(0, 1 << 20), false);
-  CLD2::CLDHints hints{nullptr, nullptr, CLD2::UNKNOWN_ENCODING,
-                       tag.empty() ? CLD2::UNKNOWN_LANGUAGE : CLD2::GetLanguageFromName(tag.c_str())};
+  CLD2::CLDHints hints{
+      nullptr, nullptr, CLD2::UNKNOWN_ENCODING,
+      tag.empty() ? CLD2::UNKNOWN_LANGUAGE : CLD2::GetLanguageFromName(tag.c_str())};
   CLD2::Language top[3];
   int percent[3];
   double score[3];

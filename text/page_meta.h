@@ -86,19 +86,18 @@ class PageMetaReader final : public main_text::ParseListener {
   std::vector<Capture> captures_;     // elements whose text is being read
   std::vector<std::string> scopes_;   // itemprop of each open itemscope element, innermost last
   std::vector<size_t> scope_depths_;
-  std::string script_;        // the JSON-LD block being read
+  std::string script_;  // the JSON-LD block being read
   bool in_json_ld_ = false;
   size_t depth_ = 0;          // open elements
   size_t svg_depth_ = 0;      // open svg elements: their titles are no page title
   size_t article_depth_ = 0;  // open article and main elements
   size_t kept_bytes_ = 0;
-  std::string lang_;          // the html element's lang attribute
-  std::string segment_;       // the text since the last block element began or ended
+  std::string lang_;                      // the html element's lang attribute
+  std::string segment_;                   // the text since the last block element began or ended
   std::vector<std::string> shown_dates_;  // the days the page's text shows
   std::string first_article_date_;        // the first short line with a date in an article
-  std::string first_date_;                // elsewhere
-  size_t frame_depth_ = 0;    // open head, nav, footer and aside elements
-  bool author_next_ = false;  // the last text was a byline's label ("Written by")
+  size_t frame_depth_ = 0;                // open head, nav, footer and aside elements
+  bool author_next_ = false;              // the last text was a byline's label ("Written by")
   bool listened_ = false;
 };
 

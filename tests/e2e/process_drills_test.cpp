@@ -122,9 +122,9 @@ TEST(KillDrill, AKilledCrawlLeavesWholeRecordsInPagesJsonlAndAContinueAppends) {
   shape.host = "127.0.0.7";
   WriteSite(root.path(), MakeLargeSite(shape));
   NginxServer server("127.0.0.7", root.path());
-  std::vector<std::string> args = {KORVANE_CLI_PATH, "crawl",      "--site",     server.Url(),
-                                   "--threads",      "4",          "--metadata", "--utf8",
-                                   "--main-text",    "--continue", "--ignore-whitelist"};
+  std::vector<std::string> args = {
+      KORVANE_CLI_PATH, "crawl",  "--site",      server.Url(), "--threads",         "4",
+      "--metadata",     "--utf8", "--main-text", "--continue", "--ignore-whitelist"};
   const auto whole_records = [](const std::string& text) {
     EXPECT_TRUE(text.empty() || text.ends_with("\n"));
     size_t lines = 0;

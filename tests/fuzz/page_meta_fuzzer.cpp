@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvane::fuzz;
   FuzzInput input(data, size);
   const korvane::PageMeta meta = korvane::ReadPageMeta(input.Rest(), "http://a.test/b/c");
-  for (const std::string* field : {&meta.canonical, &meta.title, &meta.description, &meta.author,
-                                   &meta.published, &meta.modified, &meta.language,
-                                   &meta.site_name}) {
+  for (const std::string* field :
+       {&meta.canonical, &meta.title, &meta.description, &meta.author, &meta.published,
+        &meta.modified, &meta.language, &meta.site_name}) {
     bool valid = true;
     try {
       (void)nlohmann::json(*field).dump();

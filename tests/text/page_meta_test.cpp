@@ -34,7 +34,8 @@ TEST(PageMeta, EachSourceGivesItsFieldsAndTheMoreTrustedOneWins) {
          "headline":"Flood &amp; mill","author":{"@id":"#p"},"datePublished":"2019-05-03",
          "url":"/news/a"},{"@type":"Person","@id":"#p","name":"Jane Roe"}]}</script>)",
        "",
-       {"http://site.test/news/a", "Flood & mill", "", "Jane Roe", "2019-05-03", "", "", "River News"}},
+       {"http://site.test/news/a", "Flood & mill", "", "Jane Roe", "2019-05-03", "", "",
+        "River News"}},
       {"JSON-LD over OpenGraph over meta names",
        ld + R"({"@type":"BlogPosting","author":[{"name":"A B"},{"name":"C D"}],
          "datePublished":"2020-01-02T03:04:05Z"}</script>)"
@@ -46,7 +47,8 @@ TEST(PageMeta, EachSourceGivesItsFieldsAndTheMoreTrustedOneWins) {
        R"(<meta name="DC.date.issued" content="2018-03-04"><meta property="og:site_name" content="Site">
          <meta property="article:published_time" content="2018-03-05"><meta name="dc.creator" content="By Ann Lee">
          <link rel="canonical" href="//site.test/c">)",
-       "", {"http://site.test/c", "", "", "Ann Lee", "2018-03-05", "", "", "Site"}},
+       "",
+       {"http://site.test/c", "", "", "Ann Lee", "2018-03-05", "", "", "Site"}},
       {"microdata, the author's name inside its item",
        "",
        R"(<div itemscope itemtype="https://schema.org/Article"><span itemprop="headline">Micro headline
@@ -59,15 +61,20 @@ TEST(PageMeta, EachSourceGivesItsFieldsAndTheMoreTrustedOneWins) {
        {"", "Shown headline", "", "Sam Oak", "2017-07-08", "", "", ""}},
       {"the <title> without the site's name",
        R"(<title>Mill floods again | River News</title><meta property="og:site_name" content="River News">)",
-       "", {"", "Mill floods again", "", "", "", "", "", "River News"}},
+       "",
+       {"", "Mill floods again", "", "", "", "", "", "River News"}},
       {"a page that shows its update and not its first date is dated by the update",
        R"(<meta property="article:published_time" content="2019-01-01">
          <meta property="article:modified_time" content="2020-02-02">)",
-       "<p>Updated February 2, 2020</p>", {"", "", "", "", "2020-02-02", "", "", ""}},
+       "<p>Updated February 2, 2020</p>",
+       {"", "", "", "", "2020-02-02", "", "", ""}},
       {"broken JSON-LD repaired, a URL and a placeholder never an author",
-       ld + "//<![CDATA[\n{\"@type\":\"Article\",\"headline\":\"Two\nlines\",\"author\":\"undefined\",}\n//]]></script>"
+       ld + "//"
+            "<![CDATA[\n{\"@type\":\"Article\",\"headline\":\"Two\nlines\",\"author\":"
+            "\"undefined\",}\n//]]></script>"
             R"(<meta property="article:author" content="https://social.test/jane">)",
-       "", {"", "Two lines", "", "", "", "", "", ""}},
+       "",
+       {"", "Two lines", "", "", "", "", "", ""}},
   };
   for (const SourceCase& c : cases) {
     SCOPED_TRACE(c.name);
