@@ -100,8 +100,8 @@ class TForm1 final : public QWidget, public FrontEnd {
   QWidget* TabSheet4;        // "TextJoiner"
   QWidget* TabSheet5;        // "TextCleaner"
   QWidget* TabSheet6;        // "PathMaker"
-  QWidget* TabSheet7;        // "Сеть": network options beyond the design
-  QWidget* TabSheet8;        // "Текст": text options beyond the design
+  QWidget* TabSheet7;        // "Сеть": the network extensions
+  QWidget* TabSheet8;        // "Текст": the text extensions
   QWidget* TabSheet9;        // "Отчёт": the run's live chart and counts, the report button
   ReportTab* ReportTab1;     // what TabSheet9 shows
 

@@ -91,11 +91,14 @@ void BindCheck(QCheckBox* box, std::atomic<bool>& option) {
   QObject::connect(box, &QCheckBox::toggled, box, [&option](bool on) { option.store(on); });
 }
 
-void BindEdit(QLineEdit* edit, Guarded<std::string>& option) {
+template <class Option>
+void BindEdit(QLineEdit* edit, Option& option) {
   const auto write = [&option, edit] { option.Set(FromQt(edit->text())); };
   write();
   QObject::connect(edit, &QLineEdit::textChanged, edit, write);
 }
+template void BindEdit(QLineEdit* edit, Guarded<std::string>& option);
+template void BindEdit(QLineEdit* edit, NumberText& option);
 
 void BindMemo(QPlainTextEdit* memo, Guarded<MemoText>& option) {
   const auto write = [&option, memo] { option.Set(MemoText(MemoFromQt(memo->toPlainText()))); };
@@ -103,7 +106,7 @@ void BindMemo(QPlainTextEdit* memo, Guarded<MemoText>& option) {
   QObject::connect(memo, &QPlainTextEdit::textChanged, memo, write);
 }
 
-void BindSpinText(QSpinBox* spin, Guarded<std::string>& option) {
+void BindSpinText(QSpinBox* spin, NumberText& option) {
   // The spin box signals only whole numbers (a value set or stepped); its editor signals the
   // keystrokes, so a field cleared or holding a lone "-" reaches the engine as the text it
   // is, which reads as 0.

@@ -25,10 +25,12 @@ class QWidget;
 namespace korvane {
 
 void BindCheck(QCheckBox* box, std::atomic<bool>& option);
-void BindEdit(QLineEdit* edit, Guarded<std::string>& option);
+// For a Guarded<std::string> or a NumberText.
+template <class Option>
+void BindEdit(QLineEdit* edit, Option& option);
 void BindMemo(QPlainTextEdit* memo, Guarded<MemoText>& option);
 // The spin box's text, as typed; the engine reads a text that is no whole number as 0.
-void BindSpinText(QSpinBox* spin, Guarded<std::string>& option);
+void BindSpinText(QSpinBox* spin, NumberText& option);
 void BindNumber(QSpinBox* spin, std::atomic<int64_t>& option);
 // The control's enabled state (CheckBox11: the anchors are normalised while it is enabled).
 void BindEnabled(QWidget* control, std::atomic<bool>& option);

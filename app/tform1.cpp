@@ -42,6 +42,10 @@ constexpr int kClientWidth = 734;
 constexpr int kClientHeight = 605;
 constexpr int kWatchdogInterval = 10000;  // ms
 constexpr int kPaintIntervalMs = 100;     // at most 10 repaints a second
+// The window's outer heights: folded shows only the tabs, the counters and the monitor row;
+// unfolded shows the monitor grid too.
+constexpr int kFoldedHeight = 275;
+constexpr int kUnfoldedHeight = 630;
 
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -552,19 +556,19 @@ void TForm1::RunLongHandler(const std::function<void()>& body) {
 // ---- Handlers ----
 
 void TForm1::Button1Click() {
-  RunLongHandler([this] { (void)controller_.Button1Click(); });
+  RunLongHandler([this] { (void)controller_.Start(); });
 }
 
 void TForm1::Button3Click() {
-  controller_.Button3Click();
+  controller_.Stop();
 }
 
 void TForm1::Button8Click() {
-  controller_.Button8Click();
+  controller_.Halt();
 }
 
 void TForm1::Button2Click() {
-  SetOuterHeight(MonitorSwitchHeight(frameGeometry().height()));
+  SetOuterHeight(frameGeometry().height() == kFoldedHeight ? kUnfoldedHeight : kFoldedHeight);
 }
 
 void TForm1::Button4Click() {
@@ -572,7 +576,7 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Timer1Timer() {
-  ShowErrors(this, [this] { controller_.Timer1Timer(); });
+  ShowErrors(this, [this] { controller_.WatchdogTick(); });
 }
 
 void TForm1::Button7Click() {
@@ -661,6 +665,7 @@ void TForm1::SetOuterHeight(int outer_height) {
 // ---- FrontEnd ----
 
 void TForm1::WriteLabel(CounterLabel label, const std::string& text) {
+  // In CounterLabel's order.
   QLabel* const labels[] = {Label27, Label18, Label3, Label6, Label9, Label14, Label28, TextLabel1};
   std::optional<std::string>& written = written_labels_[static_cast<size_t>(label)];
   if (written == text) return;  // the controller writes every count on every pass

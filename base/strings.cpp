@@ -157,4 +157,17 @@ std::optional<uint32_t> ParseUint32(std::string_view text) {
   return static_cast<uint32_t>(value);
 }
 
+std::string AsciiLowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = AsciiLower(c);
+  return lowered;
+}
+
+std::string_view Trim(std::string_view text, std::string_view leading, std::string_view trailing) {
+  const size_t first = text.find_first_not_of(leading);
+  if (first == std::string_view::npos) return {};
+  text.remove_prefix(first);
+  return text.substr(0, text.find_last_not_of(trailing) + 1);
+}
+
 }  // namespace korvane

@@ -57,7 +57,19 @@ enum class TextEnd { kStart, kEither };
 // ParseInt32 with `fallback` for a text that is not a whole number.
 [[nodiscard]] int32_t StrToIntDef(std::string_view text, int32_t fallback);
 
-// Decimal digits only, within 32 unsigned bits: the tick stamps of the thread registry.
+// The ASCII letter `c` in lower case; every other byte as it is.
+[[nodiscard]] inline char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+// `text` with its ASCII letters in lower case. AsciiLowered("Gzip-Ä") -> "gzip-Ä"
+[[nodiscard]] std::string AsciiLowered(std::string_view text);
+
+// `text` without the bytes of `leading` at its front and those of `trailing` at its back.
+//   Trim(" a b\t") -> "a b";  Trim("\r a \r", " \t", " \t\r") -> "\r a";  Trim(" ") -> ""
+[[nodiscard]] std::string_view Trim(std::string_view text, std::string_view leading = " \t",
+                                    std::string_view trailing = " \t");
+
+// Decimal digits only, within 32 unsigned bits.
 [[nodiscard]] std::optional<uint32_t> ParseUint32(std::string_view text);
 
 }  // namespace korvane

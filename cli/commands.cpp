@@ -56,10 +56,10 @@ void PrintError(const KorvaneError& error) {
 class CliFrontEnd final : public FrontEnd {
  public:
   explicit CliFrontEnd(const CrawlOptions& options) : options_(options) {
-    // The window's design captions, until the run writes its own texts.
-    labels_[static_cast<size_t>(CounterLabel::kLabel18)] = Utf8ToCp1251("урлов: 0");
-    labels_[static_cast<size_t>(CounterLabel::kLabel3)] = Utf8ToCp1251("убито потоков: 0");
-    labels_[static_cast<size_t>(CounterLabel::kLabel27)] = Utf8ToCp1251("прокси: 0");
+    // The window's first captions, until the run writes its own texts.
+    labels_[static_cast<size_t>(CounterLabel::kQueued)] = Utf8ToCp1251("урлов: 0");
+    labels_[static_cast<size_t>(CounterLabel::kKilled)] = Utf8ToCp1251("убито потоков: 0");
+    labels_[static_cast<size_t>(CounterLabel::kProxies)] = Utf8ToCp1251("прокси: 0");
   }
   void Attach(CrawlController* controller) { controller_ = controller; }
 
@@ -73,7 +73,7 @@ class CliFrontEnd final : public FrontEnd {
     if (seen == 1 && !stop_sent_) {
       stop_sent_ = true;
       std::cerr << "korvane-cli: stopping; waiting for the running workers" << std::endl;
-      controller_->Button3Click();
+      controller_->Stop();
     }
     const auto now = std::chrono::steady_clock::now();
     if (now - last_print_ >= std::chrono::seconds(1)) {
@@ -95,10 +95,10 @@ class CliFrontEnd final : public FrontEnd {
   }
 
   [[nodiscard]] std::string CounterLine() const {
-    return Cp1251ToUtf8(Label(CounterLabel::kLabel18) + " | " + Label(CounterLabel::kLabel27) +
-                        " | " + Label(CounterLabel::kLabel3)) +
-           " | active: " + Label(CounterLabel::kLabel6) +
-           " | parsed: " + Label(CounterLabel::kLabel9) + DuplicatesPart();
+    return Cp1251ToUtf8(Label(CounterLabel::kQueued) + " | " + Label(CounterLabel::kProxies) +
+                        " | " + Label(CounterLabel::kKilled)) +
+           " | active: " + Label(CounterLabel::kActive) +
+           " | parsed: " + Label(CounterLabel::kParsed) + DuplicatesPart();
   }
 
  private:
@@ -131,16 +131,6 @@ class QuietFrontEnd final : public FrontEnd {
   void SaveSettings() override {}
   [[noreturn]] void Halt() override { std::_Exit(130); }
 };
-
-TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
-  return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
-}
-
-// The page as a crawl worker sees it after its fetch, once read: its anchors normalised when
-// the run normalises them.
-void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
-  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
-}
 
 // The page as a crawl worker extracts its text from, edited in the file's own mapping: its
 // anchors normalised unless `received` asks for the page as it arrived, then recoded or
@@ -220,7 +210,7 @@ int RunCrawl(CrawlOptions& options) {
   if (const auto note = StartAddressNote(*options.site.Get(), options.https_ports.load())) {
     std::cerr << "korvane-cli: " << *note << std::endl;
   }
-  const StartResult result = controller.Button1Click();
+  const StartResult result = controller.Start();
   const CrawlState& state = controller.State();
   std::cerr << front_end.CounterLine() << std::endl;
   if (result != StartResult::kFinished) return 1;
@@ -249,10 +239,7 @@ int PrintMeta(const std::string& file, const std::string& url, CrawlOptions& opt
 }
 
 int PrintTemplateText(const std::string& file, CrawlOptions& options) {
-  const auto templates = options.templates.Get();
-  std::string text =
-      ApplyTemplates(TextPage(file, options).Bytes(), LinesOfTyped(templates->lines, options),
-                     ReadTemplateOptions(options));
+  std::string text = TemplateModeText(TextPage(file, options).Bytes(), options);
   NormalizeLinesInPlace(text);
   WriteBytes(text);
   return 0;
@@ -261,26 +248,16 @@ int PrintTemplateText(const std::string& file, CrawlOptions& options) {
 int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& options) {
   std::string page = LoadFile(file);
   // The redirect comes from the answer as received, as in a worker.
-  const std::optional<std::string> location =
-      options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
+  const std::optional<std::string> location = FollowedRedirect(page, options);
   NormalizeFetchedPage(page, options);
   const auto blacklist = options.blacklist.Get();
   const UrlTarget target = SplitUrl(url, options.https_ports.load());
-  const LinkOptions link_options{options.apostrophes.load(),
-                                 options.exclude_subdomains.load(),
-                                 options.relative_links.load(),
-                                 *options.site.Get(),
-                                 &blacklist->lines,
-                                 target.scheme};
+  const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   std::string out;
-  const auto print = [&](const std::string& link) {
+  PageLinks(page, url, target.host, link_options, location, [&](const std::string& link) {
     out += link;
     out += '\n';
-  };
-  if (location) {
-    if (const auto link = BuildLink(*location, url, target.host, link_options)) print(*link);
-  }
-  ExtractLinks(page, url, target.host, link_options, print);
+  });
   WriteBytes(out);
   return 0;
 }

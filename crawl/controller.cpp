@@ -11,7 +11,6 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "settings/texts.h"
-#include "text/extract_between.h"
 
 namespace korvane {
 
@@ -47,7 +46,7 @@ CrawlController::~CrawlController() {
   ReapWorkers(true);
 }
 
-StartResult CrawlController::Button1Click() {
+StartResult CrawlController::Start() {
   if (running_) return StartResult::kBusy;
   FlagGuard running(running_);
   SeedRandomFromClock();
@@ -86,7 +85,7 @@ void CrawlController::RunCrawl() {
   }
   state_.proxy_count = proxies.Count();
   state_.proxy_list.store(std::make_shared<const Lines>(proxies.ToLines()));
-  WriteLabel(CounterLabel::kLabel27, texts::kProxiesLabel + std::to_string(state_.proxy_count));
+  WriteLabel(CounterLabel::kProxies, texts::kProxiesLabel + std::to_string(state_.proxy_count));
 
   state_.url_queue.Clear();
   const std::string site = *options_.site.Get();
@@ -95,7 +94,7 @@ void CrawlController::RunCrawl() {
   if (options_.skip_duplicates.load()) {
     WriteLabel(CounterLabel::kDuplicates, texts::kDuplicatesLabel + "0");
   }
-  WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+  WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
 
   state_.active_threads = 0;
   SeedRandomFromClock();
@@ -119,8 +118,8 @@ void CrawlController::RunCrawl() {
   FinalWait();
   log_.Finish();
 
-  WriteCount(CounterLabel::kLabel6, state_.active_threads);
-  WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+  WriteCount(CounterLabel::kActive, state_.active_threads);
+  WriteCount(CounterLabel::kParsed, state_.parsed_count);
   ProcessMessages();
   front_end_.SetWatchdogEnabled(false);
   // The final save is exact: it waits for a background write still running, so none can land
@@ -155,7 +154,7 @@ int32_t CrawlController::FillQueue(const std::string& site) {
   if (options_.continue_run.load()) {
     done_.Open(done_file, true);  // nothing to continue: a new run that can be continued
   } else {
-    // A run without the option writes what the design's run writes, and an old record
+    // A run without the option writes what a run without extensions writes, and an old record
     // must not make a later continue skip pages of this run.
     RemoveFile(done_file);
   }
@@ -258,20 +257,20 @@ void CrawlController::DispatchLoop(int32_t first_worker) {
       state_.stop_requested = true;  // from here on the run ends as after STOP
       break;
     }
-    const int32_t limit = StrToIntDef(*options_.thread_count.Get(), 0);
+    const int32_t limit = options_.thread_count.Value().value_or(0);
     if (limit > state_.active_threads && !state_.url_queue.Empty() && PauseElapsed()) {
       DispatchOne(worker_number);
       ++dispatched;
     }
     beat = std::max(beat + kPassSleep, std::chrono::steady_clock::now());
     queue_.ServeUntil(beat);
-    WriteCount(CounterLabel::kLabel14, static_cast<int64_t>(state_.thread_registry.size()));
-    WriteLabel(CounterLabel::kLabel18,
-               texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
-    WriteCount(CounterLabel::kLabel9, state_.parsed_count);
-    WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
-    WriteCount(CounterLabel::kLabel6, state_.active_threads);
-    WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
+    WriteCount(CounterLabel::kRegisteredEachPass,
+               static_cast<int64_t>(state_.thread_registry.size()));
+    WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+    WriteCount(CounterLabel::kParsed, state_.parsed_count);
+    WriteCount(CounterLabel::kRegistered, static_cast<int64_t>(state_.thread_registry.size()));
+    WriteCount(CounterLabel::kActive, state_.active_threads);
+    WriteLabel(CounterLabel::kKilled, texts::kKilledLabel + std::to_string(state_.killed_threads));
     ProcessMessages();
   }
 }
@@ -282,12 +281,12 @@ void CrawlController::DispatchOne(int32_t& worker_number) {
   StartWorker(url, worker_number, PickUserAgent(), WorkerMode::kCrawl);
   last_request_ = std::chrono::steady_clock::now();
   state_.url_queue.TakeFirst();
-  WriteCount(CounterLabel::kLabel28, static_cast<int64_t>(state_.thread_registry.size()));
+  WriteCount(CounterLabel::kRegistered, static_cast<int64_t>(state_.thread_registry.size()));
   ++worker_number;
   ++state_.active_threads;
-  WriteLabel(CounterLabel::kLabel18, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
-  WriteLabel(CounterLabel::kLabel3, texts::kKilledLabel + std::to_string(state_.killed_threads));
-  WriteCount(CounterLabel::kLabel6, state_.active_threads);
+  WriteLabel(CounterLabel::kQueued, texts::kUrlsLabel + std::to_string(state_.url_queue.Count()));
+  WriteLabel(CounterLabel::kKilled, texts::kKilledLabel + std::to_string(state_.killed_threads));
+  WriteCount(CounterLabel::kActive, state_.active_threads);
 }
 
 const std::string& CrawlController::PickUserAgent() {
@@ -300,8 +299,8 @@ const std::string& CrawlController::PickUserAgent() {
 void CrawlController::FinalWait() {
   while (state_.active_threads != 0) {
     queue_.ServeFor(kDrainSleep, [this] { return state_.active_threads == 0; });
-    WriteCount(CounterLabel::kLabel6, state_.active_threads);
-    WriteCount(CounterLabel::kLabel9, state_.parsed_count);
+    WriteCount(CounterLabel::kActive, state_.active_threads);
+    WriteCount(CounterLabel::kParsed, state_.parsed_count);
     ProcessMessages();
   }
 }
@@ -314,7 +313,7 @@ void CrawlController::ProcessMessages() {
   front_end_.ProcessMessages();
 }
 
-void CrawlController::Button3Click() {
+void CrawlController::Stop() {
   try {
     front_end_.SaveSettings();
   } catch (const KorvaneError& error) {
@@ -325,7 +324,7 @@ void CrawlController::Button3Click() {
   stop_pressed_ = true;
 }
 
-void CrawlController::Button8Click() {
+void CrawlController::Halt() {
   front_end_.Halt();
 }
 
@@ -410,7 +409,7 @@ void CrawlController::WriteCount(CounterLabel label, int64_t value) {
 
 void CrawlController::RegisterThread(TmyThread& worker) {
   worker.WorkTime = 0;
-  state_.thread_registry.push_back(RegistryLine(worker.WorkerId, worker.ThreadHandle, TickCount()));
+  state_.thread_registry.push_back({worker.WorkerId, worker.ThreadHandle, TickCount()});
   for (auto& [slot, entry] : workers_) {
     if (entry.worker.get() == &worker) registered_[worker.ThreadHandle] = entry.worker;
   }
@@ -421,20 +420,18 @@ void CrawlController::ShowState(TmyThread& worker) {
 }
 
 void CrawlController::RefreshWorkTime(TmyThread& worker) {
-  const auto index = FindRegistryLine(state_.thread_registry, worker.WorkerId);
+  const auto index = FindRegistryEntry(state_.thread_registry, worker.WorkerId);
   if (!index) return;
-  std::string& line = state_.thread_registry[*index];
+  RegistryEntry& entry = state_.thread_registry[*index];
   const uint32_t now = TickCount();
-  const std::string old_text = ExtractBetween("[tic=", "]", line);
-  const uint32_t old = ParseUint32(old_text).value_or(now);
   // Unsigned subtraction gives the elapsed time across a wrap of the tick counter too.
-  worker.WorkTime = static_cast<double>(static_cast<uint32_t>(now - old)) / 1000.0;
-  line = ReplaceFirst(line, "[tic=" + old_text + "]", "[tic=" + std::to_string(TickCount()) + "]");
+  worker.WorkTime = static_cast<double>(static_cast<uint32_t>(now - entry.tick)) / 1000.0;
+  entry.tick = TickCount();
 }
 
 void CrawlController::UnregisterThread(TmyThread& worker) {
   registered_.erase(worker.ThreadHandle);
-  if (const auto index = FindRegistryLine(state_.thread_registry, worker.WorkerId)) {
+  if (const auto index = FindRegistryEntry(state_.thread_registry, worker.WorkerId)) {
     state_.thread_registry.erase(state_.thread_registry.begin() +
                                  static_cast<std::ptrdiff_t>(*index));
   }
@@ -442,7 +439,7 @@ void CrawlController::UnregisterThread(TmyThread& worker) {
 
 void CrawlController::ThreadFinished(TmyThread& worker) {
   if (worker.ThreadStatus == texts::kStatusSuccess) ++state_.parsed_count;
-  claims_.Settle(worker);
+  claims_.Settle(worker.WorkerId, worker.TextWritten);
   RemoveMonitorRow(worker.WorkerId);
 }
 
@@ -500,7 +497,7 @@ void CrawlController::PageEnded(TmyThread& worker) {
 }
 
 void CrawlController::ClaimText(TmyThread& worker) {
-  claims_.Claim(worker);
+  worker.DuplicateOf = claims_.Claim(worker.WorkerId, worker.ClaimedPrint);
   if (worker.DuplicateOf >= 0) {
     WriteLabel(CounterLabel::kDuplicates,
                texts::kDuplicatesLabel + std::to_string(claims_.Duplicates()));
@@ -511,25 +508,23 @@ void CrawlController::RemoveMonitorRow(int32_t id) {
   grid_.RemoveRow(id);
 }
 
-void CrawlController::Timer1Timer() {
+void CrawlController::WatchdogTick() {
   if (state_.thread_registry.empty()) return;
-  const int64_t limit = int64_t{StrToInt(*options_.watchdog_timeout.Get())} * 1000;
-  Lines keep;
+  const std::optional<int32_t> seconds = options_.watchdog_timeout.Value();
+  if (!seconds) throw NotAnInteger(*options_.watchdog_timeout.Get());
+  const int64_t limit = int64_t{*seconds} * 1000;
+  ThreadRegistry keep;
   const uint32_t now = TickCount();
-  for (const std::string& line : state_.thread_registry) {
-    const uint32_t tic = ParseUint32(ExtractBetween("[tic=", "]", line)).value_or(now);
-    if (static_cast<int32_t>(now - tic) > limit) {
-      const auto handle = ParseInt32(ExtractBetween("[handle=", "]", line));
-      if (handle && KillWorker(*handle)) {
-        if (const auto id = ParseInt32(ExtractBetween("[id=", "]", line))) {
-          RemoveMonitorRow(*id);
-          claims_.Abandon(*id);
-        }
+  for (const RegistryEntry& entry : state_.thread_registry) {
+    if (static_cast<int32_t>(now - entry.tick) > limit) {
+      if (KillWorker(entry.handle)) {
+        RemoveMonitorRow(entry.id);
+        claims_.Abandon(entry.id);
         --state_.active_threads;
         ++state_.killed_threads;
       }
     } else {
-      keep.push_back(line);
+      keep.push_back(entry);
     }
   }
   state_.thread_registry = std::move(keep);

@@ -56,9 +56,9 @@ class UrlQueue {
 // directly: `proxy_list` (replaced only at START, before any worker of the run starts) and
 // `first_request_pending`.
 struct CrawlState {
-  SortedList seen_urls;           // every address admitted, saved to "parsed_urls.txt"
-  UrlQueue url_queue{seen_urls};  // addresses waiting, handed out alphabetically
-  Lines thread_registry;
+  SortedList seen_urls;            // every address admitted, saved to "parsed_urls.txt"
+  UrlQueue url_queue{seen_urls};   // addresses waiting, handed out alphabetically
+  ThreadRegistry thread_registry;  // the running workers the watchdog watches
   Lines user_agents;
   std::atomic<std::shared_ptr<const Lines>> proxy_list{std::make_shared<const Lines>()};
   size_t proxy_count = 0;
@@ -83,14 +83,14 @@ class CrawlController final : public WorkerHost {
   ~CrawlController() override;
 
   // START: runs a whole crawl on the calling (main) thread and returns when it has ended.
-  StartResult Button1Click();
+  StartResult Start();
   // STOP: saves the settings, then asks the running crawl to stop. A failed save shows its
   // error and leaves the crawl running.
-  void Button3Click();
+  void Stop();
   // HALT: ends the process at once.
-  void Button8Click();
+  void Halt();
   // The watchdog tick: ends workers whose registry stamp is older than the time-out.
-  void Timer1Timer();
+  void WatchdogTick();
 
   // The template window's test fetch: one test worker for `url`, outside any crawl. The flag
   // it returns is set once the worker's body has returned.

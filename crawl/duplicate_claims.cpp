@@ -3,7 +3,7 @@
 
 #include "base/error.h"
 #include "base/files.h"
-#include "crawl/worker.h"
+#include "crawl/worker.h"  // ResultFilePath
 
 namespace korvane {
 
@@ -33,27 +33,26 @@ void DuplicateClaims::Start(bool on, const std::set<int32_t>& saved) {
   }
 }
 
-void DuplicateClaims::Claim(TmyThread& worker) {
-  worker.DuplicateOf = -1;
-  if (!worker.ClaimedPrint) return;
+int32_t DuplicateClaims::Claim(int32_t worker_id, const std::shared_ptr<const TextPrint>& print) {
+  if (!print) return -1;
   const auto source = [this](uint32_t id) -> std::optional<std::vector<uint64_t>> {
     const auto bytes = ReadResultFile(numbers_[id]);
     if (!bytes) return std::nullopt;
     return ShingleSet(ResultText(*bytes));
   };
-  if (const auto original = index_.FindDuplicate(*worker.ClaimedPrint, source)) {
-    worker.DuplicateOf = numbers_[*original];
+  if (const auto original = index_.FindDuplicate(*print, source)) {
     ++duplicates_;
-    return;
+    return numbers_[*original];
   }
-  pending_[worker.WorkerId] = index_.Add(*worker.ClaimedPrint, worker.ClaimedPrint);
-  numbers_.push_back(worker.WorkerId);
+  pending_[worker_id] = index_.Add(*print, print);
+  numbers_.push_back(worker_id);
+  return -1;
 }
 
-void DuplicateClaims::Settle(TmyThread& worker) {
-  const auto it = pending_.find(worker.WorkerId);
+void DuplicateClaims::Settle(int32_t worker_id, bool written) {
+  const auto it = pending_.find(worker_id);
   if (it == pending_.end()) return;
-  if (worker.TextWritten) {
+  if (written) {
     index_.Release(it->second);
   } else {
     index_.Withdraw(it->second);

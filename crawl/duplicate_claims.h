@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <vector>
@@ -10,9 +11,7 @@
 
 namespace korvane {
 
-class TmyThread;
-
-// A worker computes its text's fingerprint on its own thread (TmyThread::ClaimedPrint) and then
+// A worker computes its text's fingerprint on its own thread and then
 // claims the text in one main-thread hook, which checks it against the saved texts and, when it
 // repeats none, records it as saved under the worker's number before any other worker's claim
 // is looked at. So of two workers with one text exactly one saves it: the one whose claim the
@@ -29,12 +28,13 @@ class DuplicateClaims {
   // out.
   void Start(bool on, const std::set<int32_t>& saved);
 
-  // The hook: sets worker.DuplicateOf to the number of the saved text that worker.ClaimedPrint
-  // repeats, or records the text as saved under worker.WorkerId and leaves it at -1.
-  void Claim(TmyThread& worker);
-  // The worker has finished: its claimed text is now in its file, or, when writing failed,
-  // withdrawn.
-  void Settle(TmyThread& worker);
+  // The claim of worker `worker_id` for the text of fingerprint `print`: the number of the saved
+  // text it repeats, or -1 after recording it as saved under `worker_id` (also -1, and nothing
+  // recorded, without a print).
+  [[nodiscard]] int32_t Claim(int32_t worker_id, const std::shared_ptr<const TextPrint>& print);
+  // Worker `worker_id` has finished: its claimed text is now in its file (`written`), or, when
+  // writing failed, withdrawn.
+  void Settle(int32_t worker_id, bool written);
   // The worker was ended from outside: a claim it holds is withdrawn, as its file may be missing.
   void Abandon(int32_t worker_id);
 

@@ -8,15 +8,16 @@
 
 namespace korvane {
 
-// The counter labels the controller writes during a run.
+// The counters the controller shows during a run, in this order (the window keeps one label
+// for each).
 enum class CounterLabel {
-  kLabel27,     // "прокси: " + proxies loaded
-  kLabel18,     // "Урлов: " + addresses waiting
-  kLabel3,      // "Убито потоков: " + workers ended by the watchdog
-  kLabel6,      // active workers
-  kLabel9,      // pages parsed
-  kLabel14,     // (hidden) registered workers
-  kLabel28,     // (hidden) registered workers
+  kProxies,             // "прокси: " + proxies loaded
+  kQueued,              // "Урлов: " + addresses waiting
+  kKilled,              // "Убито потоков: " + workers ended by the watchdog
+  kActive,              // active workers
+  kParsed,              // pages parsed
+  kRegisteredEachPass,  // (hidden) registered workers, written on every pass
+  kRegistered,          // (hidden) registered workers, written on every pass and dispatch
   kDuplicates,  // "дублей: " + pages not saved as repeats (the option that saves no text twice)
 };
 

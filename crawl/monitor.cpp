@@ -42,12 +42,6 @@ void MonitorGrid::RemoveRow(int32_t id) {
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(*r));
 }
 
-int MonitorSwitchHeight(int outer_height) {
-  constexpr int kFolded = 275;
-  constexpr int kUnfolded = 630;
-  return outer_height == kFolded ? kUnfolded : kFolded;
-}
-
 std::string FormatWorkTime(double seconds) {
   if (seconds == 0) return "0";
   char buffer[64];
@@ -63,19 +57,9 @@ std::string FormatWorkTime(double seconds) {
   return mantissa + "E" + (sign == '-' ? "-" : "") + digits;
 }
 
-std::string RegistryLine(int32_t id, int32_t handle, uint32_t tick) {
-  return "[id=" + std::to_string(id) + "][handle=" + std::to_string(handle) +
-         "][tic=" + std::to_string(tick) + "]";
-}
-
-std::string RegistryKey(int32_t id) {
-  return "[id=" + std::to_string(id) + "]";
-}
-
-std::optional<size_t> FindRegistryLine(const Lines& registry, int32_t id) {
-  const std::string key = RegistryKey(id);
+std::optional<size_t> FindRegistryEntry(const ThreadRegistry& registry, int32_t id) {
   for (size_t i = 0; i < registry.size(); ++i) {
-    if (registry[i].find(key) != std::string::npos) return i;
+    if (registry[i].id == id) return i;
   }
   return std::nullopt;
 }

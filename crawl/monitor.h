@@ -1,4 +1,4 @@
-// The thread monitor: the grid model of running workers and the registry lines behind it.
+// The thread monitor: the grid model of running workers and the watchdog's registry behind it.
 #pragma once
 
 #include <array>
@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "base/text_lines.h"
 
 namespace korvane {
 
@@ -43,19 +41,20 @@ class MonitorGrid {
   uint64_t version_ = 0;
 };
 
-// The monitor switch: the window's new outer height for its current one. 275 shows only the
-// tabs, the counters and the monitor row; 630 shows the grid too. 275 -> 630, else -> 275.
-[[nodiscard]] int MonitorSwitchHeight(int outer_height);
-
 // Seconds in the shortest general decimal form with at most 15 significant digits and "." as
 // the separator: 2.5 -> "2.5", 3 -> "3", 0 -> "0", 0.00001 -> "1E-5".
 [[nodiscard]] std::string FormatWorkTime(double seconds);
 
-// The registry line of a worker: "[id=7][handle=404][tic=1000]".
-[[nodiscard]] std::string RegistryLine(int32_t id, int32_t handle, uint32_t tick);
-// The key that finds a worker's line anywhere in it: "[id=7]" (so worker 1 never finds 12).
-[[nodiscard]] std::string RegistryKey(int32_t id);
-// Index of the first line holding `id`'s key.
-[[nodiscard]] std::optional<size_t> FindRegistryLine(const Lines& registry, int32_t id);
+// A running worker as the watchdog sees it: its number, its thread id and the tick
+// (TickCount) of its last sign of life.
+struct RegistryEntry {
+  int32_t id = 0;
+  int32_t handle = 0;
+  uint32_t tick = 0;
+};
+using ThreadRegistry = std::vector<RegistryEntry>;
+
+// Index of the first entry of worker `id`.
+[[nodiscard]] std::optional<size_t> FindRegistryEntry(const ThreadRegistry& registry, int32_t id);
 
 }  // namespace korvane

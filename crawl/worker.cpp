@@ -41,10 +41,6 @@ constexpr auto kShowEvery = milliseconds(1000);
 // done) and the worker ends as after an error.
 struct WaitStopped {};
 
-TemplateOptions ReadTemplateOptions(const CrawlOptions& options) {
-  return {options.markup.load(), options.keep_br.load(), options.elementary_clean.load()};
-}
-
 // Saves `text` with its line breaks made CR LF; returns the bytes written.
 size_t SaveTextLines(std::string_view path, std::string_view text) {
   if (IsNormalized(text)) {
@@ -94,6 +90,30 @@ Lines LinesOfTyped(const Lines& typed, const CrawlOptions& options) {
   lines.reserve(typed.size());
   for (const std::string& line : typed) lines.push_back(Cp1251ToUtf8(line));
   return lines;
+}
+
+std::string TemplateModeText(std::string_view page, const CrawlOptions& options) {
+  const TemplateOptions template_options{options.markup.load(), options.keep_br.load(),
+                                         options.elementary_clean.load()};
+  return ApplyTemplates(page, LinesOfTyped(options.templates.Get()->lines, options),
+                        template_options);
+}
+
+std::optional<std::string> FollowedRedirect(std::string_view answer, const CrawlOptions& options) {
+  return options.follow_redirects.load() ? RedirectLocation(answer) : std::nullopt;
+}
+
+void NormalizeFetchedPage(std::string& page, const CrawlOptions& options) {
+  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
+}
+
+void PageLinks(std::string_view page, const std::string& url, const std::string& host,
+               const LinkOptions& link_options, const std::optional<std::string>& location,
+               const std::function<void(std::string link)>& on_link) {
+  if (location) {
+    if (auto link = BuildLink(*location, url, host, link_options)) on_link(std::move(*link));
+  }
+  ExtractLinks(page, url, host, link_options, on_link);
 }
 
 bool TextReadsReceivedPage(const CrawlOptions& options) {
@@ -285,14 +305,13 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RegisterThread);
   SetState(texts::kStateGet);
   Sync(&WorkerHost::ShowState);
-  // With the https extension off this is the design's split: UrlHost, UrlPath, port 80.
+  // With the https extension off this is the plain split: UrlHost, UrlPath, port 80.
   const UrlTarget target = SplitUrl(Url, options.https_ports.load());
   Host = target.host;
 
   std::string page;
   const bool fetched = RecordedFetch(target, page);
-  const std::optional<std::string> location =
-      options.follow_redirects.load() ? RedirectLocation(page) : std::nullopt;
+  const std::optional<std::string> location = FollowedRedirect(page, options);
 
   SetState(texts::kStateParseLinks);
   Sync(&WorkerHost::RefreshWorkTime);
@@ -302,18 +321,14 @@ void TmyThread::RunCrawlPipeline() {
   const bool text_from_received = TextReadsReceivedPage(options);
   std::string received;
   if (text_from_received) received = page;
-  if (options.normalize_anchors.load()) NormalizeAnchorsInPlace(page);
+  NormalizeFetchedPage(page, options);
 
   const auto blacklist = options.blacklist.Get();
   const LinkOptions link_options = ReadLinkOptions(options, blacklist->lines, target.scheme);
   // One main-thread call for all the page's links, not one per link.
   FoundLinks.clear();
   const auto add_link = [&](std::string link) { FoundLinks.push_back(std::move(link)); };
-  // A redirect's target is queued like the page's first anchor.
-  if (location) {
-    if (const auto link = BuildLink(*location, Url, Host, link_options)) add_link(*link);
-  }
-  ExtractLinks(page, Url, Host, link_options, add_link);
+  PageLinks(page, Url, Host, link_options, location, add_link);
   Record.links_found = static_cast<int64_t>(FoundLinks.size());
   if (!FoundLinks.empty()) Sync(&WorkerHost::AddFoundLinks);
   Record.links_new = LinksNew;
@@ -337,7 +352,7 @@ void TmyThread::RunCrawlPipeline() {
       if (options.selective.load()) {
         SetState(texts::kStateSelectiveText);
         Sync(&WorkerHost::ShowState);
-        text = ApplyTemplates(page, templates, ReadTemplateOptions(options));
+        text = TemplateModeText(page, options);
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
@@ -402,8 +417,7 @@ void TmyThread::RunTestPipeline() {
   EnsureDirectory(std::string(texts::kTestFolder));
   SaveTextLines(texts::kTestRawFile, page);
   ConvertForText(page, options);
-  page = ApplyTemplates(page, LinesOfTyped(options.templates.Get()->lines, options),
-                        ReadTemplateOptions(options));
+  page = TemplateModeText(page, options);
   if (Cancelled()) return;
   SaveTextLines(texts::kTestResultFile, page);
 }

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -175,6 +176,24 @@ void ConvertForText(std::string& page, const CrawlOptions& options);
 // run saves UTF-8, else as typed. So templates and whitelist words match the converted page.
 [[nodiscard]] std::string TextOfTyped(const std::string& typed, const CrawlOptions& options);
 [[nodiscard]] Lines LinesOfTyped(const Lines& typed, const CrawlOptions& options);
+
+// The text a worker saves for `page` in selective mode: the saved templates applied with the
+// template window's options.
+[[nodiscard]] std::string TemplateModeText(std::string_view page, const CrawlOptions& options);
+
+// The Location of a redirect answer when the run follows redirects; read from the answer as
+// received.
+[[nodiscard]] std::optional<std::string> FollowedRedirect(std::string_view answer,
+                                                          const CrawlOptions& options);
+
+// The page as the link step reads it: its anchors normalised when the run normalises them.
+void NormalizeFetchedPage(std::string& page, const CrawlOptions& options);
+
+// The link step of the page at `url`: the redirect's target `location` first, built as the
+// page's first anchor, then the page's anchors; each link kept is handed to `on_link`.
+void PageLinks(std::string_view page, const std::string& url, const std::string& host,
+               const LinkOptions& link_options, const std::optional<std::string>& location,
+               const std::function<void(std::string link)>& on_link);
 
 // True when the saved text is made from the page as received, not from the copy whose anchors
 // were normalised for the link step: the main text's parser must see "<aside" or a script's

@@ -19,7 +19,7 @@ struct UrlTarget {
   bool tls = false;
 };
 
-// Off (`https_ports` false): the design's split, UrlHost and UrlPath, always "http://" on port
+// Off (`https_ports` false): the plain split, UrlHost and UrlPath, always "http://" on port
 // 80, so a host with a ":port" is looked up as it stands and fails.
 // On: an address beginning "https://" is fetched over TLS, by default on port 443; every
 // other address is split as before. A host ending in ":" + digits is fetched on that port.

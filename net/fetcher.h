@@ -13,9 +13,14 @@ namespace korvane {
 // Result codes of FetchDirect and FetchViaProxy; 0 or more is the length of the answer.
 inline constexpr int32_t kFetchNoSocket = -10;      // the socket could not be created
 inline constexpr int32_t kFetchNoConnection = -20;  // the connection could not be made
-// (-30 is kFetchNoTls, net/tls_fetch.h.) A compressed answer whose stream is corrupt; the
-// answer is emptied.
+// The TLS handshake failed: the certificate was refused, the peer spoke no TLS or sent an
+// alert. A failed fetch like kFetchNoConnection; `received` is left untouched.
+inline constexpr int32_t kFetchNoTls = -30;
+// A compressed answer whose stream is corrupt; the answer is emptied.
 inline constexpr int32_t kFetchBadEncoding = -40;
+
+// The most bytes one read of an answer takes.
+inline constexpr size_t kReadSize = 1024;
 
 // How the receive loop takes the answer's bytes (net/inflate.h, AnswerReader).
 enum class AnswerBody {
@@ -56,7 +61,7 @@ struct FetchLimits {
   int total_timeout_ms = 120'000;       // for the whole exchange, however the peer drips
   size_t max_bytes = size_t{64} << 20;  // for an inflated answer, of the inflated bytes
   // How the request and the answer's body are handled, beside the bounds; the defaults are
-  // the design's exchange.
+  // the plain exchange, every extension off.
   AnswerBody body = AnswerBody::kPlain;
   bool ask_compressed = false;  // the request carries AcceptEncodingField
 };
@@ -121,7 +126,7 @@ int32_t FetchViaProxy(const std::string& proxy_host, uint16_t port, std::string_
                       FetchCancel* cancel = nullptr, FetchReport* report = nullptr);
 
 // The receive loop on a connected socket `fd`, shared by both entry points: empties
-// `received`, then appends reads of up to 1024 bytes, each cut at its first NUL byte, until
+// `received`, then appends reads of up to kReadSize bytes, each cut at its first NUL byte, until
 // the peer closes, an error or reset, a bound of `limits` (idle and total time measured from
 // this call; at most `max_bytes` kept), a cancel, or an end text anywhere in what was kept,
 // even one split over two reads. Works on blocking and non-blocking descriptors and never

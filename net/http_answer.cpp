@@ -1,8 +1,9 @@
 // The head of a received answer.
 #include "net/http_answer.h"
 
-#include <algorithm>
 #include <cctype>
+
+#include "base/strings.h"
 
 namespace korvane {
 namespace {
@@ -10,24 +11,8 @@ namespace {
 // How far into the body a <meta> charset is looked for.
 constexpr size_t kMetaReach = 4096;
 
-char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), Lower);
-  return out;
-}
-
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
-  return text;
 }
 
 // The charset name after "charset" in `lowered` from `from` on: "charset", blanks, "=",
@@ -55,30 +40,34 @@ std::string CharsetAfter(std::string_view lowered, size_t from) {
 }  // namespace
 
 std::optional<int> AnswerStatus(std::string_view answer) {
-  // "HTTP/" digit "." digit " " then three digits.
-  if (answer.size() < 12 || !answer.starts_with("HTTP/") || answer[8] != ' ') return std::nullopt;
+  // "HTTP/", the version, one space, then three digits.
+  if (!answer.starts_with("HTTP/")) return std::nullopt;
+  const size_t space = answer.find(' ');
+  if (space == std::string_view::npos || answer.size() < space + 4) return std::nullopt;
   int code = 0;
-  for (size_t i = 9; i < 12; ++i) {
-    if (std::isdigit(static_cast<unsigned char>(answer[i])) == 0) return std::nullopt;
+  for (size_t i = space + 1; i < space + 4; ++i) {
+    if (answer[i] < '0' || answer[i] > '9') return std::nullopt;
     code = code * 10 + (answer[i] - '0');
   }
   return code;
 }
 
-size_t BodyStart(std::string_view answer) {
-  if (!answer.starts_with("HTTP/")) return 0;
+size_t HeadEnd(std::string_view answer) {
   const size_t crlf = answer.find("\r\n\r\n");
   const size_t lf = answer.find("\n\n");
-  if (crlf == std::string_view::npos && lf == std::string_view::npos) return answer.size();
-  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) {
-    return crlf + 4;
-  }
-  return lf + 2;
+  if (crlf == std::string_view::npos && lf == std::string_view::npos) return std::string_view::npos;
+  return crlf < lf ? crlf + 4 : lf + 2;
+}
+
+size_t BodyStart(std::string_view answer) {
+  if (!answer.starts_with("HTTP/")) return 0;
+  const size_t end = HeadEnd(answer);
+  return end == std::string_view::npos ? answer.size() : end;
 }
 
 std::optional<std::string> AnswerHeader(std::string_view answer, std::string_view name) {
   const std::string_view head = answer.substr(0, BodyStart(answer));
-  const std::string wanted = LowerAscii(name);
+  const std::string wanted = AsciiLowered(name);
   size_t line_start = head.find('\n');  // the status line carries no field
   while (line_start != std::string_view::npos && line_start + 1 < head.size()) {
     ++line_start;
@@ -87,8 +76,8 @@ std::optional<std::string> AnswerHeader(std::string_view answer, std::string_vie
         head.substr(line_start, line_end == std::string_view::npos ? std::string_view::npos
                                                                    : line_end - line_start);
     const size_t colon = line.find(':');
-    if (colon != std::string_view::npos && LowerAscii(line.substr(0, colon)) == wanted) {
-      return std::string(Trim(line.substr(colon + 1)));
+    if (colon != std::string_view::npos && AsciiLowered(line.substr(0, colon)) == wanted) {
+      return std::string(Trim(line.substr(colon + 1), " \t", " \t\r"));
     }
     line_start = line_end;
   }
@@ -108,10 +97,10 @@ std::optional<std::string> RedirectLocation(std::string_view answer) {
 
 std::string DeclaredCharset(std::string_view answer) {
   if (const auto type = AnswerHeader(answer, "Content-Type")) {
-    std::string charset = CharsetAfter(LowerAscii(*type), 0);
+    std::string charset = CharsetAfter(AsciiLowered(*type), 0);
     if (!charset.empty()) return charset;
   }
-  const std::string body = LowerAscii(answer.substr(BodyStart(answer), kMetaReach));
+  const std::string body = AsciiLowered(answer.substr(BodyStart(answer), kMetaReach));
   for (size_t meta = body.find("<meta"); meta != std::string::npos;
        meta = body.find("<meta", meta + 1)) {
     const size_t end = body.find('>', meta);

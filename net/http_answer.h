@@ -8,9 +8,14 @@
 
 namespace korvane {
 
-// The status code of an answer that begins "HTTP/x.y NNN"; nothing for any other text.
-//   "HTTP/1.1 301 Moved\r\n..." -> 301;  "<html>" -> nullopt
+// The status code of an answer that begins "HTTP/", its version, a space and three digits;
+// nothing for any other text. The one reading of a status line.
+//   "HTTP/1.1 301 Moved\r\n..." -> 301;  "HTTP/2 404" -> 404;  "<html>" -> nullopt
 [[nodiscard]] std::optional<int> AnswerStatus(std::string_view answer);
+
+// Where the head of `answer` ends: the offset just after its first empty line (CR LF CR LF or
+// LF LF), npos when the head has not ended yet.
+[[nodiscard]] size_t HeadEnd(std::string_view answer);
 
 // Where the body of an answer begins: after the first empty line (CR LF CR LF, or LF LF)
 // of an answer with a status line; 0 for a text without one, its length when the head has

@@ -7,11 +7,22 @@
 #include <array>
 #include <cctype>
 
+#include "base/strings.h"
 #include "net/http_answer.h"
-#include "net/socket_io.h"
 
 namespace korvane {
 namespace {
+
+// The longest end text, "</body>": a new chunk can complete one that began at most this
+// many bytes minus one before it.
+constexpr size_t kLongestEndText = 7;
+
+// The end texts in the order they are tested; "]}" ends only an answer through a proxy.
+bool HoldsEndText(std::string_view text, bool via_proxy) {
+  return text.find("</body>") != std::string_view::npos ||
+         (via_proxy && text.find("]}") != std::string_view::npos) ||
+         text.find("</BODY>") != std::string_view::npos;
+}
 
 // The longest answer head looked at for its encoding; a longer one is read as it comes.
 constexpr size_t kMostHead = 64 * 1024;
@@ -22,13 +33,6 @@ int WindowBits(unsigned char first, unsigned char second) {
   const bool zlib_header =
       (first & 0x0f) == Z_DEFLATED && (first >> 4) <= 7 && ((first << 8) | second) % 31 == 0;
   return zlib_header ? MAX_WBITS : -MAX_WBITS;
-}
-
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
 }
 
 }  // namespace
@@ -116,15 +120,8 @@ bool DeclaresCompression(std::string_view head) {
   if (!AnswerStatus(head)) return false;
   const std::optional<std::string> coding = AnswerHeader(head, "content-encoding");
   if (!coding) return false;
-  const std::string lowered = Lowered(*coding);
+  const std::string lowered = AsciiLowered(*coding);
   return lowered == "gzip" || lowered == "x-gzip" || lowered == "deflate";
-}
-
-size_t HeadEnd(std::string_view answer) {
-  const size_t crlf = answer.find("\r\n\r\n");
-  const size_t lf = answer.find("\n\n");
-  if (crlf == std::string_view::npos && lf == std::string_view::npos) return std::string_view::npos;
-  return crlf < lf ? crlf + 4 : lf + 2;
 }
 
 AnswerReader::AnswerReader(const FetchLimits& limits, bool via_proxy)
@@ -187,5 +184,18 @@ bool AnswerReader::Inflate(std::string& received, std::string_view in) {
   }
   return complete || result == Inflater::Result::kEnd;
 }
+
+namespace detail {
+
+bool TakeRead(std::string& received, std::string_view read, bool via_proxy, size_t max_bytes) {
+  std::string_view chunk = read.substr(0, read.find('\0'));
+  chunk = chunk.substr(0, max_bytes - std::min(max_bytes, received.size()));
+  // Only the new chunk and the bytes just before it can hold an end text not seen before.
+  const size_t window = received.size() - std::min(received.size(), kLongestEndText - 1);
+  received.append(chunk);
+  return !chunk.empty() && HoldsEndText(std::string_view(received).substr(window), via_proxy);
+}
+
+}  // namespace detail
 
 }  // namespace korvane

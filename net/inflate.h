@@ -16,7 +16,7 @@ namespace korvane {
 
 // The size of the pieces an Inflater hands out: the size of one read of the receive loop, so
 // inflated bytes are cut and searched piece by piece as received bytes are read by read.
-inline constexpr size_t kInflatePiece = 1024;
+inline constexpr size_t kInflatePiece = kReadSize;
 
 // Inflates one compressed stream fed in any slices. The format is told by the first two bytes,
 // whatever the answer declares, as servers label it loosely: gzip (1F 8B), zlib (a valid zlib
@@ -56,12 +56,8 @@ class Inflater {
 // Whether an answer head declares "Content-Encoding: gzip" (or x-gzip) or "deflate".
 [[nodiscard]] bool DeclaresCompression(std::string_view head);
 
-// Where the head of `answer` ends: the offset just after its first empty line (CR LF CR LF or
-// LF LF), npos when the head has not ended yet.
-[[nodiscard]] size_t HeadEnd(std::string_view answer);
-
 // The receive loops' handling of each read of one exchange, by limits.body:
-// - kPlain: detail::TakeRead, the design's handling;
+// - kPlain: detail::TakeRead, the plain exchange's handling;
 // - kRaw: every byte kept, up to the cap, no end text;
 // - kInflate: as kPlain until the head has arrived; when it declares gzip or deflate, the
 //   head is kept as received and the rest of the connection is inflated, the inflated bytes
@@ -90,5 +86,15 @@ class AnswerReader {
   std::unique_ptr<Inflater> inflater_;
   int32_t code_ = 0;
 };
+
+namespace detail {
+
+// Appends one read of the answer to `received`: cut at its first NUL byte and at `max_bytes`
+// in all. True when `received` now holds an end text ("</body>", "</BODY>", and "]}" when
+// `via_proxy`), even one that began in an earlier read.
+[[nodiscard]] bool TakeRead(std::string& received, std::string_view read, bool via_proxy,
+                            size_t max_bytes);
+
+}  // namespace detail
 
 }  // namespace korvane

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "base/cp1251.h"
+#include "base/strings.h"
 #include "net/http_answer.h"
 
 namespace korvane {
@@ -20,12 +21,6 @@ namespace {
 
 // uchardet decides on far fewer bytes; a bound keeps a huge page cheap.
 constexpr size_t kDetectReach = 64 * 1024;
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // Character sets whose bytes already are code page 1251 text.
 bool IsCp1251(const std::string& charset) {
@@ -42,7 +37,7 @@ std::string DetectCharset(std::string_view body) {
   if (uchardet_handle_data(detector.get(), sample.data(), sample.size()) != 0) return {};
   uchardet_data_end(detector.get());
   const char* name = uchardet_get_charset(detector.get());
-  return name == nullptr ? std::string() : Lower(name);
+  return name == nullptr ? std::string() : AsciiLowered(name);
 }
 
 // `text` from `charset` to UTF-8, every invalid or cut-off sequence as "?": calls
@@ -74,7 +69,7 @@ bool ToUtf8(std::string_view text, const std::string& charset, Emit emit) {
 // read)`; false when `body` stays as it is.
 template <class Sink>
 bool Recode(std::string_view body, const std::string& charset, Sink sink) {
-  const std::string name = Lower(charset);
+  const std::string name = AsciiLowered(charset);
   if (IsCp1251(name)) return false;
   // The pieces end at whole characters, so converting them one by one is converting the
   // whole text.

@@ -29,14 +29,35 @@ enum class Wait { kReady, kExpired, kCancelled, kFailed };
 // failure is not reported, as the receive that follows ends at once on a broken connection.
 void SendAll(int fd, std::string_view bytes, Clock::time_point deadline, const FetchCancel* cancel);
 
-// Appends one read of the answer to `received`: cut at its first NUL byte and at `max_bytes`
-// in all. True when `received` now holds an end text ("</body>", "</BODY>", and "]}" when
-// `via_proxy`), even one that began in an earlier read.
-[[nodiscard]] bool TakeRead(std::string& received, std::string_view read, bool via_proxy,
-                            size_t max_bytes);
-
 // How a receive loop ends when its wait for data ended without data.
 [[nodiscard]] FetchEnd WaitEnd(Wait wait, Clock::time_point total_deadline);
+
+// One read from a connection: the bytes it brought; when none, what to wait for before reading
+// again (POLLIN or POLLOUT), or 0 when the answer has ended as `end` says.
+struct ReadOutcome {
+  size_t count = 0;
+  short wait = 0;
+  FetchEnd end = FetchEnd::kClosed;
+};
+
+// Where the receive loop reads: the socket itself, or the TLS connection over it.
+class AnswerSource {
+ public:
+  virtual ~AnswerSource() = default;
+  // Reads up to `size` bytes into `buffer`.
+  virtual ReadOutcome Read(char* buffer, size_t size) = 0;
+  // Whether read bytes already wait inside the source, so that no poll is needed first.
+  [[nodiscard]] virtual bool Buffered() const { return false; }
+};
+
+// The receive loop of every exchange: empties `received`, then takes reads of up to kReadSize
+// bytes from `source` (through AnswerReader, by limits.body) until the source ends, an idle or
+// the total deadline passes, a cancel, the size cap or an end text. Returns 0, or
+// kFetchBadEncoding for a corrupt compressed answer; `end` says how the answer ended.
+[[nodiscard]] int32_t ReceiveFrom(AnswerSource& source, int fd, bool via_proxy,
+                                  std::string& received, const FetchLimits& limits,
+                                  Clock::time_point total_deadline, const FetchCancel* cancel,
+                                  FetchEnd& end);
 
 // What runs on the connected socket: sends the request and receives the answer into the
 // `received` of FetchOver. Returns 0, or a negative fetch code when the exchange failed.

@@ -15,7 +15,7 @@
 #include <mutex>
 
 #include "base/lazy_libraries.h"
-#include "net/inflate.h"
+#include "net/http_answer.h"
 #include "net/socket_io.h"
 
 namespace korvane {
@@ -25,7 +25,6 @@ using detail::After;
 using detail::Clock;
 using detail::Wait;
 
-constexpr size_t kReadSize = 1024;
 // Sessions kept at most; a crawl talks to one or two servers, so this only bounds odd runs.
 constexpr size_t kMostSessions = 256;
 // The longest proxy answer to a CONNECT that is read.
@@ -180,57 +179,26 @@ void SendAll(SSL* ssl, int fd, std::string_view bytes, Clock::time_point deadlin
   }
 }
 
-// The receive loop of the plain exchange over TLS: reads of up to 1024 bytes until the peer
-// closes (with or without close_notify), an alert or error, a bound, a cancel or an end text.
-// Returns 0, or kFetchBadEncoding for a corrupt compressed answer; `end` says how the answer
-// ended.
-int32_t Receive(SSL* ssl, int fd, bool via_proxy, std::string& received, const FetchLimits& limits,
-                Clock::time_point total_deadline, const FetchCancel* cancel, FetchEnd& end) {
-  received.clear();
-  end = FetchEnd::kCap;
-  AnswerReader reader(limits, via_proxy);
-  std::array<char, kReadSize> buffer;
-  auto idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
-  short wait = POLLIN;
-  while (received.size() < limits.max_bytes) {
-    const auto deadline = std::min(idle_deadline, total_deadline);
-    if (detail::Cancelled(cancel)) {
-      end = FetchEnd::kCancelled;
-      break;
-    }
-    if (detail::MsUntil(deadline) == 0) {
-      end = detail::WaitEnd(Wait::kExpired, total_deadline);
-      break;
-    }
-    // Decrypted bytes may already wait inside the connection; poll only when it asks to.
-    if (wait != 0 && Ssl().SSL_pending(ssl) == 0) {
-      const Wait waited = detail::WaitFor(fd, wait, deadline, cancel);
-      if (waited != Wait::kReady) {
-        end = detail::WaitEnd(waited, total_deadline);
-        break;
-      }
-    }
+// Reads from the TLS connection: a close with or without close_notify, an alert or an
+// error ends the answer.
+class TlsSource final : public detail::AnswerSource {
+ public:
+  explicit TlsSource(SSL* ssl) : ssl_(ssl) {}
+  detail::ReadOutcome Read(char* buffer, size_t size) override {
     Ssl().ERR_clear_error();
-    const int count = Ssl().SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()));
-    if (count <= 0) {
-      const int error = Ssl().SSL_get_error(ssl, count);
-      wait = Wants(ssl, count);
-      // closed (with or without close_notify), alert, failed or reset
-      if (wait == 0) {
-        end = error == SSL_ERROR_ZERO_RETURN ? FetchEnd::kClosed : ClosedOrReset();
-        break;
-      }
-      continue;
-    }
-    wait = POLLIN;
-    idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
-    if (reader.Take(received, std::string_view(buffer.data(), static_cast<size_t>(count)))) {
-      end = received.size() >= limits.max_bytes ? FetchEnd::kCap : FetchEnd::kEndText;
-      break;
-    }
+    const int count = Ssl().SSL_read(ssl_, buffer, static_cast<int>(size));
+    if (count > 0) return {static_cast<size_t>(count)};
+    const int error = Ssl().SSL_get_error(ssl_, count);
+    const short wait = Wants(ssl_, count);
+    if (wait != 0) return {0, wait};
+    return {0, 0, error == SSL_ERROR_ZERO_RETURN ? FetchEnd::kClosed : ClosedOrReset()};
   }
-  return reader.Code();
-}
+  // Decrypted bytes may already wait inside the connection.
+  [[nodiscard]] bool Buffered() const override { return Ssl().SSL_pending(ssl_) != 0; }
+
+ private:
+  SSL* ssl_;
+};
 
 // TLS with `peer` on the connected socket `fd`, then the request and its answer.
 int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view request,
@@ -255,8 +223,9 @@ int32_t TalkTls(int fd, const TlsPeer& peer, bool via_proxy, std::string_view re
   SendAll(ssl.get(), fd, request, total_deadline, cancel);
   // The answer is read to its end, as over a plain connection, so SSL_free can follow at once.
   FetchEnd end = FetchEnd::kCap;
+  TlsSource source(ssl.get());
   const int32_t code =
-      Receive(ssl.get(), fd, via_proxy, received, limits, total_deadline, cancel, end);
+      detail::ReceiveFrom(source, fd, via_proxy, received, limits, total_deadline, cancel, end);
   detail::Note(report, end);
   // Freed without a shutdown, a connection's session counts as broken and is never resumed.
   // The quiet form sends nothing: an HTTP/1.0 server has usually closed already. A session
@@ -290,9 +259,8 @@ bool ReadTunnelAnswer(int fd, const FetchLimits& limits, Clock::time_point total
     if (::recv(fd, buffer.data(), take, MSG_DONTWAIT) != static_cast<ssize_t>(take)) return false;
     idle_deadline = After(Clock::now(), limits.idle_timeout_ms);
     if (end != std::string::npos) {
-      // "HTTP/1.x 2xx ..."
-      return answer.starts_with("HTTP/1.") && answer.size() > 9 && answer[8] == ' ' &&
-             answer[9] == '2';
+      const std::optional<int> status = AnswerStatus(answer);
+      return status && *status >= 200 && *status <= 299;
     }
   }
   return false;

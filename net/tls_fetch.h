@@ -1,4 +1,4 @@
-// The HTTPS exchange: the design's GET exchange inside TLS, direct or through a proxy tunnel.
+// The HTTPS exchange: the plain GET exchange inside TLS, direct or through a proxy tunnel.
 //
 // One client context serves every worker: it trusts the system store the standard OpenSSL way
 // (SSL_CERT_FILE and SSL_CERT_DIR apply) and keeps the sessions of the servers it has talked
@@ -14,10 +14,6 @@
 
 namespace korvane {
 
-// The TLS handshake failed: the certificate was refused, the peer spoke no TLS or sent an
-// alert. A failed fetch like kFetchNoConnection; `received` is left untouched.
-inline constexpr int32_t kFetchNoTls = -30;
-
 // The server a TLS exchange talks to.
 struct TlsPeer {
   std::string name;  // host name or dotted IPv4 address: looked up, sent as SNI, verified
@@ -27,7 +23,7 @@ struct TlsPeer {
 
 // FetchDirect over TLS: connects to ResolveHost(peer.name):peer.port, verifies the chain and
 // that the certificate names peer.name (an address must be among its IP addresses), sends
-// `request` and reads the answer as FetchDirect does: reads of 1024 bytes, "</body>" or
+// `request` and reads the answer as FetchDirect does: reads of kReadSize bytes, "</body>" or
 // "</BODY>" ends it, the same bounds. A close without close_notify, an alert or an error ends
 // the answer like a close. Returns the answer's length, kFetchNoSocket, kFetchNoConnection
 // or kFetchNoTls; `report`, when given, says how the exchange ended.

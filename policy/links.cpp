@@ -29,7 +29,7 @@ class BlacklistMatcher {
     }
   }
 
-  // Yes when `link` contains one of the lines: IsBlacklisted.
+  // Yes when `link` contains one of the non-empty lines.
   [[nodiscard]] bool Matches(std::string_view link) const {
     for (size_t at = 0; at < link.size(); ++at) {
       for (const std::string_view line : by_first_[static_cast<unsigned char>(link[at])]) {
@@ -231,8 +231,7 @@ std::optional<std::string> BuildLink(std::string_view raw, std::string_view url,
 }
 
 bool IsBlacklisted(std::string_view link, const Lines& blacklist) {
-  return std::any_of(blacklist.begin(), blacklist.end(),
-                     [link](const std::string& line) { return Contains(link, line); });
+  return BlacklistMatcher(&blacklist).Matches(link);
 }
 
 std::string UrlDirectory(std::string_view url) {

@@ -8,6 +8,7 @@
 #include "base/text_lines.h"
 #include "net/address.h"
 #include "net/fetcher.h"
+#include "net/http_answer.h"
 
 namespace korvane {
 namespace {
@@ -15,20 +16,10 @@ namespace {
 // A longer file is read only this far: enough for any real file, and a bound on the work.
 constexpr size_t kMaxRobotsBytes = 500 * 1024;
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return AsciiLower(x) == AsciiLower(y);
          });
-}
-
-std::string_view Trim(std::string_view text) {
-  const size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
 int HexValue(char c) {
@@ -115,27 +106,9 @@ bool ParseDelayMs(std::string_view value, int64_t& ms) {
   return true;
 }
 
-// The status code of an HTTP status line at the start of `answer`, or -1.
-int StatusCode(std::string_view answer) {
-  if (!answer.starts_with("HTTP/")) return -1;
-  const size_t space = answer.find(' ');
-  if (space == std::string_view::npos || answer.size() < space + 4) return -1;
-  int code = 0;
-  for (size_t i = space + 1; i < space + 4; ++i) {
-    if (answer[i] < '0' || answer[i] > '9') return -1;
-    code = code * 10 + (answer[i] - '0');
-  }
-  return code;
-}
-
 std::string_view Body(std::string_view answer) {
-  const size_t crlf = answer.find("\r\n\r\n");
-  const size_t lf = answer.find("\n\n");
-  if (crlf == std::string_view::npos && lf == std::string_view::npos) return {};
-  if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) {
-    return answer.substr(crlf + 4);
-  }
-  return answer.substr(lf + 2);
+  const size_t end = HeadEnd(answer);
+  return end == std::string_view::npos ? std::string_view() : answer.substr(end);
 }
 
 }  // namespace
@@ -257,7 +230,7 @@ bool RobotsRules::Allows(std::string_view path) const {
 }
 
 RobotsRules RulesFromRobotsAnswer(std::string_view answer, std::string_view token) {
-  const int code = StatusCode(answer);
+  const int code = AnswerStatus(answer).value_or(-1);
   if (code >= 200 && code < 300) return RobotsRules::Parse(Body(answer), token);
   if (code >= 500 && code < 600) return RobotsRules::DisallowAll();
   return {};

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/lazy_libraries.h"
+#include "base/strings.h"
 #include "net/http_answer.h"
 #include "net/inflate.h"
 
@@ -14,12 +15,8 @@ namespace korvane {
 namespace {
 
 constexpr int kReaderOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
-}
+// The blanks trimmed around an address and around a robots.txt key and value.
+constexpr std::string_view kBlanks = " \t\r\n";
 
 std::string_view Name(xmlTextReaderPtr reader) {
   const xmlChar* name = Xml().xmlTextReaderConstLocalName(reader);
@@ -80,7 +77,7 @@ SitemapFile ReadSitemapXml(std::string_view xml, size_t most) {
       if (value != nullptr) loc->append(reinterpret_cast<const char*>(value));
     } else if (type == XML_READER_TYPE_END_ELEMENT) {
       if (depth == 2 && loc) {
-        const std::string_view text = Trimmed(*loc);
+        const std::string_view text = Trim(*loc, kBlanks, kBlanks);
         if (!text.empty()) {
           if (file.locs.size() < most) {
             file.locs.emplace_back(text);
@@ -108,13 +105,13 @@ std::vector<std::string> RobotsSitemaps(std::string_view answer) {
     line = line.substr(0, line.find('#'));
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    const std::string_view key = Trimmed(line.substr(0, colon));
+    const std::string_view key = Trim(line.substr(0, colon), kBlanks, kBlanks);
     if (key.size() != 7) continue;
     bool is_sitemap = true;
     for (size_t i = 0; i < 7; ++i) {
-      is_sitemap = is_sitemap && (key[i] | 0x20) == "sitemap"[i];
+      is_sitemap = is_sitemap && AsciiLower(key[i]) == "sitemap"[i];
     }
-    const std::string_view value = Trimmed(line.substr(colon + 1));
+    const std::string_view value = Trim(line.substr(colon + 1), kBlanks, kBlanks);
     if (is_sitemap && !value.empty()) found.emplace_back(value);
   }
   return found;

@@ -39,7 +39,7 @@ TForm2::TForm2(CrawlOptions& options, TForm1& form1) : options_(options), form1_
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  // The strip's controls keep the design's pixel geometry, which was drawn for a narrower
+  // The strip's controls keep their first pixel geometry, which was drawn for a narrower
   // font than today's desktop fonts: a slightly smaller size lets every caption fit it.
   QFont strip_font = form1.font();
   strip_font.setPointSizeF(7.5);

@@ -14,12 +14,6 @@ namespace korvane {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // Calls `visit(name, control, is_number, value)` for every extension row, check boxes first.
 template <class Visit>
 void ForEachExtension(const CrawlOptions& options, const Visit& visit) {

@@ -11,7 +11,7 @@
 
 namespace korvane {
 
-// The window tab an extension's control sits on; kNone for the design's own controls.
+// The window tab an extension's control sits on; kNone for the controls that are no extension.
 enum class ExtensionTab { kNone, kNetwork, kText };
 
 struct CheckOption {
@@ -21,7 +21,7 @@ struct CheckOption {
   bool flag_sets_to;  // the value the flag gives the option (false for --no-clean)
   std::string_view help;
   // The check box's caption (UTF-8) for the extensions, which the window places on their
-  // tab; empty for the design's controls, whose captions the window lays out itself.
+  // tab; empty for the other controls, whose captions the window lays out itself.
   std::string_view extension_caption;
   ExtensionTab tab = ExtensionTab::kNone;
   // The flag of an option this one cannot be on with: the command line refuses both, and
@@ -52,7 +52,7 @@ inline constexpr CheckOption kCheckOptions[] = {
     {"--keep-br", "Form2.CheckBox2", &CrawlOptions::keep_br, true, "keep <br> tags", ""},
     {"--no-clean", "Form2.CheckBox3", &CrawlOptions::elementary_clean, false,
      "keep blank lines in template output", ""},
-    // Extensions beyond the design, on the "Сеть" and "Текст" tabs.
+    // The extensions, on the "Сеть" and "Текст" tabs.
     {"--https", "NetCheckBox1", &CrawlOptions::https_ports, true,
      "crawl https:// addresses and hosts with a :port", "HTTPS и порты в адресах",
      ExtensionTab::kNetwork},
@@ -118,7 +118,7 @@ inline constexpr CheckOption kCheckOptions[] = {
   return {};
 }
 
-// The whole-number fields of the extensions; 0 keeps the design's behaviour.
+// The whole-number fields of the extensions; 0 keeps the behaviour without the extension.
 struct NumberOption {
   std::string_view flag;     // korvane-cli option, followed by its value
   std::string_view control;  // the window control it mirrors

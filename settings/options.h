@@ -3,12 +3,40 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "base/guarded.h"
+#include "base/strings.h"
 #include "base/text_lines.h"
 
 namespace korvane {
+
+// A number field: its text as typed, and the whole number it reads as (ParseInt32), parsed
+// once when the text is set rather than on every read.
+class NumberText {
+ public:
+  explicit NumberText(std::string text) { Set(std::move(text)); }
+
+  [[nodiscard]] std::shared_ptr<const std::string> Get() const { return text_.Get(); }
+  // Nothing when the text is no whole number.
+  [[nodiscard]] std::optional<int32_t> Value() const {
+    const int64_t value = value_.load();
+    if (value == kNoNumber) return std::nullopt;
+    return static_cast<int32_t>(value);
+  }
+  void Set(std::string text) {
+    const std::optional<int32_t> value = ParseInt32(text);
+    text_.Set(std::move(text));
+    value_.store(value ? *value : kNoNumber);
+  }
+
+ private:
+  static constexpr int64_t kNoNumber = INT64_MIN;
+  Guarded<std::string> text_;
+  std::atomic<int64_t> value_{kNoNumber};
+};
 
 // A multi-line text field: its whole text and its lines (SplitLines of the text).
 struct MemoText {
@@ -24,8 +52,8 @@ struct MemoText {
 // several at once, exactly as reading several controls one after the other.
 struct CrawlOptions {
   Guarded<std::string> site;                     // Edit1: the start address
-  Guarded<std::string> thread_count{"10"};       // SpinEdit1 text: most workers at once
-  Guarded<std::string> watchdog_timeout{"40"};   // Edit2: seconds before the watchdog ends a worker
+  NumberText thread_count{"10"};                 // SpinEdit1 text: most workers at once
+  NumberText watchdog_timeout{"40"};             // Edit2: seconds before the watchdog ends a worker
   std::atomic<bool> ignore_whitelist{false};     // CheckBox1
   std::atomic<bool> links_only{false};           // CheckBox2
   std::atomic<bool> selective{false};            // CheckBox3
@@ -42,7 +70,7 @@ struct CrawlOptions {
   std::atomic<bool> keep_br{false};              // template window CheckBox2
   std::atomic<bool> elementary_clean{true};      // template window CheckBox3
 
-  // Extensions beyond the design, all off by default; with every one off a run sends, writes
+  // The extensions, all off by default; with every one off a run sends, writes
   // and lists exactly what it would without them. They sit on the window's "Сеть" and
   // "Текст" tabs.
   std::atomic<bool> https_ports{false};        // "https://" addresses and ":port" in hosts

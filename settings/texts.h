@@ -10,9 +10,9 @@
 namespace korvane::texts {
 
 // Counter labels written during a run.
-inline const std::string kProxiesLabel = Utf8ToCp1251("прокси: ");        // Label27
-inline const std::string kUrlsLabel = Utf8ToCp1251("Урлов: ");            // Label18
-inline const std::string kKilledLabel = Utf8ToCp1251("Убито потоков: ");  // Label3
+inline const std::string kProxiesLabel = Utf8ToCp1251("прокси: ");        // CounterLabel::kProxies
+inline const std::string kUrlsLabel = Utf8ToCp1251("Урлов: ");            // CounterLabel::kQueued
+inline const std::string kKilledLabel = Utf8ToCp1251("Убито потоков: ");  // CounterLabel::kKilled
 inline const std::string kDuplicatesLabel = Utf8ToCp1251("дублей: ");     // on "Текст"
 
 // START refuses selective parsing without saved templates.

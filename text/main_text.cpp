@@ -53,6 +53,7 @@ class Extractor {
 
   std::string Run() {
     Sum(raw_, nullptr);
+    region_ = FindRegion();
     std::string out = Pass(true);
     // Too little left: the frame rules took the article too (a page that puts it in an aside
     // or names its wrapper after the layout). Chosen again with only the sure frame gone.
@@ -72,6 +73,8 @@ class Extractor {
 
   std::string Pass(bool strict) {
     strict_ = strict;
+    item_of_.assign(size_, 0);
+    holds_items_.assign(size_, 0);
     MarkFrame();
     Sum(sums_, &frame_);
     OwnText();
@@ -79,7 +82,160 @@ class Extractor {
     std::vector<uint32_t> roots = WithStrayProse(ChooseRoots());
     std::string out;
     for (const uint32_t root : roots) Write(root, out);
+    // Items of one shape that hold much more text than the article chosen are the page's
+    // content (cards, posts, sections): they join it, kept whole, in page order.
+    const size_t over = region_linky_ ? kLinkRegionOverArticle : kRegionOverArticle;
+    if (!region_.empty() && region_chars_ > VisibleChars(out) * over &&
+        (!region_worded_ || Overlaps(roots, nodes_[region_.front()].parent))) {
+      MarkItems();
+      MarkFrame();
+      Sum(sums_, &frame_);
+      OwnText();
+      out.clear();
+      for (const uint32_t root : JoinItems(roots)) Write(root, out);
+    } else if (VisibleChars(out) < kFrameOnlyChars &&
+               std::all_of(roots.begin(), roots.end(),
+                           [&](uint32_t root) { return InFooterOrHeader(root); })) {
+      out.clear();  // only a footer, a header or a notice left: no content at all
+    }
     return out;
+  }
+
+  // True when `i` lies in a footer element and in no article; on the second choice also in a
+  // header, or under the words of one (a copyright line, a notice).
+  bool InFooterOrHeader(uint32_t i) const {
+    for (; i != 0; i = nodes_[i].parent) {
+      const Node& node = nodes_[i];
+      if (node.kind == Kind::kFooter) return true;
+      if (strict_) continue;
+      if (node.kind == Kind::kHeader) return true;
+      if ((node.marks & main_text::kWeakFrameWords) != 0 && !ContentMarked(node)) return true;
+      if (IsHint(node)) return false;
+    }
+    return false;
+  }
+
+  // True when one of `roots` holds `node` or lies inside it.
+  bool Overlaps(const std::vector<uint32_t>& roots, uint32_t node) const {
+    return std::any_of(roots.begin(), roots.end(),
+                       [&](uint32_t root) { return Contains(root, node) || Contains(node, root); });
+  }
+
+  // Marks every node inside an item of the region with the item it is in, and the nodes
+  // around the items.
+  void MarkItems() {
+    for (const uint32_t item : region_) {
+      for (uint32_t i = item; i < nodes_[item].end; ++i) item_of_[i] = item;
+      for (uint32_t a = nodes_[item].parent; a != 0 && !holds_items_[a]; a = nodes_[a].parent) {
+        holds_items_[a] = 1;
+      }
+    }
+  }
+
+  // The roots and the region's items in page order; a node inside another goes; the body
+  // (the choice where nothing scored) gives way to the items.
+  std::vector<uint32_t> JoinItems(const std::vector<uint32_t>& roots) const {
+    std::vector<uint32_t> all;
+    for (const uint32_t root : roots) {
+      if (nodes_[root].kind != Kind::kBody && root != 0) all.push_back(root);
+    }
+    all.insert(all.end(), region_.begin(), region_.end());
+    std::sort(all.begin(), all.end());
+    std::vector<uint32_t> out;
+    for (const uint32_t i : all) {
+      if (!out.empty() && Contains(out.back(), i)) continue;
+      out.push_back(i);
+    }
+    return out;
+  }
+
+  // The page's largest region of repeated items: element siblings of one shape (tag and
+  // class names; sections and articles by their tag alone), three or more, with some text
+  // each and none holding half of it (the header, body and footer of a layout are no items).
+  // An element that holds half the page's text is neither sure frame nor frame by words. Their
+  // text is counted without the sure frame (hidden and embedded elements, nav, frame roles). Items
+  // made mostly of links (an index, a catalogue of titles) count only outside frame, in number and
+  // inside the page's article or main element where it has one; items under frame words (posts
+  // named comments or replies) only when they hold half the page, and are used only where the
+  // article chosen is one of them (a thread, not an article followed by its comments).
+  std::vector<uint32_t> FindRegion() {
+    std::vector<uint8_t> sure(size_, 0);
+    std::vector<uint8_t> framey(size_, 0);
+    const uint32_t total = raw_.chars[0];
+    for (uint32_t i = 1; i < size_; ++i) {
+      const Node& node = nodes_[i];
+      const uint32_t parent = node.parent;
+      if (raw_.chars[i] * 2 > total) continue;  // a layout wrapper, whatever its names
+      sure[i] = sure[parent] || node.kind == Kind::kOmitted || node.kind == Kind::kNav ||
+                (node.marks & (main_text::kHidden | main_text::kFrameRole)) != 0;
+      const bool words =
+          (node.marks & (main_text::kFrameWords | main_text::kWeakFrameWords)) != 0 &&
+          !ContentMarked(node);
+      framey[i] = framey[parent] || words || node.kind == Kind::kAside ||
+                  node.kind == Kind::kForm || node.kind == Kind::kMenu ||
+                  node.kind == Kind::kDialog || node.kind == Kind::kFooter ||
+                  node.kind == Kind::kHeader;
+    }
+    Sums vis;
+    Sum(vis, &sure);
+    uint32_t page = vis.chars[0];
+    std::vector<std::pair<uint32_t, uint32_t>> children;  // (key, child)
+    std::vector<uint32_t> best;
+    uint32_t best_chars = 0;
+    const uint32_t hint = LargestHint();
+    for (uint32_t p = 1; p < size_; ++p) {
+      if (sure[p] || nodes_[p].kind == Kind::kText || vis.chars[p] <= best_chars) continue;
+      children.clear();
+      for (uint32_t c = p + 1; c < nodes_[p].end; c = nodes_[c].end) {
+        const Node& child = nodes_[c];
+        if (sure[c] || vis.chars[c] == 0 || !IsItemKind(child.kind)) continue;
+        const uint32_t key = child.kind == Kind::kSection || child.kind == Kind::kArticle
+                                 ? static_cast<uint32_t>(child.kind)
+                                 : child.shape;
+        children.emplace_back(key, c);
+      }
+      if (children.size() < 2) continue;
+      std::stable_sort(children.begin(), children.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (size_t k = 0; k < children.size();) {
+        size_t e = k;
+        uint32_t chars = 0;
+        uint32_t links = 0;
+        uint32_t largest = 0;
+        bool worded = framey[p];
+        for (; e < children.size() && children[e].first == children[k].first; ++e) {
+          const uint32_t c = children[e].second;
+          chars += vis.chars[c];
+          links += vis.links[c];
+          largest = std::max(largest, vis.chars[c]);
+          worded |= framey[c] != 0;
+        }
+        const size_t count = e - k;
+        const bool enough = count >= kItems;
+        const bool linky = links * 2 > chars;
+        bool take =
+            enough && chars >= count * kItemChars && chars > best_chars && largest * 2 <= chars;
+        if (take && linky) {
+          take = !worded && count >= kLinkItems && (hint == 0 || Contains(hint, p));
+        }
+        if (take && worded) take = chars * 2 >= page;
+        if (take) {
+          best_chars = chars;
+          region_worded_ = worded;
+          region_linky_ = linky;
+          best.clear();
+          for (size_t m = k; m < e; ++m) best.push_back(children[m].second);
+        }
+        k = e;
+      }
+    }
+    region_chars_ = best_chars;
+    return best;
+  }
+
+  static bool IsItemKind(Kind kind) {
+    return kind != Kind::kText && kind != Kind::kBr && kind != Kind::kHr && kind != Kind::kImg &&
+           kind != Kind::kOmitted;
   }
 
   // Sums chars, links and commas bottom-up; a node of `skip` adds nothing.
@@ -141,13 +297,17 @@ class Extractor {
       const Node& node = nodes_[i];
       in_hint_[i] = in_hint_[node.parent] || IsHint(node);
       hint_above[i] = IsHint(nodes_[node.parent]) ? node.parent : hint_above[node.parent];
-      if (holds_article[i] && (node.marks & main_text::kHidden) == 0) continue;
+      if (holds_article[i] && !Hidden(i)) continue;
       if (frame_[node.parent]) {
         frame_[i] = 1;
         continue;
       }
       if (node.kind == Kind::kText) continue;
       const uint32_t chars = raw_.chars[i];
+      if (item_of_[i] != 0 || holds_items_[i]) {
+        frame_[i] = ItemFrame(i);
+        continue;
+      }
       if (FrameByKind(i)) {
         frame_[i] = chars * 2 <= total || total == 0;
         continue;
@@ -169,6 +329,29 @@ class Extractor {
         frame_[i] = chars < kShortChars || raw_.links[i] * 5 > chars * 2;
       }
     }
+  }
+
+  // Frame inside a region's items, or around them: hidden and embedded elements, nav, forms
+  // and dialogs; a part of an item under frame words when it is short or made of links and
+  // holds less than half the item.
+  bool ItemFrame(uint32_t i) const {
+    const Node& node = nodes_[i];
+    if (node.kind == Kind::kOmitted || Hidden(i)) return true;
+    const uint32_t item = item_of_[i];
+    if (item == 0) return false;
+    switch (node.kind) {
+      case Kind::kNav:
+      case Kind::kForm:
+      case Kind::kMenu:
+      case Kind::kDialog:
+        return true;
+      default:
+        break;
+    }
+    const uint32_t chars = raw_.chars[i];
+    if (i == item || chars * 2 >= raw_.chars[item]) return false;
+    if ((node.marks & (main_text::kFrameWords | main_text::kWeakFrameWords)) == 0) return false;
+    return chars < kShortChars || raw_.links[i] * 5 > chars * 2;
   }
 
   // For every element, the text of the paragraphs inside it, frame or not: blocks with a
@@ -209,9 +392,19 @@ class Extractor {
     return best_chars >= kWrapperChars ? best : 0;
   }
 
+  // Hidden, unless only by a class name or the hidden attribute inside the page's article or
+  // a region's item and not made of links: the closed tabs and accordions of the content.
+  bool Hidden(uint32_t i) const {
+    const Node& node = nodes_[i];
+    if ((node.marks & main_text::kHidden) == 0) return false;
+    if ((node.marks & main_text::kToggled) == 0) return true;
+    const bool inside = in_hint_[node.parent] || item_of_[i] != 0;
+    return !inside || raw_.links[i] * 2 > raw_.chars[i];
+  }
+
   bool FrameByKind(uint32_t i) const {
     const Node& node = nodes_[i];
-    if (node.kind == Kind::kOmitted || (node.marks & main_text::kHidden) != 0) return true;
+    if (node.kind == Kind::kOmitted || Hidden(i)) return true;
     if ((node.marks & main_text::kFrameRole) != 0 || node.kind == Kind::kNav) return true;
     if (!strict_) return false;
     switch (node.kind) {
@@ -422,7 +615,9 @@ class Extractor {
 
   bool Skipped(uint32_t i, uint32_t root) const {
     if (frame_[i]) return true;
-    if (i == root || !IsBlock(nodes_[i].kind)) return false;
+    if (i == root || !IsBlock(nodes_[i].kind) || item_of_[i] != 0 || holds_items_[i]) {
+      return false;
+    }
     return sums_.chars[i] > 0 && LinkDensity(i) > 0.5F;
   }
 
@@ -615,6 +810,13 @@ class Extractor {
   static constexpr uint32_t kTooLittle = 60;
   static constexpr uint32_t kStrayProse = 80;
   static constexpr uint32_t kWrapperChars = 400;
+  // A region of items replaces or joins the article when it holds this many times its text.
+  static constexpr size_t kRegionOverArticle = 2;
+  static constexpr size_t kFrameOnlyChars = 500;       // the most a text of frame alone holds
+  static constexpr size_t kLinkRegionOverArticle = 3;  // and a region made of links
+  static constexpr uint32_t kItemChars = 20;           // the least text of an item, on average
+  static constexpr size_t kItems = 3;                  // the least items of a region
+  static constexpr size_t kLinkItems = 5;              // the least items of a region made of links
 
   const Tree& tree_;
   const std::vector<Node>& nodes_;
@@ -630,6 +832,12 @@ class Extractor {
   std::vector<uint32_t> own_commas_;
   std::vector<float> score_;
   std::vector<uint8_t> scored_;
+  std::vector<uint32_t> region_;  // the items of the page's largest repeated region
+  uint32_t region_chars_ = 0;
+  bool region_worded_ = false;        // the region lies under frame words
+  bool region_linky_ = false;         // the region's items are made mostly of links
+  std::vector<uint8_t> holds_items_;  // a node around the region's items, once it is used
+  std::vector<uint32_t> item_of_;     // the region item a node is in, once the region is used
 };
 
 }  // namespace

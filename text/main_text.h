@@ -33,8 +33,23 @@
 //     no link) anywhere before it ends: a lead or an intro set apart from the body. With no
 //     scoring block the body is the article.
 //     When the frame rules leave almost nothing, the choice is made again with only the sure
-//     frame gone (hidden and embedded elements, nav, frame roles, strong words alone).
-//  4. The article is written one line per block (paragraphs, headings, list items, quotes,
+//     frame gone (hidden and embedded elements, nav, frame roles, strong words alone); a choice
+//     made only of a footer (and on the second choice of a header, or of a copyright line or
+//     notice by its words) of under 500 characters gives "".
+//     Elements hidden only by a class name (hidden, hide) or the hidden attribute, inside the
+//     article or a region's item and not made of links, are content: closed tabs, accordions.
+//  4. Repeated regions: element siblings of one shape (tag and class names without digits;
+//     sections and articles by tag) are items: three or more, with some text each, none
+//     holding half of it, counted without the sure frame. The page's largest such region
+//     joins the article, in page order, when it holds twice the article's text: the cards of
+//     a listing, the posts of a thread, the sections of a service page. Inside the items only
+//     the sure frame, forms and short or link-made parts under frame words go; link lists
+//     stay. Items made mostly of links (an index, a catalogue) need three times the article's
+//     text, five items, no frame around them, and the page's article or main element around
+//     them where it has one. Items under frame words (posts named comments or replies) need
+//     half the page and an article chosen among them: a thread, not an article's comments.
+//     Elements that hold half the page are layout wrappers, never frame for this rule.
+//  5. The article is written one line per block (paragraphs, headings, list items, quotes,
 //     table cells, pre lines, each br), blocks made mostly of links left out, and then short
 //     lines dropped that are dates or times, or that stand between two left-out blocks, last
 //     before one, or before one as a caption (a few words, no sentence's end). Soft hyphens

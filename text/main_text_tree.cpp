@@ -347,9 +347,18 @@ bool StyleHides(std::string_view style) {
 }
 
 struct AttributeReading {
-  bool hidden = false;
+  bool hidden = false;   // by the style or aria-hidden
+  bool toggled = false;  // by a class name or the hidden attribute, as a closed tab is
   uint8_t marks = 0;
+  uint32_t shape = 2166136261U;  // FNV-1a over the class names, digits left out
 };
+
+void AddToShape(uint32_t& shape, std::string_view bytes) {
+  for (const char c : bytes) {
+    if ((c >= '0' && c <= '9') || c == ' ' || c == '\t' || c == '\n') continue;
+    shape = (shape ^ static_cast<unsigned char>(c)) * 16777619U;
+  }
+}
 
 AttributeReading ReadAttributes(const xmlChar** atts) {
   AttributeReading reading;
@@ -360,9 +369,12 @@ AttributeReading ReadAttributes(const xmlChar** atts) {
         atts[i + 1] == nullptr ? std::string_view() : reinterpret_cast<const char*>(atts[i + 1]);
     if (name == "class" || name == "id") {
       reading.marks |= NameMarks(value);
-      if (name == "class") reading.hidden |= HasName(value, "hidden");
+      if (name == "class") {
+        reading.toggled |= HasName(value, "hidden") || HasName(value, "hide");
+        AddToShape(reading.shape, value);
+      }
     } else if (name == "hidden") {
-      reading.hidden = true;
+      reading.toggled = true;
     } else if (name == "aria-hidden") {
       reading.hidden |= EqualsNoCase(value, "true");
     } else if (name == "style") {
@@ -574,7 +586,10 @@ class Builder {
     Node node;
     node.parent = Current();
     node.kind = info != nullptr ? info->kind : Kind::kInline;
-    node.marks = reading.marks | (reading.hidden ? kHidden : 0);
+    node.marks = reading.marks | (reading.hidden || reading.toggled ? kHidden : 0) |
+                 (reading.toggled && !reading.hidden ? kToggled : 0);
+    node.shape = reading.shape;
+    AddToShape(node.shape, reinterpret_cast<const char*>(name));
     tree_.nodes.push_back(node);
     open_.push_back(index);
     open_nodes_.push_back(index);

@@ -59,6 +59,7 @@ enum Mark : uint8_t {
   kFrameRole = 8,        // role navigation, banner, contentinfo, complementary, search, ...
   kHidden = 32,          // the hidden attribute, aria-hidden="true", display:none, ...
   kWeakFrameWords = 16,  // author, date, meta, header, footer, ...: frame when short
+  kToggled = 64,         // hidden only by a class name or the hidden attribute (a closed tab)
 };
 
 // One element or text run. The tree is stored in document order: a node's subtree is the
@@ -70,6 +71,9 @@ struct Node {
   uint32_t text_size = 0;
   Kind kind = Kind::kInline;
   uint8_t marks = 0;
+  // An element's shape: its tag and class names, digits left out, as one number. Siblings of
+  // one shape are items of a kind (the cards of a grid, the posts of a thread).
+  uint32_t shape = 0;
 };
 
 struct Tree {

@@ -49,7 +49,7 @@ TEST_F(ControllerTest, CrawlsEveryReachablePageInAlphabeticalOrder) {
                    {"/a.html", Page("<a href=\"/C.html\">c</a><a href=\"/B.HTML\">dup</a>")},
                    {"/b.html", Page("")},
                    {"/C.html", Page("<a href=\"/\">home</a>")}});
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_EQ(site.RequestLines(),
             (std::vector<std::string>{"GET / HTTP/1.0", "GET /a.html HTTP/1.0",
                                       "GET /b.html HTTP/1.0", "GET /C.html HTTP/1.0"}));
@@ -64,9 +64,9 @@ TEST_F(ControllerTest, CrawlsEveryReachablePageInAlphabeticalOrder) {
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(dir.Exists("parse/" + std::to_string(i) + ".txt"));
   EXPECT_FALSE(dir.Exists("parse/4.txt"));
   ASSERT_GE(front.labels.size(), 2u);
-  EXPECT_EQ(front.labels[0], std::make_pair(CounterLabel::kLabel27, texts::kProxiesLabel + "0"));
-  EXPECT_EQ(front.labels[1], std::make_pair(CounterLabel::kLabel18, texts::kUrlsLabel + "1"));
-  EXPECT_EQ(front.labels.back(), std::make_pair(CounterLabel::kLabel9, std::string("4")));
+  EXPECT_EQ(front.labels[0], std::make_pair(CounterLabel::kProxies, texts::kProxiesLabel + "0"));
+  EXPECT_EQ(front.labels[1], std::make_pair(CounterLabel::kQueued, texts::kUrlsLabel + "1"));
+  EXPECT_EQ(front.labels.back(), std::make_pair(CounterLabel::kParsed, std::string("4")));
 }
 
 // A continued run must be able to resume from what is on disk at any moment: a page recorded
@@ -103,7 +103,7 @@ TEST_F(ControllerTest, APageIsRecordedDoneOnlyAfterItsLinksAreSaved) {
       ++checks;
     }
   };
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_GT(checks, 0);
   EXPECT_EQ(SplitLines(dir.Read("done_urls.txt")).size(), 200004u);
 }
@@ -144,9 +144,9 @@ TEST_F(ControllerTest, AThreadCountOfZeroOrNotANumberDispatchesNothingUntilStop)
     options.thread_count.Set(count);
     front.passes = 0;
     front.on_pass = [&] {
-      if (front.passes == 5) controller.Button3Click();
+      if (front.passes == 5) controller.Stop();
     };
-    EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+    EXPECT_EQ(controller.Start(), StartResult::kFinished);
     EXPECT_EQ(dir.Read("parsed_urls.txt"), "http://127.0.0.31/\r\n");
     EXPECT_EQ(controller.State().parsed_count, 0);
   }
@@ -157,20 +157,20 @@ TEST_F(ControllerTest, StopWhoseSettingsSaveFailsDoesNotStop) {
   options.thread_count.Set("0");
   front.fail_save = true;
   front.on_pass = [&] {
-    if (front.passes == 3) controller.Button3Click();
+    if (front.passes == 3) controller.Stop();
     if (front.passes == 6) {
       front.fail_save = false;
-      controller.Button3Click();
+      controller.Stop();
     }
   };
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_GE(front.passes, 6);
   ASSERT_EQ(front.messages.size(), 1u);
 }
 
 TEST_F(ControllerTest, SelectiveParsingWithoutTemplatesIsRefused) {
   options.selective = true;
-  EXPECT_EQ(controller.Button1Click(), StartResult::kRefused);
+  EXPECT_EQ(controller.Start(), StartResult::kRefused);
   EXPECT_EQ(front.messages, (std::vector<std::string>{texts::kNoTemplates}));
   EXPECT_FALSE(dir.Exists("parsed_urls.txt"));
   EXPECT_TRUE(controller.State().first_request_pending.load());
@@ -178,9 +178,9 @@ TEST_F(ControllerTest, SelectiveParsingWithoutTemplatesIsRefused) {
 
 TEST_F(ControllerTest, MissingOrEmptyUserAgentFileEndsStartWithItsError) {
   std::filesystem::remove(dir.File("UA.txt"));
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
+  EXPECT_EQ(controller.Start(), StartResult::kFailed);
   dir.Write("UA.txt", "");
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
+  EXPECT_EQ(controller.Start(), StartResult::kFailed);
   EXPECT_EQ(front.messages,
             (std::vector<std::string>{"Cannot open file \"UA.txt\". No such file or directory",
                                       "List index out of bounds (0)"}));
@@ -189,7 +189,7 @@ TEST_F(ControllerTest, MissingOrEmptyUserAgentFileEndsStartWithItsError) {
 
 TEST_F(ControllerTest, MissingProxyFileFailsOnlyWithProxiesOn) {
   options.use_proxies = true;
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFailed);
+  EXPECT_EQ(controller.Start(), StartResult::kFailed);
   EXPECT_EQ(front.messages.at(0), "Cannot open file \"proxy.txt\". No such file or directory");
 }
 
@@ -197,14 +197,14 @@ TEST_F(ControllerTest, ProxyListIsSortedWithoutCaseDuplicatesAndCounted) {
   options.use_proxies = true;
   options.thread_count.Set("0");
   dir.Write("proxy.txt", "127.0.0.9:8080\r\nabc:1\r\nABC:1\r\n");
-  front.on_pass = [&] { controller.Button3Click(); };
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
-  EXPECT_EQ(front.labels.at(0), std::make_pair(CounterLabel::kLabel27, texts::kProxiesLabel + "2"));
+  front.on_pass = [&] { controller.Stop(); };
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
+  EXPECT_EQ(front.labels.at(0), std::make_pair(CounterLabel::kProxies, texts::kProxiesLabel + "2"));
 }
 
 TEST_F(ControllerTest, AFailedFetchEndsTheRunWithoutCountingThePage) {
   options.site.Set("http://127.0.0.33/");  // nobody listens there
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_EQ(controller.State().parsed_count, 0);
   EXPECT_EQ(controller.State().active_threads, 0);
   EXPECT_EQ(dir.Read("parsed_urls.txt"), "http://127.0.0.33/\r\n");
@@ -214,10 +214,10 @@ TEST_F(ControllerTest, ASecondStartDuringARunDoesNothing) {
   options.thread_count.Set("0");
   StartResult nested = StartResult::kFinished;
   front.on_pass = [&] {
-    nested = controller.Button1Click();
-    controller.Button3Click();
+    nested = controller.Start();
+    controller.Stop();
   };
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_EQ(nested, StartResult::kBusy);
 }
 
@@ -229,10 +229,10 @@ TEST_F(ControllerTest, WatchdogEndsAWorkerThatOutlivesTheTimeOut) {
   front.on_pass = [&] {
     if (controller.State().thread_registry.size() == 1 && controller.Grid().RowCount() == 3) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      controller.Timer1Timer();
+      controller.WatchdogTick();
     }
   };
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_EQ(controller.State().killed_threads, 1);
   EXPECT_EQ(controller.State().active_threads, 0);
   EXPECT_EQ(controller.State().parsed_count, 0);

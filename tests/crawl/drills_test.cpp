@@ -35,7 +35,7 @@ class DrillTest : public ::testing::Test {
   // Runs a crawl from `site` and checks that it drained completely.
   StartResult Crawl(const std::string& site) {
     options.site.Set(site);
-    const StartResult result = controller.Button1Click();
+    const StartResult result = controller.Start();
     const CrawlState& state = controller.State();
     EXPECT_EQ(state.active_threads, 0);
     EXPECT_TRUE(state.thread_registry.empty());
@@ -133,7 +133,7 @@ TEST_F(DrillTest, APageWithAHundredThousandAnchorsAndAFiveMegabyteLine) {
   options.thread_count.Set("1");
   // Stop once the start page is done, so the 100,000 new addresses are saved but not fetched.
   front.on_pass = [&] {
-    if (controller.State().parsed_count == 1) controller.Button3Click();
+    if (controller.State().parsed_count == 1) controller.Stop();
   };
   EXPECT_EQ(Crawl("http://127.0.0.43/"), StartResult::kFinished);
   EXPECT_EQ(controller.State().seen_urls.Count(), 100001u);
@@ -250,7 +250,7 @@ TEST_F(DrillTest, StopWithFiftyRunningWorkersDrainsThemAllAndSavesTheList) {
   int most_active = 0;
   front.on_pass = [&] {
     most_active = std::max(most_active, controller.State().active_threads);
-    if (controller.State().active_threads == 50) controller.Button3Click();
+    if (controller.State().active_threads == 50) controller.Stop();
   };
   EXPECT_EQ(Crawl("http://127.0.0.48/"), StartResult::kFinished);
   EXPECT_EQ(most_active, 50);

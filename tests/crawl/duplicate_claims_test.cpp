@@ -59,7 +59,7 @@ TEST(DuplicateClaims, OfWorkersWithOneTextExactlyOneSavesIt) {
     CrawlRun run;
     run.options.thread_count.Set("5");
     run.options.skip_duplicates = skip;
-    ASSERT_EQ(run.controller.Button1Click(), StartResult::kFinished);
+    ASSERT_EQ(run.controller.Start(), StartResult::kFinished);
     int saved_copies = 0;
     for (const char* copy : {"parse/1.txt", "parse/2.txt", "parse/3.txt"}) {
       saved_copies += run.dir.Exists(copy);
@@ -83,7 +83,7 @@ TEST(DuplicateClaims, AContinuedRunKnowsTheTextsAlreadyInTheFolder) {
   run.options.continue_run = true;
   run.options.skip_duplicates = true;
   run.options.markup = true;  // both files start with their own address line
-  ASSERT_EQ(run.controller.Button1Click(), StartResult::kFinished);
+  ASSERT_EQ(run.controller.Start(), StartResult::kFinished);
   EXPECT_FALSE(run.dir.Exists("parse/2.txt"));
   EXPECT_TRUE(run.dir.Exists("parse/3.txt"));
   EXPECT_EQ(LastDuplicatesLabel(run.front), texts::kDuplicatesLabel + "1");

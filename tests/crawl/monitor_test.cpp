@@ -1,4 +1,4 @@
-// The monitor grid model, registry lines and work-time text.
+// The monitor grid model, the watchdog's registry and work-time text.
 #include <gtest/gtest.h>
 
 #include "crawl/monitor.h"
@@ -52,12 +52,11 @@ TEST(WorkTimeText, ShortestGeneralDecimal) {
   EXPECT_EQ(FormatWorkTime(1e20), "1E20");
 }
 
-TEST(Registry, LinesAndKeysNeverConfuseWorker1With12) {
-  EXPECT_EQ(RegistryLine(7, 404, 1000), "[id=7][handle=404][tic=1000]");
-  const Lines registry = {RegistryLine(12, 1, 5), RegistryLine(1, 2, 6)};
-  EXPECT_EQ(FindRegistryLine(registry, 1), 1u);
-  EXPECT_EQ(FindRegistryLine(registry, 12), 0u);
-  EXPECT_EQ(FindRegistryLine(registry, 2), std::nullopt);
+TEST(Registry, EntriesNeverConfuseWorker1With12) {
+  const ThreadRegistry registry = {{12, 1, 5}, {1, 2, 6}};
+  EXPECT_EQ(FindRegistryEntry(registry, 1), 1u);
+  EXPECT_EQ(FindRegistryEntry(registry, 12), 0u);
+  EXPECT_EQ(FindRegistryEntry(registry, 2), std::nullopt);
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST(WebOptions, ABusyPageIsAskedAgainAfterItsWaitAndSaved) {
   options.retry_busy = true;
   testing::FakeFrontEnd front;
   CrawlController controller{options, front};
-  EXPECT_EQ(controller.Button1Click(), StartResult::kFinished);
+  EXPECT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_EQ(site.RequestLines(),
             (std::vector<std::string>{"GET / HTTP/1.0", "GET / HTTP/1.0", "GET /a.html HTTP/1.0",
                                       "GET /a.html HTTP/1.0"}));

@@ -228,9 +228,9 @@ TEST(BigList, TheFinalSaveWritesEveryAddressSortedByteForByte) {
   // Once every address is known, STOP: the rest of the queue names no page.
   const size_t total = LargeSiteAddresses(shape).size();
   front.on_pass = [&] {
-    if (controller.State().seen_urls.Count() == total) controller.Button3Click();
+    if (controller.State().seen_urls.Count() == total) controller.Stop();
   };
-  ASSERT_EQ(controller.Button1Click(), StartResult::kFinished);
+  ASSERT_EQ(controller.Start(), StartResult::kFinished);
   EXPECT_EQ(work.Read("parsed_urls.txt"), ReferenceList(shape));
 }
 
@@ -310,7 +310,7 @@ TEST(LoadDrill, TwoHundredWorkersLeaveNoDescriptorOpenAndGiveMemoryBack) {
   const long memory_before = ResidentKilobytes();
   {
     CrawlController controller(options, front);
-    ASSERT_EQ(controller.Button1Click(), StartResult::kFinished);
+    ASSERT_EQ(controller.Start(), StartResult::kFinished);
     EXPECT_EQ(controller.State().parsed_count, 2000);
     EXPECT_EQ(controller.State().seen_urls.Count(), 2000u);
   }

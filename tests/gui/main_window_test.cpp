@@ -310,7 +310,7 @@ TEST_F(SettingsTest, LoadsEveryBlockWhateverItsPlaceAndMarksMissingOnes) {
   EXPECT_THAT(messages, IsEmpty());
 }
 
-// The extension tabs come back from settings/extensions.txt, the design's check boxes do not.
+// The extension tabs come back from settings/extensions.txt, the other check boxes do not.
 TEST_F(SettingsTest, ExtensionTabsAreRememberedAndTheDesignsBoxesAreNot) {
   work_.Write("settings/extensions.txt", "robots = true\ndelay = 250\nignore-whitelist = true\n");
   TForm1& form = Open();

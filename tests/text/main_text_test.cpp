@@ -100,6 +100,48 @@ TEST(MainText, KeepsTheArticleAndDropsItsFrame) {
   EXPECT_EQ(ExtractMainText("", PageBytes::kCp1251), "");
 }
 
+TEST(MainText, KeepsTheContentOfEveryKindOfPage) {
+  std::string cards, posts, entries, lines, post_lines, entry_lines;
+  for (const char n : std::string("1234")) {
+    cards += std::string("<li class=\"card c") + n + "\"><h3><a href=/" + n + ">Blue mug " + n +
+             "</a></h3><p>Stoneware, holds 350 ml</p></li>";
+    lines += std::string("Blue mug ") + n + "\r\nStoneware, holds 350 ml\r\n";
+    posts += "<div class=comment><p>" + kProse + "</p></div>";
+    post_lines += kLine;
+    entries += std::string("<li><a href=/e") + n + ">Entry number " + n + " of the list" +
+               "</a></li><li><a href=/f" + n + ">Another entry " + n + " in the list</a></li>";
+    entry_lines += std::string("Entry number ") + n + " of the list\r\nAnother entry " + n +
+                   " in the list\r\n";
+  }
+  const std::string section = "<section><h2>Support</h2><p>Help by mail every day</p></section>";
+  const std::vector<Case> cases = {
+      {"cards", "<nav>" + kLinks + "</nav><ul class=grid>" + cards + "</ul>", lines},
+      {"sections",
+       "<section><h2>Plans</h2><p>Plans start small, grow with you, and stop when you say "
+       "so.</p></section>" +
+           section + section + section,
+       "Plans\r\nPlans start small, grow with you, and stop when you say so.\r\n" +
+           std::string("Support\r\nHelp by mail every day\r\n") +
+           "Support\r\nHelp by mail every day\r\nSupport\r\nHelp by mail every day\r\n"},
+      {"posts", "<nav>" + kLinks + "</nav><div class=comments>" + posts + "</div>", post_lines},
+      {"an index", "<nav>" + kLinks + "</nav><main><ul>" + entries + "</ul></main>", entry_lines},
+      {"a footer alone",
+       "<footer><p>Copyright 2024, the river mill company of the old town.</p>"
+       "</footer>",
+       ""},
+      {"tabs",
+       "<article><p>" + kProse +
+           "</p><div class=tab hidden><p>Dishwasher safe, microwave safe, and it stacks well on a "
+           "shelf.</p>"
+           "</div><p style=\"display:none\">Gone</p></article><div hidden>Menu</div>",
+       kLine + "Dishwasher safe, microwave safe, and it stacks well on a shelf.\r\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string page = "H: v\r\n\r\n<html><body>" + c.body + "</body></html>";
+    EXPECT_EQ(ExtractMainText(page, PageBytes::kLatin1), c.text) << c.rule;
+  }
+}
+
 TEST(MainText, EveryByteOfATextNodeMapsBackToItself) {
   std::string bytes;
   for (int c = 0x21; c <= 0xFF; ++c) bytes += static_cast<char>(c);
