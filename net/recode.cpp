@@ -135,7 +135,7 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 std::string BodyToUtf8(std::string_view body, const std::string& charset) {
-  std::string name = Lower(charset);
+  std::string name = AsciiLowered(charset);
   const bool unknown = name.empty();
   if (unknown || name == "utf-8" || name == "utf8") {
     if (IsValidUtf8(body)) {
