@@ -10,13 +10,17 @@
 #include <QTimer>
 #include <QValueAxis>
 #include <algorithm>
+#include <map>
+#include <string_view>
 
 #include "app/desktop.h"
 #include "app/text_edge.h"
+#include "base/cp1251.h"
 #include "base/files.h"
 #include "crawl/controller.h"
+#include "report/page_record.h"
 #include "report/run_report.h"
-#include "report/run_summary.h"
+#include "report/run_stats.h"
 
 namespace korvane {
 
@@ -24,6 +28,53 @@ namespace {
 
 constexpr int kRefreshMs = 1000;
 constexpr int kMostPoints = 3600;  // an hour of the run; older points scroll out
+
+// The tab's words (UTF-8) for the outcomes, in PageOutcome's order.
+constexpr std::string_view kOutcomeCaptions[kOutcomeCount] = {
+    "сохранено", "сохранено пустыми", "не допущено", "только ссылки", "дубли", "не удалось",
+};
+
+// The tab's words (UTF-8) for the reasons the engine words itself; other reasons (error
+// texts) are shown as given.
+const std::map<std::string_view, std::string_view>& ReasonCaptions() {
+  static const std::map<std::string_view, std::string_view> captions = {
+      {FetchEndWords(FetchEnd::kNoSocket), "нет сокета"},
+      {FetchEndWords(FetchEnd::kHostNotFound), "хост не найден"},
+      {FetchEndWords(FetchEnd::kRefused), "соединение отвергнуто"},
+      {FetchEndWords(FetchEnd::kUnreachable), "соединение не удалось"},
+      {FetchEndWords(FetchEnd::kConnectTimeout), "тайм-аут (соединение)"},
+      {FetchEndWords(FetchEnd::kIdleTimeout), "тайм-аут (нет данных)"},
+      {FetchEndWords(FetchEnd::kTotalTimeout), "тайм-аут (весь обмен)"},
+      {FetchEndWords(FetchEnd::kCap), "ответ обрезан по лимиту"},
+      {FetchEndWords(FetchEnd::kReset), "соединение сброшено"},
+      {FetchEndWords(FetchEnd::kCancelled), "прервано"},
+      {FetchEndWords(FetchEnd::kTlsRefused), "TLS отвергнут"},
+      {FetchEndWords(FetchEnd::kProxyRefused), "прокси отказал"},
+      {FetchCodeWords(kFetchNoConnection), "нет соединения"},
+      {FetchCodeWords(kFetchBadEncoding), "испорченный сжатый ответ"},
+      {kEmptyAnswerReason, "пустой ответ"},
+      {kCannotWriteReason, "не записать файл результата"},
+      {kWatchdogReason, "снят сторожем"},
+  };
+  return captions;
+}
+
+// The counts (code page 1251), one line each: every outcome, and under the failed pages their
+// reasons, indented.
+//   "сохранено: 12\r\n...\r\nне удалось: 2\r\n   соединение отвергнуто: 2\r\n"
+std::string OutcomeCounts(const RunStats& run) {
+  std::string text;
+  for (int i = 0; i < kOutcomeCount; ++i) {
+    text += Utf8ToCp1251(kOutcomeCaptions[i]) + ": " +
+            std::to_string(run.Count(static_cast<PageOutcome>(i))) + "\r\n";
+  }
+  for (const auto& [reason, count] : run.Reasons()) {
+    const auto caption = ReasonCaptions().find(reason);
+    text += "   " + (caption == ReasonCaptions().end() ? reason : Utf8ToCp1251(caption->second)) +
+            ": " + std::to_string(count) + "\r\n";
+  }
+  return text;
+}
 
 QValueAxis* MakeAxis(QChart* chart, Qt::Alignment side, const QFont& font) {
   auto* axis = new QValueAxis(chart);

@@ -1,67 +1,47 @@
-// Page outcomes and the words for them.
+// Page outcomes and the words for them and for the reasons of failures.
 #include "report/page_record.h"
 
-#include "base/cp1251.h"
 #include "net/tls_fetch.h"
 
 namespace korvane {
 
 namespace {
 
-struct Words {
-  std::string_view english;  // the record's, the summary's and the report's words
-  std::string_view russian;  // the window's (UTF-8 here)
-};
-
-constexpr Words kOutcomeWords[kOutcomeCount] = {
-    {"saved", "сохранено"},          {"saved empty", "сохранено пустыми"},
-    {"not admitted", "не допущено"}, {"links only", "только ссылки"},
-    {"duplicate", "дубли"},          {"failed", "не удалось"},
+constexpr std::string_view kOutcomeWords[kOutcomeCount] = {
+    "saved", "saved empty", "not admitted", "links only", "duplicate", "failed",
 };
 
 // Why an exchange that failed or was cut ended; the ends that bring a whole answer have none.
 struct EndWords {
   FetchEnd end;
-  Words words;
+  std::string_view words;
 };
 constexpr EndWords kFetchEndWords[] = {
-    {FetchEnd::kNoSocket, {"no socket", "нет сокета"}},
-    {FetchEnd::kHostNotFound, {"host not found", "хост не найден"}},
-    {FetchEnd::kRefused, {"connection refused", "соединение отвергнуто"}},
-    {FetchEnd::kUnreachable, {"connection failed", "соединение не удалось"}},
-    {FetchEnd::kConnectTimeout, {"time-out (connect)", "тайм-аут (соединение)"}},
-    {FetchEnd::kIdleTimeout, {"time-out (no data)", "тайм-аут (нет данных)"}},
-    {FetchEnd::kTotalTimeout, {"time-out (whole exchange)", "тайм-аут (весь обмен)"}},
-    {FetchEnd::kCap, {"answer cap reached", "ответ обрезан по лимиту"}},
-    {FetchEnd::kReset, {"connection reset", "соединение сброшено"}},
-    {FetchEnd::kCancelled, {"cancelled", "прервано"}},
-    {FetchEnd::kTlsRefused, {"TLS refused", "TLS отвергнут"}},
-    {FetchEnd::kProxyRefused, {"proxy refused", "прокси отказал"}},
+    {FetchEnd::kNoSocket, "no socket"},
+    {FetchEnd::kHostNotFound, "host not found"},
+    {FetchEnd::kRefused, "connection refused"},
+    {FetchEnd::kUnreachable, "connection failed"},
+    {FetchEnd::kConnectTimeout, "time-out (connect)"},
+    {FetchEnd::kIdleTimeout, "time-out (no data)"},
+    {FetchEnd::kTotalTimeout, "time-out (whole exchange)"},
+    {FetchEnd::kCap, "answer cap reached"},
+    {FetchEnd::kReset, "connection reset"},
+    {FetchEnd::kCancelled, "cancelled"},
+    {FetchEnd::kTlsRefused, "TLS refused"},
+    {FetchEnd::kProxyRefused, "proxy refused"},
 };
 
 // The fetch codes in words, for a failed fetch whose end says no more.
 struct CodeWords {
   int32_t code;
-  Words words;
+  std::string_view words;
 };
 constexpr CodeWords kFetchCodeWords[] = {
-    {kFetchNoSocket, {"no socket", "нет сокета"}},
-    {kFetchNoConnection, {"no connection", "нет соединения"}},
-    {kFetchNoTls, {"TLS refused", "TLS отвергнут"}},
-    {kFetchBadEncoding, {"corrupt compressed answer", "испорченный сжатый ответ"}},
+    {kFetchNoSocket, "no socket"},
+    {kFetchNoConnection, "no connection"},
+    {kFetchNoTls, "TLS refused"},
+    {kFetchBadEncoding, "corrupt compressed answer"},
 };
-
-// The reasons that come from no fetch.
-constexpr Words kEmptyAnswer{"empty answer", "пустой ответ"};
-constexpr Words kCannotWrite{"cannot write the result file", "не записать файл результата"};
-constexpr Words kWatchdog{"ended by the watchdog", "снят сторожем"};
-
-std::string_view EndEnglish(FetchEnd end) {
-  for (const EndWords& row : kFetchEndWords) {
-    if (row.end == end) return row.words.english;
-  }
-  return {};
-}
 
 // The ends that say more than the code: why no connection was made.
 bool ExplainsFailure(FetchEnd end) {
@@ -74,14 +54,12 @@ std::string FetchFailure(int32_t code, FetchEnd end, bool via_proxy, int64_t byt
   if (via_proxy && end == FetchEnd::kRefused) end = FetchEnd::kProxyRefused;
   if (code < 0) {
     // A corrupt compressed stream ends its read at once, so how the read ended says nothing.
-    if (code != kFetchBadEncoding && ExplainsFailure(end)) return std::string(EndEnglish(end));
-    for (const CodeWords& row : kFetchCodeWords) {
-      if (row.code == code) return std::string(row.words.english);
-    }
-    return "fetch code " + std::to_string(code);
+    if (code != kFetchBadEncoding && ExplainsFailure(end)) return std::string(FetchEndWords(end));
+    const std::string_view words = FetchCodeWords(code);
+    return words.empty() ? "fetch code " + std::to_string(code) : std::string(words);
   }
-  if (ExplainsFailure(end)) return std::string(EndEnglish(end));
-  return bytes == 0 ? std::string(kEmptyAnswer.english) : std::string();
+  if (ExplainsFailure(end)) return std::string(FetchEndWords(end));
+  return bytes == 0 ? std::string(kEmptyAnswerReason) : std::string();
 }
 
 void SetOutcome(PageRecord& record, const PageFacts& facts, int32_t duplicate_of) {
@@ -89,12 +67,12 @@ void SetOutcome(PageRecord& record, const PageFacts& facts, int32_t duplicate_of
   record.outcome = PageOutcome::kFailed;
   if (!facts.error.empty()) {
     record.reason =
-        facts.stage == PageStage::kWriting ? std::string(kCannotWrite.english) : facts.error;
+        facts.stage == PageStage::kWriting ? std::string(kCannotWriteReason) : facts.error;
     return;
   }
   record.reason =
       facts.fetched ? FetchFailure(facts.fetch_code, facts.fetch_end, facts.via_proxy, record.bytes)
-                    : std::string(EndEnglish(FetchEnd::kCancelled));
+                    : std::string(FetchEndWords(FetchEnd::kCancelled));
   if (!record.reason.empty()) return;
   if (duplicate_of >= 0) {
     record.outcome = PageOutcome::kDuplicate;
@@ -124,36 +102,33 @@ PageRecord WatchdogRecord(int32_t worker, const std::string& url, int64_t start_
   record.url = url;
   record.start_ms = start_ms;
   record.total_ms = now_ms - start_ms;
-  record.reason = std::string(kWatchdog.english);
+  record.reason = std::string(kWatchdogReason);
   return record;
 }
 
 std::string_view OutcomeWords(PageOutcome outcome) {
-  return kOutcomeWords[static_cast<int>(outcome)].english;
+  return kOutcomeWords[static_cast<int>(outcome)];
 }
 
 PageOutcome OutcomeOfWords(std::string_view words) {
   for (int i = 0; i < kOutcomeCount; ++i) {
-    if (kOutcomeWords[i].english == words) return static_cast<PageOutcome>(i);
+    if (kOutcomeWords[i] == words) return static_cast<PageOutcome>(i);
   }
   return PageOutcome::kFailed;
 }
 
-std::string OutcomeCaption(PageOutcome outcome) {
-  return Utf8ToCp1251(kOutcomeWords[static_cast<int>(outcome)].russian);
+std::string_view FetchEndWords(FetchEnd end) {
+  for (const EndWords& row : kFetchEndWords) {
+    if (row.end == end) return row.words;
+  }
+  return {};
 }
 
-std::string ReasonCaption(std::string_view reason) {
-  for (const EndWords& row : kFetchEndWords) {
-    if (row.words.english == reason) return Utf8ToCp1251(row.words.russian);
-  }
+std::string_view FetchCodeWords(int32_t code) {
   for (const CodeWords& row : kFetchCodeWords) {
-    if (row.words.english == reason) return Utf8ToCp1251(row.words.russian);
+    if (row.code == code) return row.words;
   }
-  for (const Words& words : {kEmptyAnswer, kCannotWrite, kWatchdog}) {
-    if (words.english == reason) return Utf8ToCp1251(words.russian);
-  }
-  return std::string(reason);
+  return {};
 }
 
 }  // namespace korvane

@@ -73,9 +73,15 @@ void SetOutcome(PageRecord& record, const PageFacts& facts, int32_t duplicate_of
 [[nodiscard]] std::string_view OutcomeWords(PageOutcome outcome);
 // The outcome of `words`; kFailed for words that name none.
 [[nodiscard]] PageOutcome OutcomeOfWords(std::string_view words);
-// The window's captions (code page 1251): "сохранено", ...; reasons the tables know are
-// translated, others (error texts) come back as given.
-[[nodiscard]] std::string OutcomeCaption(PageOutcome outcome);
-[[nodiscard]] std::string ReasonCaption(std::string_view reason);
+
+// The reason words of a fetch that ended as `end`, of the fetch code `code`; "" for an end or
+// a code that gives no reason of its own.
+//   FetchEndWords(FetchEnd::kRefused) -> "connection refused";  FetchCodeWords(-10) -> "no socket"
+[[nodiscard]] std::string_view FetchEndWords(FetchEnd end);
+[[nodiscard]] std::string_view FetchCodeWords(int32_t code);
+// The reasons that come from no fetch.
+inline constexpr std::string_view kEmptyAnswerReason = "empty answer";
+inline constexpr std::string_view kCannotWriteReason = "cannot write the result file";
+inline constexpr std::string_view kWatchdogReason = "ended by the watchdog";
 
 }  // namespace korvane

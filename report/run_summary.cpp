@@ -84,16 +84,4 @@ std::string RunSummary(const RunStats& run, double seconds, bool continued) {
   return text;
 }
 
-std::string OutcomeCounts(const RunStats& run) {
-  std::string text;
-  for (int i = 0; i < kOutcomeCount; ++i) {
-    const auto outcome = static_cast<PageOutcome>(i);
-    text += OutcomeCaption(outcome) + ": " + std::to_string(run.Count(outcome)) + "\r\n";
-  }
-  for (const auto& [reason, count] : run.Reasons()) {
-    text += "   " + ReasonCaption(reason) + ": " + std::to_string(count) + "\r\n";
-  }
-  return text;
-}
-
 }  // namespace korvane

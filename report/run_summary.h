@@ -22,9 +22,4 @@ namespace korvane {
 // for a `continued` run that dispatched nothing, that the last run is complete.
 [[nodiscard]] std::string RunSummary(const RunStats& run, double seconds, bool continued);
 
-// The window's counts (code page 1251), one line each: every outcome, and under the failed
-// pages their reasons, indented.
-//   "сохранено: 12\r\n...\r\nне удалось: 2\r\n   соединение отвергнуто: 2\r\n"
-[[nodiscard]] std::string OutcomeCounts(const RunStats& run);
-
 }  // namespace korvane

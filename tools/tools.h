@@ -29,21 +29,21 @@ namespace korvane {
 
 // The label a tool writes.
 enum class ToolLabel {
-  kFilterStatus,    // Label24 on the page "Фильтр результатов"
-  kJoinProgress,    // Label21 on the page "TextJoiner"
-  kFromToProgress,  // Label32 on the page "TextCleaner", from-to cleaning
-  kWordProgress,    // Label33 on the page "TextCleaner", word cleaning
-  kSplitProgress,   // Label37 on the page "PathMaker"
-  kDedupeProgress,  // TextLabel2 on the page "Текст", duplicate removal
+  kFilterStatus,    // the status line of the page "Фильтр результатов"
+  kJoinProgress,    // the progress line of the page "TextJoiner"
+  kFromToProgress,  // the page "TextCleaner", from-to cleaning
+  kWordProgress,    // the page "TextCleaner", word cleaning
+  kSplitProgress,   // the progress line of the page "PathMaker"
+  kDedupeProgress,  // the page "Текст", duplicate removal
 };
 
 using ToolProgress = std::function<void(ToolLabel label, std::string_view text)>;
 
-// ---- Small-file filter (Button7Click) -------------------------------------------------------
+// ---- Small-file filter ----------------------------------------------------------------------
 
 struct FilterFields {
-  std::string folder;    // Edit6
-  std::string min_size;  // Edit7, a whole number of bytes, e.g. "1024"
+  std::string folder;    // the folder filtered
+  std::string min_size;  // a whole number of bytes, e.g. "1024"
 };
 
 // Deletes every ".txt" entry of the folder whose size is below `min_size`. Progress texts, in
@@ -59,18 +59,18 @@ struct FilterFields {
 //        "Статус: 1file(s) deleted"; returns 1
 int FilterSmallFiles(const FilterFields& fields, const ToolProgress& progress);
 
-// ---- Text joiner (Button6Click) -------------------------------------------------------------
+// ---- Text joiner ----------------------------------------------------------------------------
 
-// The default separator text of Edit5: 97 hyphen-minus characters.
+// The default separator text: 97 hyphen-minus characters.
 inline constexpr std::string_view kDefaultSeparator =
     "-----------------------------------------------------------------------------------------"
     "--------";
 
 struct JoinFields {
-  std::string folder;          // Edit3
-  std::string output;          // Edit4, the path of the joined file
-  bool use_separator = false;  // CheckBox9 "Разделитель"
-  std::string separator;       // Edit5, used whenever use_separator is true (also when empty)
+  std::string folder;          // the folder joined
+  std::string output;          // the path of the joined file
+  bool use_separator = false;  // "Разделитель"
+  std::string separator;       // used whenever use_separator is true (also when empty)
 };
 
 // Writes every ".txt" file of the folder, byte for byte and in listing order, into `output`,
@@ -87,13 +87,13 @@ struct JoinFields {
 //   texts "Прогресс: 0/2", "Прогресс: 1/2", "Прогресс: 2/2 завершено"
 void JoinTexts(const JoinFields& fields, const ToolProgress& progress);
 
-// ---- Text cleaner (Button9Click, Button10Click) ---------------------------------------------
+// ---- Text cleaner ----------------------------------------------------------------------------
 
 struct CleanFields {
-  std::string folder;  // Edit11
-  std::string from;    // Edit8, start marker, default "&"
-  std::string to;      // Edit9, end marker, default ";"
-  std::string word;    // Edit10, the text that word cleaning removes
+  std::string folder;  // the folder cleaned
+  std::string from;    // start marker, default "&"
+  std::string to;      // end marker, default ";"
+  std::string word;    // the text that word cleaning removes
 };
 
 // One file's text after from-to cleaning, as the file is rewritten: the lines of `text` (split
@@ -124,14 +124,14 @@ void CleanFromTo(const CleanFields& fields, const ToolProgress& progress);
 // The same with CleanWordText(word), on kWordProgress.
 void CleanWords(const CleanFields& fields, const ToolProgress& progress);
 
-// ---- Path maker (Button11Click) -------------------------------------------------------------
+// ---- Path maker ----------------------------------------------------------------------------
 
 // The message box of a path maker run that finds no ".txt" entry.
 inline const std::string kNoFilesText = Utf8ToCp1251("Файлов нет!");
 
 struct SplitFields {
-  std::string folder;      // Edit12
-  std::string per_folder;  // Edit13, files per sub-folder, default "150"
+  std::string folder;      // the folder split into sub-folders
+  std::string per_folder;  // files per sub-folder, default "150"
 };
 
 // Moves the ".txt" files of the folder, in listing order, into new sub-folders "0", "1", ...
@@ -149,7 +149,7 @@ struct SplitFields {
 // ---- Duplicate removal (the "убрать дубли" button on "Текст") ---------------------------------
 
 struct DedupeFields {
-  std::string folder;      // Edit6, the folder of "Фильтр результатов"
+  std::string folder;      // the folder of "Фильтр результатов"
   double threshold = 0.9;  // resemblance from which a text counts as a near copy
   bool dry_run = false;    // list the groups, delete nothing
 };
