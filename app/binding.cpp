@@ -129,12 +129,25 @@ void BindEnabled(QWidget* control, std::atomic<bool>& option) {
   new EnabledWatcher(control, option);
 }
 
+void UntickEachOther(QCheckBox* one, QCheckBox* other) {
+  QObject::connect(one, &QCheckBox::toggled, other, [other](bool on) {
+    if (on) other->setChecked(false);
+  });
+  QObject::connect(other, &QCheckBox::toggled, one, [one](bool on) {
+    if (on) one->setChecked(false);
+  });
+}
+
 void BindOptionTables(QWidget* window, std::string_view prefix, CrawlOptions& options) {
   for (const CheckOption& row : kCheckOptions) {
     const bool other_window = prefix.empty() ? row.control.find('.') != std::string_view::npos
                                              : !row.control.starts_with(prefix);
     if (other_window) continue;
     BindCheck(Control<QCheckBox>(window, row.control.substr(prefix.size())), options.*row.member);
+    if (const CheckOption* other = row.excludes.empty() ? nullptr : FindCheckOption(row.excludes)) {
+      UntickEachOther(Control<QCheckBox>(window, row.control),
+                      Control<QCheckBox>(window, other->control));
+    }
   }
   if (!prefix.empty()) return;
   // A box whose option works only with another one is greyed out while that one is off.

@@ -35,6 +35,9 @@ void BindNumber(QSpinBox* spin, std::atomic<int64_t>& option);
 // The control's enabled state (CheckBox11: the anchors are normalised while it is enabled).
 void BindEnabled(QWidget* control, std::atomic<bool>& option);
 
+// Ticking either box unticks the other: two options that exclude each other.
+void UntickEachOther(QCheckBox* one, QCheckBox* other);
+
 // Binds every check box of kCheckOptions whose control name starts with `prefix` (the prefix
 // taken off, what remains is the object name of a check box in `window`), and, with an empty
 // prefix, every field of kNumberOptions, and greys out each box whose row needs another

@@ -134,8 +134,8 @@ class QuietFrontEnd final : public FrontEnd {
 };
 
 // The page as a crawl worker extracts its text from, edited in the file's own mapping: its
-// anchors normalised unless `received` asks for the page as it arrived, then recoded when the
-// run recodes.
+// anchors normalised unless `received` asks for the page as it arrived, then recoded or
+// converted to UTF-8 when the run asks for either.
 class TextPage {
  public:
   TextPage(const std::string& file, const CrawlOptions& options, bool received = false)
@@ -143,9 +143,10 @@ class TextPage {
     if (!received && options.normalize_anchors.load()) {
       page_ = NormalizeAnchorsIn(file_.data(), file_.size(), TextEnd::kEither);
     }
-    if (options.recode_pages.load()) {
-      recoded_ = RecodePage(page_);
-      page_ = recoded_;
+    if (options.recode_pages.load() || options.utf8_text.load()) {
+      converted_ = std::string(page_);
+      ConvertForText(converted_, options);
+      page_ = converted_;
     }
   }
 
@@ -153,7 +154,7 @@ class TextPage {
 
  private:
   MappedFile file_;
-  std::string recoded_;
+  std::string converted_;
   std::string_view page_;
 };
 
@@ -225,6 +226,16 @@ int PrintPlainText(const std::string& file, const std::string& url, CrawlOptions
       PlainModeText(TextPage(file, options, TextReadsReceivedPage(options)).Bytes(), options, url);
   NormalizeLinesInPlace(text);
   WriteBytes(text);
+  return 0;
+}
+
+int PrintMeta(const std::string& file, const std::string& url, CrawlOptions& options) {
+  const TextPage page(file, options, TextReadsReceivedPage(options));
+  PageMetaReader reader = MetaReaderFor(page.Bytes(), options);
+  std::string text = PlainModeText(page.Bytes(), options, url, &reader);
+  NormalizeLinesInPlace(text);
+  const PagePassport passport = ReadPassport(reader, page.Bytes(), text, text, url);
+  WriteBytes(PassportJson(url, passport, nullptr) + "\n");
   return 0;
 }
 

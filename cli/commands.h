@@ -21,6 +21,9 @@ int RunCrawl(CrawlOptions& options);
 // address it came from ("" for none), resolves the links of the Markdown form.
 int PrintPlainText(const std::string& file, const std::string& url, CrawlOptions& options);
 int PrintTemplateText(const std::string& file, CrawlOptions& options);
+// Prints the pages.jsonl record of the response in the file, as one JSON object and a line
+// break, without the keys only a crawl knows; `url` (UTF-8) is the address it came from.
+int PrintMeta(const std::string& file, const std::string& url, CrawlOptions& options);
 
 // Prints every link a worker for `url` would hand on for a response equal to the file's bytes.
 int PrintLinks(const std::string& file, const std::string& url, CrawlOptions& options);

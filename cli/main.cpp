@@ -99,18 +99,27 @@ int main(int argc, char** argv) {
                  "--main-text",
                  "--skip-duplicates",
                  "--report",
-                 "--markdown"});
+                 "--markdown",
+                 "--utf8",
+                 "--metadata"});
   AddNumberOptions(*crawl, options);
 
   auto* text = app.add_subcommand("text", "print the text a worker would save for FILE");
   text->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*text, options, {"--recode", "--main-text", "--markdown"});
+  AddCheckFlags(*text, options, {"--recode", "--main-text", "--markdown", "--utf8"});
   text->add_option("--url", url, "the address the response came from: the Markdown's links");
+
+  auto* meta = app.add_subcommand(
+      "meta", "print the pages.jsonl record of FILE (what the page says of itself)");
+  meta->add_option("FILE", file, "a saved HTTP response")->required();
+  meta->add_option("--url", url, "the address the response came from");
+  AddCheckFlags(*meta, options, {"--recode", "--main-text", "--utf8"});
 
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");
   templates->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*templates, options, {"--markup", "--keep-br", "--no-clean", "--recode"});
+  AddCheckFlags(*templates, options,
+                {"--markup", "--keep-br", "--no-clean", "--recode", "--utf8"});
 
   auto* links = app.add_subcommand("links", "print the links a worker for URL would queue");
   links->add_option("FILE", file, "a saved HTTP response")->required();
@@ -123,7 +132,8 @@ int main(int argc, char** argv) {
   auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
   test->add_option("URL", url, "the address to fetch")->required();
   AddCheckFlags(*test, options,
-                {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode"});
+                {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode",
+                 "--utf8"});
 
   std::string folder, output, separator, from, to, word, count_text;
 
@@ -164,6 +174,11 @@ int main(int argc, char** argv) {
     // --help and --version end with 0, a command line that cannot be parsed with 2.
     return app.exit(error) == 0 ? 0 : 2;
   }
+  if (const std::string pair = korvane::ExcludedPair(options); !pair.empty()) {
+    std::cerr << pair << " exclude each other: give one of them\n"
+                         "Run with --help for more information.\n";
+    return 2;
+  }
   if (*clean && !*clean_from && !*clean_word) {
     std::cerr << "clean: give --from and --to, or --word\nRun with --help for more information.\n";
     return 2;
@@ -200,6 +215,7 @@ int main(int argc, char** argv) {
     if (*crawl) return korvane::cli::RunCrawl(options);
     if (*text) return korvane::cli::PrintPlainText(file, url, options);
     if (*templates) return korvane::cli::PrintTemplateText(file, options);
+    if (*meta) return korvane::cli::PrintMeta(file, url, options);
     if (*links) return korvane::cli::PrintLinks(file, korvane::Utf8ToCp1251(url), options);
     if (*test) return korvane::cli::RunTestFetch(korvane::Utf8ToCp1251(url), options);
   } catch (const korvane::KorvaneError& error) {

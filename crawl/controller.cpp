@@ -64,6 +64,7 @@ StartResult CrawlController::Start() {
     if (state_.active_threads > 0) FinalWait();
     log_.Finish();
     done_.Close();
+    passports_.Close();
     seen_writer_.Stop();
     front_end_.ShowError(error);
     return StartResult::kFailed;
@@ -109,6 +110,10 @@ void CrawlController::RunCrawl() {
   busy_pause_ms_ = 0;
   last_request_.reset();
   log_.Start(options_.write_report.load(), options_.continue_run.load());
+  // A continued run appends its pages' records after the last run's.
+  if (options_.write_metadata.load()) {
+    passports_.Open(std::string(kPagesJsonlFile), !options_.continue_run.load());
+  }
   if (options_.obey_robots.load()) FetchRobots(site);
   if (options_.read_sitemaps.load()) ReadSitemaps(site);
   DispatchLoop(first_worker);
@@ -124,6 +129,7 @@ void CrawlController::RunCrawl() {
   seen_writer_.Stop();
   SaveFileAtomic(std::string(texts::kSeenUrlsFile), state_.seen_urls.TextPieces());
   done_.Close();
+  passports_.Close();
   ReapWorkers(false);
 }
 
@@ -456,6 +462,11 @@ void CrawlController::DecActiveThreads(TmyThread& /*worker*/) {
 }
 
 void CrawlController::PageDone(TmyThread& worker) {
+  // The page's record goes before the page counts as done, so a continued run never skips a
+  // page whose record a kill has lost.
+  if (worker.Passport) {
+    passports_.Append(PassportJson(worker.Url, *worker.Passport, &worker.Record) + "\n");
+  }
   done_.Append(worker.Url);
 }
 

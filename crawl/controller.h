@@ -207,6 +207,7 @@ class CrawlController final : public WorkerHost {
   int64_t busy_pause_ms_ = 0;              // the longest wait a busy server asked for in this run
   std::optional<std::chrono::steady_clock::time_point> last_request_;  // last dispatch
   DoneRecord done_;                  // "done_urls.txt", open in a run with the continue option
+  AppendFile passports_;             // "pages.jsonl", open in a run with the metadata option
   std::set<int32_t> taken_numbers_;  // result files a continued run must not overwrite
   DuplicateClaims claims_;           // the texts saved, with the option that saves none twice
   // With the report: the page that first linked each address found in this run, as an index

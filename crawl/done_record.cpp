@@ -1,11 +1,7 @@
 // The finished-page record and the saved state of a continued run.
 #include "crawl/done_record.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include "base/error.h"
 #include "base/files.h"
@@ -13,35 +9,6 @@
 #include "base/strings.h"
 
 namespace korvane {
-
-void DoneRecord::Open(const std::string& path, bool fresh) {
-  const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (fresh ? O_TRUNC : 0);
-  const int fd = ::open(path.c_str(), flags, 0644);
-  if (fd < 0) throw CannotCreateFile(path, SystemReason(errno));
-  std::lock_guard lock(mutex_);
-  fd_.emplace(fd);
-}
-
-void DoneRecord::Close() {
-  std::lock_guard lock(mutex_);
-  fd_.reset();
-}
-
-bool DoneRecord::IsOpen() {
-  std::lock_guard lock(mutex_);
-  return fd_.has_value();
-}
-
-void DoneRecord::Append(const std::string& url) {
-  const std::string line = url + "\r\n";
-  std::lock_guard lock(mutex_);
-  if (!fd_) return;
-  // A short or failed write is not retried, so the file never holds a line twice or a line
-  // joined to the next.
-  if (::write(fd_->get(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
-    fd_.reset();
-  }
-}
 
 std::optional<SavedRun> LoadSavedRun(const std::string& seen_path, const std::string& done_path,
                                      const std::string& results) {

@@ -3,37 +3,23 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "base/append_file.h"
 #include "base/sorted_list.h"
 #include "base/text_lines.h"
-#include "base/unique_fd.h"
 
 namespace korvane {
 
 // Appends the address of every finished page to the record file, one line with CR LF each,
-// written by one write() on a descriptor opened for appending, so that a kill at any moment
-// leaves whole lines. Any thread; lines of workers that finish at once never mix.
-class DoneRecord {
+// as AppendFile appends lines: a kill at any moment leaves whole lines. Any thread.
+class DoneRecord : public AppendFile {
  public:
-  // Opens `path` for appending, created when missing; `fresh` empties it first. Raises
-  // CannotCreateFile when it cannot be opened.
-  void Open(const std::string& path, bool fresh);
-  // Ends the record; later appends are dropped.
-  void Close();
-  // Whether the record is open: the run records its finished pages.
-  [[nodiscard]] bool IsOpen();
-
   // Appends `url`. When a line cannot be written whole (a full disk) the record ends there:
   // a continued run then fetches the later pages again.
-  void Append(const std::string& url);
-
- private:
-  std::mutex mutex_;
-  std::optional<UniqueFd> fd_;  // guarded by mutex_
+  void Append(const std::string& url) { AppendFile::Append(url + "\r\n"); }
 };
 
 // What a continued START begins from.

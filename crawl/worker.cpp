@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/clock.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "base/strings.h"
@@ -19,6 +20,7 @@
 #include "settings/texts.h"
 #include "text/admission.h"
 #include "text/main_text.h"
+#include "text/main_text_tree.h"
 #include "text/plain_text.h"
 #include "text/templates.h"
 
@@ -60,17 +62,43 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
 }
 
 std::string PlainModeText(std::string_view page, const CrawlOptions& options,
-                          std::string_view url) {
+                          std::string_view url, main_text::ParseListener* listener) {
   if (!options.main_text.load()) return ExtractPlainText(page);
-  const PageBytes bytes = options.recode_pages.load() ? PageBytes::kCp1251 : PageBytes::kLatin1;
-  if (options.markdown.load()) return ExtractMainMarkdown(page, bytes, url);
-  return ExtractMainText(page, bytes);
+  const PageBytes bytes = TextBytes(options);
+  if (options.markdown.load()) return ExtractMainMarkdown(page, bytes, url, listener);
+  return ExtractMainText(page, bytes, listener);
+}
+
+PageBytes TextBytes(const CrawlOptions& options) {
+  if (options.recode_pages.load()) return PageBytes::kCp1251;
+  return options.utf8_text.load() ? PageBytes::kUtf8 : PageBytes::kLatin1;
+}
+
+void ConvertForText(std::string& page, const CrawlOptions& options) {
+  if (options.recode_pages.load()) {
+    RecodePageInPlace(page);
+  } else if (options.utf8_text.load()) {
+    ConvertPageToUtf8InPlace(page);
+  }
+}
+
+std::string TextOfTyped(const std::string& typed, const CrawlOptions& options) {
+  return options.utf8_text.load() ? Cp1251ToUtf8(typed) : typed;
+}
+
+Lines LinesOfTyped(const Lines& typed, const CrawlOptions& options) {
+  if (!options.utf8_text.load()) return typed;
+  Lines lines;
+  lines.reserve(typed.size());
+  for (const std::string& line : typed) lines.push_back(Cp1251ToUtf8(line));
+  return lines;
 }
 
 std::string TemplateModeText(std::string_view page, const CrawlOptions& options) {
   const TemplateOptions template_options{options.markup.load(), options.keep_br.load(),
                                          options.elementary_clean.load()};
-  return ApplyTemplates(page, options.templates.Get()->lines, template_options);
+  return ApplyTemplates(page, LinesOfTyped(options.templates.Get()->lines, options),
+                        template_options);
 }
 
 std::optional<std::string> FollowedRedirect(std::string_view answer, const CrawlOptions& options) {
@@ -120,6 +148,28 @@ LinkOptions ReadLinkOptions(const CrawlOptions& options, const Lines& blacklist,
 StandardLinkOptions ReadStandardLinkOptions(const CrawlOptions& options, const Lines& blacklist) {
   return {*options.site.Get(), options.https_ports.load(), options.exclude_subdomains.load(),
           options.obey_robots.load(), &blacklist};
+}
+
+PageMetaReader MetaReaderFor(std::string_view page, const CrawlOptions& options) {
+  const PageBytes bytes = TextBytes(options);
+  if (bytes != PageBytes::kLatin1) return PageMetaReader(bytes);
+  std::string charset = PageCharset(page);
+  if (charset.empty() || charset == "utf-8" || charset == "utf8") return PageMetaReader(bytes);
+  return PageMetaReader(bytes, [charset = std::move(charset)](std::string_view text) {
+    return BodyToUtf8(text, charset);
+  });
+}
+
+PagePassport ReadPassport(PageMetaReader& reader, std::string_view page, std::string_view text,
+                          std::string_view saved, std::string_view url) {
+  // A text that came from no parse of the page (the plain text, the templates' text): the
+  // page is parsed for its metadata alone.
+  if (!reader.Listened()) {
+    const size_t body = std::min(BodyStart(page), page.size());
+    (void)main_text::ParseTree(page.substr(body), reader.Bytes(), &reader);
+  }
+  const std::string url_utf8 = IsValidUtf8(url) ? std::string(url) : Cp1251ToUtf8(url);
+  return MakePassport(reader.Result(url_utf8, reader.ToUtf8(text)), saved);
 }
 
 std::string ResultFilePath(int32_t id) {
@@ -315,15 +365,17 @@ void TmyThread::RunCrawlPipeline() {
   Sync(&WorkerHost::RefreshWorkTime);
 
   if (!options.links_only.load()) {
-    // Links came from the bytes as received; the text is judged and stored in code page 1251.
-    if (options.recode_pages.load()) RecodePageInPlace(page);
-    const auto whitelist = options.whitelist.Get();
-    const auto templates = options.templates.Get();
+    // Links came from the bytes as received; the text is judged and stored in code page 1251,
+    // or in UTF-8, when the run asks for either.
+    ConvertForText(page, options);
+    const Lines whitelist = LinesOfTyped(options.whitelist.Get()->lines, options);
+    const Lines templates = LinesOfTyped(options.templates.Get()->lines, options);
     const AdmissionOptions admission{options.template_pages_only.load(),
-                                     options.ignore_whitelist.load(), &whitelist->lines,
-                                     &templates->lines};
-    if (AdmitPage(Url, page, admission)) {
+                                     options.ignore_whitelist.load(), &whitelist, &templates};
+    if (AdmitPage(TextOfTyped(Url, options), page, admission)) {
       std::string text;
+      std::optional<PageMetaReader> reader;
+      if (options.write_metadata.load()) reader.emplace(MetaReaderFor(page, options));
       if (options.selective.load()) {
         SetState(texts::kStateSelectiveText);
         Sync(&WorkerHost::ShowState);
@@ -331,10 +383,12 @@ void TmyThread::RunCrawlPipeline() {
       } else {
         SetState(texts::kStateParseText);
         Sync(&WorkerHost::ShowState);
-        if (text_from_received && options.recode_pages.load()) RecodePageInPlace(received);
-        text = PlainModeText(text_from_received ? received : page, options, Url);
+        if (text_from_received) ConvertForText(received, options);
+        text = PlainModeText(text_from_received ? received : page, options, Url,
+                             reader ? &*reader : nullptr);
       }
-      WriteResultFile(text);
+      const std::string saved = WriteResultFile(text);
+      if (reader && TextWritten) Passport = ReadPassport(*reader, page, text, saved, Url);
     } else {
       page_.stage = PageStage::kNotAdmitted;
     }
@@ -351,21 +405,24 @@ void TmyThread::RunCrawlPipeline() {
   if (fetched) ThreadStatus = texts::kStatusSuccess;
 }
 
-void TmyThread::WriteResultFile(const std::string& text) {
+std::string TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
   // A repeated text is not written: the page ends as one that was not admitted.
-  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return;
+  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return {};
   page_.stage = PageStage::kWriting;
   EnsureDirectory(std::string(texts::kResultFolder));
   const std::string path = ResultFilePath(WorkerId);
-  const size_t bytes = host_.Options().markup.load()
-                           ? SaveTextLines(path, "<URL>" + Url + "</URL>\r\n" + text)
-                           : SaveTextLines(path, text);
+  std::string content = host_.Options().markup.load()
+                            ? "<URL>" + TextOfTyped(Url, host_.Options()) + "</URL>\r\n" + text
+                            : text;
+  if (!IsNormalized(content)) content = NormalizeLines(content);
+  SaveFileAtomic(path, content);
   page_.stage = PageStage::kWritten;
   page_.text_empty = text.empty();
   Record.result_file = path;
-  Record.result_bytes = static_cast<int64_t>(bytes);
+  Record.result_bytes = static_cast<int64_t>(content.size());
   TextWritten = true;
+  return content;
 }
 
 bool TmyThread::RepeatsSavedText(std::string_view content) {
@@ -386,7 +443,7 @@ void TmyThread::RunTestPipeline() {
   if (Cancelled()) return;
   EnsureDirectory(std::string(texts::kTestFolder));
   SaveTextLines(texts::kTestRawFile, page);
-  if (options.recode_pages.load()) RecodePageInPlace(page);
+  ConvertForText(page, options);
   page = TemplateModeText(page, options);
   if (Cancelled()) return;
   SaveTextLines(texts::kTestResultFile, page);

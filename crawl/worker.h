@@ -29,8 +29,11 @@
 #include "policy/links.h"
 #include "policy/standard_links.h"
 #include "report/page_record.h"
+#include "report/pages_jsonl.h"
 #include "settings/options.h"
+#include "text/main_text.h"
 #include "text/near_duplicates.h"
+#include "text/page_meta.h"
 
 namespace korvane {
 
@@ -124,6 +127,7 @@ class TmyThread {
   int64_t BusyWait = 0;      // ms the worker waits after a busy answer, for ServerBusy
   std::shared_ptr<const TextPrint> ClaimedPrint;  // the result text's fingerprint, for ClaimText
   bool TextWritten = false;                       // the result file has been written
+  std::optional<PagePassport> Passport;  // with the metadata option: the page's pages.jsonl facts
 
  private:
   void RunCrawlPipeline();
@@ -135,7 +139,8 @@ class TmyThread {
   // times: wait as it asks (net/retry.h), the state showing the wait, and fetch again.
   // STOP or a cancel ends a wait by throwing.
   bool FetchPatiently(const UrlTarget& target, std::string& page);
-  void WriteResultFile(const std::string& text);
+  // Writes the result file of `text`; returns its bytes, "" when it was not written.
+  std::string WriteResultFile(const std::string& text);
   // Times the fetch and notes what it brought in Record and page_.
   bool RecordedFetch(const UrlTarget& target, std::string& page);
   // Claims `content` (the result file's bytes) for this page; true when it repeats a text the
@@ -154,12 +159,26 @@ class TmyThread {
   PageFacts page_;  // what the record's outcome is made from
 };
 
-// The text a worker saves for `page` (as received, recoded when the run recodes) when it runs
+// The text a worker saves for `page` (as received, converted by ConvertForText) when it runs
 // neither links-only nor selective: the main text with that option on (as Markdown, its links
-// resolved against `url`, with the Markdown option too), else the plain text. The page is
-// only read; the text is made in a buffer of its own.
+// resolved against `url`, with the Markdown option too), else the plain text.
+// The page is only read; the text is made in a buffer of its own. A `listener` sees the main
+// text's parse.
 [[nodiscard]] std::string PlainModeText(std::string_view page, const CrawlOptions& options,
-                                        std::string_view url);
+                                        std::string_view url,
+                                        main_text::ParseListener* listener = nullptr);
+
+// How the main text maps the bytes of a page that ConvertForText has worked on.
+[[nodiscard]] PageBytes TextBytes(const CrawlOptions& options);
+
+// The answer's body recoded to code page 1251 when the run recodes, converted to UTF-8 when it
+// saves UTF-8, else left as it is.
+void ConvertForText(std::string& page, const CrawlOptions& options);
+
+// A text typed in the window (code page 1251) in the bytes of the saved texts: UTF-8 when the
+// run saves UTF-8, else as typed. So templates and whitelist words match the converted page.
+[[nodiscard]] std::string TextOfTyped(const std::string& typed, const CrawlOptions& options);
+[[nodiscard]] Lines LinesOfTyped(const Lines& typed, const CrawlOptions& options);
 
 // The text a worker saves for `page` in selective mode: the saved templates applied with the
 // template window's options.
@@ -200,6 +219,17 @@ void PageLinks(std::string_view page, const std::string& url, const std::string&
 // result.
 [[nodiscard]] StandardLinkOptions ReadStandardLinkOptions(const CrawlOptions& options,
                                                           const Lines& blacklist);
+
+// A reader of the page's metadata for a parse of `page` (the answer as ConvertForText left
+// it) in TextBytes(options).
+[[nodiscard]] PageMetaReader MetaReaderFor(std::string_view page, const CrawlOptions& options);
+
+// The pages.jsonl facts of a page: what `reader` read of `page` (parsing it now when no parse
+// of the text has), the language told from `text`, and the size, words and digest of `saved`
+// (the result file's bytes).
+[[nodiscard]] PagePassport ReadPassport(PageMetaReader& reader, std::string_view page,
+                                        std::string_view text, std::string_view saved,
+                                        std::string_view url);
 
 // The result file of worker `id`: "parse/<id>.txt".
 [[nodiscard]] std::string ResultFilePath(int32_t id);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -80,9 +81,86 @@ bool Recode(std::string_view body, const std::string& charset, Sink sink) {
 }  // namespace
 
 std::string PageCharset(std::string_view answer) {
+  const std::string_view body = answer.substr(BodyStart(answer));
+  // A byte order mark outweighs any declaration, as in a browser.
+  if (body.starts_with("\xEF\xBB\xBF")) return "utf-8";
+  if (body.starts_with("\xFF\xFE")) return "utf-16le";
+  if (body.starts_with("\xFE\xFF")) return "utf-16be";
   std::string charset = DeclaredCharset(answer);
   if (!charset.empty()) return charset;
-  return DetectCharset(answer.substr(BodyStart(answer)));
+  return DetectCharset(body);
+}
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      uint64_t eight = 0;
+      std::memcpy(&eight, s + i, 8);
+      if ((eight & 0x8080808080808080) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const unsigned char c = s[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    unsigned char low = 0x80;   // the bounds of the second byte, against overlong forms,
+    unsigned char high = 0xBF;  // surrogates and code points past U+10FFFF
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (i + length > n || s[i + 1] < low || s[i + 1] > high) return false;
+    for (size_t k = 2; k < length; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::string BodyToUtf8(std::string_view body, const std::string& charset) {
+  std::string name = AsciiLowered(charset);
+  const bool unknown = name.empty();
+  if (unknown || name == "utf-8" || name == "utf8") {
+    if (IsValidUtf8(body)) {
+      return std::string(body.starts_with("\xEF\xBB\xBF") ? body.substr(3) : body);
+    }
+    if (unknown) name = "windows-1252";
+  }
+  // Read as browsers read them: these names stand for code page 1252.
+  if (name == "ascii" || name == "us-ascii" || name == "iso-8859-1" || name == "latin1") {
+    name = "windows-1252";
+  }
+  std::string out;
+  out.reserve(body.size() + body.size() / 4);
+  if (!ToUtf8(body, name, [&](std::string_view piece, size_t) { out += piece; })) {
+    return BodyToUtf8(body, "");
+  }
+  if (std::string_view(out).starts_with("\xEF\xBB\xBF")) out.erase(0, 3);
+  return out;
+}
+
+void ConvertPageToUtf8InPlace(std::string& answer) {
+  const size_t body = BodyStart(answer);
+  const std::string utf8 = BodyToUtf8(std::string_view(answer).substr(body), PageCharset(answer));
+  answer.resize(body);
+  answer += utf8;
 }
 
 std::string RecodeText(std::string_view body, const std::string& charset) {

@@ -7,8 +7,9 @@
 
 namespace korvane {
 
-// The character set of the body of `answer`: the declared one (DeclaredCharset), else the one
-// uchardet detects in the body, in lower case; "" when neither gives one.
+// The character set of the body of `answer`, in lower case: the one its byte order mark names,
+// else the declared one (DeclaredCharset), else the one uchardet detects in the body; "" when
+// none gives one.
 [[nodiscard]] std::string PageCharset(std::string_view answer);
 
 // `body` converted from `charset` to code page 1251: a character the code page lacks, or a
@@ -22,5 +23,17 @@ namespace korvane {
 [[nodiscard]] std::string RecodePage(std::string_view answer);
 // The same in the answer's own buffer.
 void RecodePageInPlace(std::string& answer);
+
+// `body` converted from `charset` to UTF-8, its byte order mark left out: a byte that is not
+// valid in `charset` becomes "?". A character set that is empty or that iconv does not know
+// is read as UTF-8 where the bytes are valid UTF-8, else as code page 1252.
+//   BodyToUtf8("caf\xE9", "windows-1252") -> "caf\xC3\xA9";  ("\xEF\xBB\xBFok", "utf-8") -> "ok"
+[[nodiscard]] std::string BodyToUtf8(std::string_view body, const std::string& charset);
+
+// `answer` with its body converted from PageCharset(answer) to UTF-8; the head stays.
+void ConvertPageToUtf8InPlace(std::string& answer);
+
+// True when `text` is valid UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+[[nodiscard]] bool IsValidUtf8(std::string_view text);
 
 }  // namespace korvane

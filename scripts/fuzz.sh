@@ -18,7 +18,7 @@ build_dir=build-fuzz
 fuzz_dir=tests/fuzz
 targets_all=(
   extract_between plain_text apply_templates clean_fragment drop_blank_lines extract_links
-  settings_load receive_answer answer_head robots main_text markdown sitemap inflate standard_links
+  settings_load receive_answer answer_head robots main_text markdown sitemap inflate standard_links page_meta
   diff_extract_between diff_plain_text diff_clean_fragment diff_drop_blank_lines
   diff_apply_templates diff_extract_links
 )
@@ -37,7 +37,7 @@ max_len_of() {
 dictionary_of() {
   case ${1#diff_} in
     extract_between) echo between ;;
-    plain_text|clean_fragment|drop_blank_lines|main_text|markdown|standard_links) echo markup ;;
+    plain_text|clean_fragment|drop_blank_lines|main_text|markdown|standard_links|page_meta) echo markup ;;
     apply_templates) echo templates ;;
     extract_links) echo links ;;
     settings_load) echo settings ;;

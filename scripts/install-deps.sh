@@ -5,7 +5,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-l10n-tools qt6-tools-dev
-  libssl-dev openssl libuchardet-dev libxml2-dev zlib1g-dev liburiparser-dev
+  libssl-dev openssl libuchardet-dev libxml2-dev zlib1g-dev liburiparser-dev libcld2-dev
+  nlohmann-json3-dev
   qt6-charts-dev libqt6opengl6-dev libjs-chart.js help2man
   nginx-light tinyproxy curl time wget python3.11-doc
   clang libclang-rt-14-dev

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/shown_text.h"
@@ -28,6 +29,9 @@ struct CheckOption {
   // The flag of the option this one works with only; the window greys its box out while that
   // option is off, and korvane-cli refuses it alone.
   std::string_view needs = "";
+  // The flag of an option this one cannot be on with: the command line refuses both, and
+  // in the window ticking either unticks the other.
+  std::string_view excludes = {};
 };
 
 // In the order of the main window's controls, then the template window's.
@@ -95,7 +99,35 @@ inline constexpr CheckOption kCheckOptions[] = {
     {"--markdown", "TextCheckBox5", &CrawlOptions::markdown, true,
      "write the main text as Markdown: headings, lists, tables, code, links",
      KORVANE_SHOWN("core", "основной текст в Markdown"), ExtensionTab::kText, "--main-text"},
+    {"--utf8", "TextCheckBox4", &CrawlOptions::utf8_text, true,
+     "save every text in UTF-8, converted from the page's charset",
+     KORVANE_SHOWN("core", "сохранять в UTF-8"), ExtensionTab::kText, "", "--recode"},
+    {"--metadata", "TextCheckBox6", &CrawlOptions::write_metadata, true,
+     "append a record of each saved page (address, title, author, dates, language) to "
+     "pages.jsonl",
+     KORVANE_SHOWN("core", "паспорт страницы: pages.jsonl"), ExtensionTab::kText},
 };
+
+// The row of `flag`, or null.
+[[nodiscard]] constexpr const CheckOption* FindCheckOption(std::string_view flag) {
+  for (const CheckOption& row : kCheckOptions) {
+    if (row.flag == flag) return &row;
+  }
+  return nullptr;
+}
+
+// The first pair of options that are both on though one excludes the other, as "--a and --b",
+// or "" when there is none.
+[[nodiscard]] inline std::string ExcludedPair(const CrawlOptions& options) {
+  for (const CheckOption& row : kCheckOptions) {
+    const CheckOption* other = row.excludes.empty() ? nullptr : FindCheckOption(row.excludes);
+    if (other != nullptr && (options.*row.member).load() == row.flag_sets_to &&
+        (options.*other->member).load() == other->flag_sets_to) {
+      return std::string(row.flag) + " and " + std::string(other->flag);
+    }
+  }
+  return {};
+}
 
 // The whole-number fields of the extensions; 0 keeps the behaviour without the extension.
 struct NumberOption {

@@ -89,6 +89,8 @@ struct CrawlOptions {
   std::atomic<bool> skip_duplicates{false};    // save no text twice, nor a near copy
   std::atomic<bool> write_report{false};       // report/pages.csv and report/index.html
   std::atomic<bool> markdown{false};           // the main text written as Markdown
+  std::atomic<bool> utf8_text{false};          // saved texts in UTF-8 (excludes recode_pages)
+  std::atomic<bool> write_metadata{false};     // a record of each saved page in pages.jsonl
 };
 
 }  // namespace korvane

@@ -154,7 +154,10 @@ void ParseHtml(std::string_view document, PageBytes bytes, xmlSAXHandler sax, vo
   const std::string_view page = document.substr(0, INT_MAX / 4);
   // libxml2 keeps a copy of its own, so ours goes at once.
   xmlParserInputBufferPtr buffer = nullptr;
-  {
+  if (bytes == PageBytes::kUtf8) {
+    buffer = xml.xmlParserInputBufferCreateMem(page.data(), static_cast<int>(page.size()),
+                                               XML_CHAR_ENCODING_NONE);
+  } else {
     const std::string utf8 =
         bytes == PageBytes::kCp1251 ? Utf8Document<true>(page) : Utf8Document<false>(page);
     buffer = xml.xmlParserInputBufferCreateMem(utf8.data(), static_cast<int>(utf8.size()),

@@ -10,7 +10,8 @@
 
 namespace korvane {
 
-// Parses `document` (no answer head), each byte read as one character of `bytes`' mapping,
+// Parses `document` (no answer head), each byte read as one character of `bytes`' mapping
+// (a UTF-8 page as it is),
 // calling the callbacks of `sax` with `user_data`; the parse recovers from any error, reads
 // nothing from the network, follows no declared charset and prints nothing (the thread's
 // error handlers are put back afterwards). `sax.initialized` and the message callbacks are

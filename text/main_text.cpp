@@ -878,10 +878,11 @@ class Extractor {
 };
 
 // The main text of `page`, as Markdown when `address` is given.
-std::string Extract(std::string_view page, PageBytes charset, const std::string_view* address) {
+std::string Extract(std::string_view page, PageBytes charset, const std::string_view* address,
+                    main_text::ParseListener* listener) {
   const size_t header_end = FindMarker(page, kHeaderEnd);
   if (header_end != std::string_view::npos) page.remove_prefix(header_end + kHeaderEnd.size());
-  const Tree tree = main_text::ParseTree(page, charset);
+  const Tree tree = main_text::ParseTree(page, charset, listener);
   Extractor extractor(tree);
   extractor.WriteMarkdownFor(address);
   return extractor.Run();
@@ -889,13 +890,14 @@ std::string Extract(std::string_view page, PageBytes charset, const std::string_
 
 }  // namespace
 
-std::string ExtractMainText(std::string_view page, PageBytes charset) {
-  return Extract(page, charset, nullptr);
+std::string ExtractMainText(std::string_view page, PageBytes charset,
+                            main_text::ParseListener* listener) {
+  return Extract(page, charset, nullptr, listener);
 }
 
-std::string ExtractMainMarkdown(std::string_view page, PageBytes charset,
-                                std::string_view address) {
-  return Extract(page, charset, &address);
+std::string ExtractMainMarkdown(std::string_view page, PageBytes charset, std::string_view address,
+                                main_text::ParseListener* listener) {
+  return Extract(page, charset, &address, listener);
 }
 
 }  // namespace korvane

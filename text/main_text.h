@@ -61,11 +61,16 @@
 
 namespace korvane {
 
-// How the page's bytes map to characters: code page 1251 for a page recoded to it, ISO-8859-1
-// otherwise, so that every byte maps to one character and back and a page in any other
-// encoding comes out as its own bytes. A character the mapping cannot hold (only an entity
-// can give one) is written as a decimal character reference, "&#20013;".
-enum class PageBytes { kLatin1, kCp1251 };
+// How the page's bytes map to characters: code page 1251 for a page recoded to it, UTF-8 for
+// a page converted to it, ISO-8859-1 otherwise, so that every byte maps to one character and
+// back and a page in any other encoding comes out as its own bytes. A character the mapping
+// cannot hold (only an entity can give one) is written as a decimal character reference,
+// "&#20013;".
+enum class PageBytes { kLatin1, kCp1251, kUtf8 };
+
+namespace main_text {
+class ParseListener;
+}
 
 // The main text of `page` (the whole HTTP response; its head, up to the first CR LF CR LF, is
 // not part of the document): one line per block, each followed by CR LF; "" when nothing is
@@ -76,7 +81,10 @@ enum class PageBytes { kLatin1, kCp1251 };
 //    yard.</p>" -> "Our river, in spring, floods the old mill's yard.\r\n"
 //   "<p>caf&eacute; &#x4E2D;</p>", kLatin1 -> "caf\xE9 &#20013;\r\n"
 //   "<nav><a href=/>Home</a></nav>" -> ""
-[[nodiscard]] std::string ExtractMainText(std::string_view page, PageBytes charset);
+// A `listener` sees the page's parse as it goes (main_text_tree.h), so a reader of other facts
+// of the page needs no parse of its own.
+[[nodiscard]] std::string ExtractMainText(std::string_view page, PageBytes charset,
+                                          main_text::ParseListener* listener = nullptr);
 
 // The same main text, the same words, written as Markdown (CommonMark, tables as GitHub's
 // pipe tables), each line followed by LF. Headings with their levels, paragraphs one blank
@@ -91,6 +99,7 @@ enum class PageBytes { kLatin1, kCp1251 };
 //   "<h2>Mill</h2><p>The <em>old</em> <a href=/m>mill</a></p>", "http://a.example/x/"
 //     -> "## Mill\n\nThe *old* [mill](http://a.example/m)\n"
 [[nodiscard]] std::string ExtractMainMarkdown(std::string_view page, PageBytes charset,
-                                              std::string_view address);
+                                              std::string_view address,
+                                              main_text::ParseListener* listener = nullptr);
 
 }  // namespace korvane

@@ -418,8 +418,30 @@ int PageByte(char32_t cp, PageBytes bytes) {
   return cp == 0x98 ? 0x98 : CodePointToCp1251(cp);
 }
 
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
 // Appends the character `cp` in the page's character set.
 void AppendChar(std::string& out, char32_t cp, PageBytes bytes) {
+  if (bytes == PageBytes::kUtf8) {
+    AppendUtf8(out, cp);
+    return;
+  }
   const int byte = PageByte(cp, bytes);
   if (byte >= 0) {
     out += static_cast<char>(byte);
@@ -434,10 +456,10 @@ bool IsSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-// White space beyond ASCII: the Unicode space separators. U+00A0 only for code page 1251,
-// where it is a character of its own; as a byte of ISO-8859-1 it may be part of a UTF-8 page.
+// White space beyond ASCII: the Unicode space separators. U+00A0 only where it is a character
+// of its own; as a byte of ISO-8859-1 it may be part of a UTF-8 page.
 bool IsWideSpace(char32_t cp, PageBytes bytes) {
-  if (cp == 0xA0) return bytes == PageBytes::kCp1251;
+  if (cp == 0xA0) return bytes != PageBytes::kLatin1;
   return cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
          cp == 0x202F || cp == 0x205F || cp == 0x3000;
 }
@@ -470,6 +492,10 @@ std::string_view CodeLanguage(std::string_view class_value) {
 // Appends an href or a class name, UTF-8 from the parser, in the page's character set; a
 // character the set cannot hold is percent-encoded, as an address would carry it.
 void AppendAttribute(std::string& out, std::string_view value, PageBytes bytes) {
+  if (bytes == PageBytes::kUtf8) {
+    out += value;
+    return;
+  }
   for (size_t i = 0; i < value.size();) {
     const auto c = static_cast<unsigned char>(value[i]);
     if (c < 0x80) {
@@ -500,7 +526,8 @@ void AppendAttribute(std::string& out, std::string_view value, PageBytes bytes) 
 
 class Builder {
  public:
-  Builder(Tree& tree, PageBytes bytes) : tree_(tree), bytes_(bytes) {
+  Builder(Tree& tree, PageBytes bytes, ParseListener* listener)
+      : tree_(tree), bytes_(bytes), listener_(listener) {
     tree_.nodes.push_back(Node{0, 0, 0, 0, Kind::kRoot, 0});
   }
 
@@ -524,6 +551,10 @@ class Builder {
     if (open_.size() + skip_ >= kMaxParseDepth) {
       Stop();
       return;
+    }
+    if (listener_ != nullptr) {
+      listener_->StartElement(reinterpret_cast<const char*>(name),
+                              reinterpret_cast<const char* const*>(atts));
     }
     if (skip_ > 0) {
       ++skip_;
@@ -554,7 +585,9 @@ class Builder {
     if (node.kind == Kind::kPre) ++pre_;
   }
 
-  void End() {
+  void End(const xmlChar* name) {
+    if (listener_ != nullptr && !stopped_)
+      listener_->EndElement(reinterpret_cast<const char*>(name));
     if (skip_ > 0) {
       --skip_;
       return;
@@ -584,7 +617,12 @@ class Builder {
   }
 
   void Characters(const xmlChar* ch, int len) {
-    if (skip_ > 0 || len <= 0) return;
+    if (len <= 0) return;
+    if (listener_ != nullptr) {
+      listener_->Characters(
+          std::string_view(reinterpret_cast<const char*>(ch), static_cast<size_t>(len)));
+    }
+    if (skip_ > 0) return;
     std::string& text = tree_.text;
     Node* run = &tree_.nodes.back();
     const uint32_t parent = Current();
@@ -620,7 +658,7 @@ class Builder {
       if (cp == 0x200B || cp == 0xFEFF) continue;  // zero-width: no character at all
       // A soft hyphen only marks where a word may break. As a byte of ISO-8859-1 it may be
       // part of a UTF-8 page, so it goes only where the page is code page 1251.
-      if (cp == 0xAD && bytes_ == PageBytes::kCp1251) continue;
+      if (cp == 0xAD && bytes_ != PageBytes::kLatin1) continue;
       if (pre_ == 0 && IsWideSpace(cp, bytes_)) {
         if (!space) text += ' ';
         space = true;
@@ -630,6 +668,13 @@ class Builder {
       space = false;
     }
     run->text_size += static_cast<uint32_t>(text.size() - before);
+  }
+
+  void Script(const xmlChar* ch, int len) {
+    if (listener_ != nullptr && len > 0) {
+      listener_->ScriptText(
+          std::string_view(reinterpret_cast<const char*>(ch), static_cast<size_t>(len)));
+    }
   }
 
   void Finish() {
@@ -667,6 +712,7 @@ class Builder {
 
   Tree& tree_;
   PageBytes bytes_;
+  ParseListener* listener_;
   std::vector<uint32_t> open_;        // every open element; kNoNode for one not recorded
   std::vector<uint32_t> open_nodes_;  // the recorded ones
   size_t skip_ = 0;                   // depth inside an element left out whole
@@ -683,22 +729,25 @@ Builder& BuilderOf(void* ctx) {
 void OnStart(void* ctx, const xmlChar* name, const xmlChar** atts) {
   BuilderOf(ctx).Start(name, atts);
 }
-void OnEnd(void* ctx, const xmlChar* /*name*/) {
-  BuilderOf(ctx).End();
+void OnEnd(void* ctx, const xmlChar* name) {
+  BuilderOf(ctx).End(name);
 }
 void OnCharacters(void* ctx, const xmlChar* ch, int len) {
   BuilderOf(ctx).Characters(ch, len);
 }
-void OnCdata(void* /*ctx*/, const xmlChar* /*ch*/, int /*len*/) {}
+// The parser hands a script's or a style's content over as one block.
+void OnCdata(void* ctx, const xmlChar* ch, int len) {
+  BuilderOf(ctx).Script(ch, len);
+}
 void OnParseError(void* ctx, xmlErrorPtr /*error*/) {
   BuilderOf(ctx).Error();
 }
 
 }  // namespace
 
-Tree ParseTree(std::string_view document, PageBytes bytes) {
+Tree ParseTree(std::string_view document, PageBytes bytes, ParseListener* listener) {
   Tree tree;
-  Builder builder(tree, bytes);
+  Builder builder(tree, bytes, listener);
   xmlSAXHandler sax{};
   sax.startElement = OnStart;
   sax.endElement = OnEnd;

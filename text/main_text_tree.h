@@ -107,8 +107,25 @@ inline constexpr size_t kMaxTreeDepth = 400;
 // The parse ends at an element nested this deep; what was read so far is the page.
 inline constexpr size_t kMaxParseDepth = 5000;
 
+// Sees every element, text and script of the parse in document order, the head's included.
+// Names are lower case; texts are UTF-8 of the characters as `bytes` maps the page's bytes,
+// entities decoded.
+class ParseListener {
+ public:
+  virtual ~ParseListener() = default;
+  // `attributes` holds name, value, name, value, ... and ends with a null name; a value may be
+  // null. Null when the element has none.
+  virtual void StartElement(std::string_view name, const char* const* attributes) = 0;
+  virtual void EndElement(std::string_view name) = 0;
+  virtual void Characters(std::string_view text) = 0;
+  // The content of a script or style element, in one or more pieces.
+  virtual void ScriptText(std::string_view text) = 0;
+};
+
 // Parses `document` (no answer head) in `bytes`. Scripts, styles and the head are left out
-// whole, and so are empty elements other than br, hr and img. libxml2 prints nothing.
-[[nodiscard]] Tree ParseTree(std::string_view document, PageBytes bytes);
+// whole, and so are empty elements other than br, hr and img. libxml2 prints nothing. A
+// document in UTF-8 must be valid UTF-8.
+[[nodiscard]] Tree ParseTree(std::string_view document, PageBytes bytes,
+                             ParseListener* listener = nullptr);
 
 }  // namespace korvane::main_text

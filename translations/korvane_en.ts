@@ -48,6 +48,14 @@
         <translation>main text as Markdown</translation>
     </message>
     <message>
+        <source>сохранять в UTF-8</source>
+        <translation>save in UTF-8</translation>
+    </message>
+    <message>
+        <source>паспорт страницы: pages.jsonl</source>
+        <translation>page record: pages.jsonl</translation>
+    </message>
+    <message>
         <source>только основной текст</source>
         <translation>main text only</translation>
     </message>

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <thread>
@@ -111,6 +112,46 @@ TEST(KillDrill, AKilledCrawlLeavesOnlyWholeFiles) {
         EXPECT_EQ(bytes, whole.at(name)) << name;
       }
     }
+  }
+}
+
+TEST(KillDrill, AKilledCrawlLeavesWholeRecordsInPagesJsonlAndAContinueAppends) {
+  TempDir root;
+  LargeSiteShape shape;
+  shape.pages = 150;
+  shape.host = "127.0.0.7";
+  WriteSite(root.path(), MakeLargeSite(shape));
+  NginxServer server("127.0.0.7", root.path());
+  std::vector<std::string> args = {
+      KORVANE_CLI_PATH, "crawl",  "--site",      server.Url(), "--threads",         "4",
+      "--metadata",     "--utf8", "--main-text", "--continue", "--ignore-whitelist"};
+  const auto whole_records = [](const std::string& text) {
+    EXPECT_TRUE(text.empty() || text.ends_with("\n"));
+    size_t lines = 0;
+    for (size_t at = 0; at < text.size(); ++lines) {
+      const size_t end = text.find('\n', at);
+      const auto record = nlohmann::json::parse(text.substr(at, end - at), nullptr, false);
+      EXPECT_TRUE(record.is_object() && record.contains("sha256")) << text.substr(at, end - at);
+      at = end + 1;
+    }
+    return lines;
+  };
+  std::mt19937 random(20261210);
+  for (int drill = 0; drill < 4; ++drill) {
+    TempDir work;
+    work.Write("UA.txt", "UA\r\n");
+    {
+      ChildProcess cli(args, work.path(), work.File("out.txt"), work.File("err.txt"), 60'000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200 + random() % 1500));
+      ::kill(cli.pid(), SIGKILL);
+      cli.Wait(10'000);
+    }
+    const std::string killed = work.Exists("pages.jsonl") ? work.Read("pages.jsonl") : "";
+    whole_records(killed);
+    ASSERT_EQ(RunCli({args.begin() + 1, args.end()}, work.path()).exit_code, 0);
+    const std::string continued = work.Read("pages.jsonl");
+    EXPECT_TRUE(continued.starts_with(killed));
+    EXPECT_GE(whole_records(continued), 150u);
   }
 }
 

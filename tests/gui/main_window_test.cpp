@@ -150,6 +150,18 @@ TEST_F(MainWindowTest, EveryCheckBoxOfTheOptionTableWritesItsOption) {
       EXPECT_EQ(option.load(), box->isChecked()) << control << " after click " << click;
     }
   }
+  // Options that exclude each other: ticking one unticks the other, both ways.
+  for (const CheckOption& row : kCheckOptions) {
+    if (row.excludes.empty()) continue;
+    auto* one = Find<QCheckBox>(&form, std::string(row.control));
+    auto* other = Find<QCheckBox>(&form, std::string(FindCheckOption(row.excludes)->control));
+    one->setChecked(true);
+    other->setChecked(true);
+    EXPECT_FALSE(one->isChecked()) << row.control;
+    one->setChecked(true);
+    EXPECT_FALSE(other->isChecked()) << row.control;
+    EXPECT_TRUE(ExcludedPair(form.Options()).empty());
+  }
   // CheckBox11 counts by its enabled state, not its tick.
   form.CheckBox11->setEnabled(false);
   EXPECT_FALSE(form.Options().normalize_anchors.load());

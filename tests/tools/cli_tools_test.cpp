@@ -28,6 +28,7 @@ const CliCase kCliCases[] = {
     {"clean $/in", 2, "", "give --from and --to, or --word"},
     {"split $/in --per 1", 0, "Прогресс: 2 / 2\n", "Прогресс: 1 / 2"},
     {"split $/missing --per 1", 1, "", "korvane-cli: Файлов нет!"},
+    {"text --utf8 --recode $/in/1.txt", 2, "", "--utf8 and --recode exclude each other"},
 };
 
 std::string Replace(std::string text, const std::string& folder) {
