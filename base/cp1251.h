@@ -9,6 +9,9 @@ namespace korvane {
 // Bytes of code page 1251 to UTF-8. The one unassigned byte (0x98) becomes "?".
 [[nodiscard]] std::string Cp1251ToUtf8(std::string_view bytes);
 
+// Appends the UTF-8 form of the code point `cp` (U+10000 and above as four bytes).
+void AppendUtf8(std::string& out, char32_t cp);
+
 // UTF-8 to code page 1251. A character the code page lacks, or a malformed sequence, becomes "?".
 [[nodiscard]] std::string Utf8ToCp1251(std::string_view utf8);
 

@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
   auto* templates =
       app.add_subcommand("templates", "print the template text a worker would save for FILE");
   templates->add_option("FILE", file, "a saved HTTP response")->required();
-  AddCheckFlags(*templates, options,
-                {"--markup", "--keep-br", "--no-clean", "--recode", "--utf8"});
+  AddCheckFlags(*templates, options, {"--markup", "--keep-br", "--no-clean", "--recode", "--utf8"});
 
   auto* links = app.add_subcommand("links", "print the links a worker for URL would queue");
   links->add_option("FILE", file, "a saved HTTP response")->required();
@@ -131,9 +130,9 @@ int main(int argc, char** argv) {
 
   auto* test = app.add_subcommand("test", "the template window's test fetch of URL");
   test->add_option("URL", url, "the address to fetch")->required();
-  AddCheckFlags(*test, options,
-                {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode",
-                 "--utf8"});
+  AddCheckFlags(
+      *test, options,
+      {"--markup", "--keep-br", "--no-clean", "--https", "--insecure", "--recode", "--utf8"});
 
   std::string folder, output, separator, from, to, word, count_text;
 
@@ -175,8 +174,9 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? 0 : 2;
   }
   if (const std::string pair = korvane::ExcludedPair(options); !pair.empty()) {
-    std::cerr << pair << " exclude each other: give one of them\n"
-                         "Run with --help for more information.\n";
+    std::cerr << pair
+              << " exclude each other: give one of them\n"
+                 "Run with --help for more information.\n";
     return 2;
   }
   if (*clean && !*clean_from && !*clean_word) {

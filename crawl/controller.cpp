@@ -465,6 +465,7 @@ void CrawlController::PageDone(TmyThread& worker) {
   // The page's record goes before the page counts as done, so a continued run never skips a
   // page whose record a kill has lost.
   if (worker.Passport) {
+    worker.Record.found_on = FoundOn(worker.Url);
     passports_.Append(PassportJson(worker.Url, *worker.Passport, &worker.Record) + "\n");
   }
   done_.Append(worker.Url);

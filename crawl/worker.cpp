@@ -61,8 +61,8 @@ void WorkerHost::AddFoundLinks(TmyThread& worker) {
   }
 }
 
-std::string PlainModeText(std::string_view page, const CrawlOptions& options,
-                          std::string_view url, main_text::ParseListener* listener) {
+std::string PlainModeText(std::string_view page, const CrawlOptions& options, std::string_view url,
+                          main_text::ParseListener* listener) {
   if (!options.main_text.load()) return ExtractPlainText(page);
   const PageBytes bytes = TextBytes(options);
   if (options.markdown.load()) return ExtractMainMarkdown(page, bytes, url, listener);

@@ -89,6 +89,7 @@ std::string PassportJson(std::string_view url, const PagePassport& passport,
   line["sha256"] = passport.sha256;
   if (record != nullptr) {
     line["duplicate_of"] = record->duplicate_of < 0 ? Json() : Json(record->duplicate_of);
+    line["found_on"] = OrNull(AddressUtf8(record->found_on));
   }
   // Texts are UTF-8 already; a byte that is not would make the line invalid, so it is replaced.
   return line.dump(-1, ' ', false, Json::error_handler_t::replace);

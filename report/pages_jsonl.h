@@ -29,9 +29,10 @@ struct PagePassport {
 
 // One record as a JSON object (UTF-8, no line break), its keys in this order: url, final_url,
 // canonical, title, description, author, published, modified, language, site_name, status,
-// fetched_at, result_file, bytes, words, sha256, duplicate_of. An empty field is null. With
-// no `record` (a page read outside a crawl) the keys only a crawl knows (final_url, status,
-// fetched_at, result_file, duplicate_of) are left out, and `url` is null when empty. `url`
+// fetched_at, result_file, bytes, words, sha256, duplicate_of, found_on (the first page that
+// linked this one; null for the start address). An empty field is null. With no `record` (a
+// page read outside a crawl) the keys only a crawl knows (final_url, status, fetched_at,
+// result_file, duplicate_of, found_on) are left out, and `url` is null when empty. `url`
 // is as crawled: code page 1251, or UTF-8 where its bytes are.
 [[nodiscard]] std::string PassportJson(std::string_view url, const PagePassport& passport,
                                        const PageRecord* record);

@@ -17,6 +17,7 @@ TEST(PagesJsonl, ARecordHoldsEveryKeyInOrderAndOutsideACrawlOnlyThePagesOwn) {
   record.status = 200;
   record.start_ms = 1556877600000;
   record.result_file = "parse/3.txt";
+  record.found_on = "http://a.test/";
   EXPECT_EQ(PassportJson(record.url, passport, &record),
             R"({"url":"http://a.test/ж","final_url":"http://a.test/ж","canonical":null,)"
             R"("title":"Café \"quoted\"","description":null,"author":null,)"
@@ -24,7 +25,7 @@ TEST(PagesJsonl, ARecordHoldsEveryKeyInOrderAndOutsideACrawlOnlyThePagesOwn) {
             R"("status":200,"fetched_at":"2019-05-03T10:00:00Z","result_file":"parse/3.txt",)"
             R"("bytes":16,"words":3,)"
             R"("sha256":"c117cb32e82b95ca68d604bc2ff5ef53895017ddaf2e2111f6d592420c802475",)"
-            R"("duplicate_of":null})");
+            R"("duplicate_of":null,"found_on":"http://a.test/"})");
   EXPECT_EQ(PassportJson("", passport, nullptr).substr(0, 30), R"({"url":null,"canonical":null,")");
 }
 
