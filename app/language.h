@@ -1,4 +1,4 @@
-// The windows' language: the design's Russian texts, or their English translation looked up
+// The windows' language: the original Russian texts, or their English translation looked up
 // through Qt's translation system (translations/korvane_en.ts, compiled into korvane_en.qm).
 #pragma once
 
