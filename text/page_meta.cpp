@@ -866,7 +866,8 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
     if (source == kHeadingInArticle) return title;
     if (source == kHeading) {
       const bool agreed =
-          others.empty() || std::any_of(others.begin(), others.end(), [&](const auto& other) {
+          others.empty() ||
+          std::any_of(others.begin(), others.end(), [&title = title](const auto& other) {
             return WordAgreement(title, other.second) >= 0.5;
           });
       if (agreed) return title;
