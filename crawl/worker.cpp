@@ -388,7 +388,12 @@ void TmyThread::RunCrawlPipeline() {
                              reader ? &*reader : nullptr);
       }
       const std::string saved = WriteResultFile(text);
-      if (reader && TextWritten) Passport = ReadPassport(*reader, page, text, saved, Url);
+      // A repeated text gets a record too: it names the saved text it repeats and describes
+      // the text that was not written. PageDone writes the record before SetOutcome runs.
+      Record.duplicate_of = DuplicateOf;
+      if (reader && (TextWritten || DuplicateOf >= 0)) {
+        Passport = ReadPassport(*reader, page, text, saved, Url);
+      }
     } else {
       page_.stage = PageStage::kNotAdmitted;
     }
@@ -407,15 +412,15 @@ void TmyThread::RunCrawlPipeline() {
 
 std::string TmyThread::WriteResultFile(const std::string& text) {
   if (Cancelled()) throw WorkerCancelled{};
-  // A repeated text is not written: the page ends as one that was not admitted.
-  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return {};
-  page_.stage = PageStage::kWriting;
-  EnsureDirectory(std::string(texts::kResultFolder));
-  const std::string path = ResultFilePath(WorkerId);
   std::string content = host_.Options().markup.load()
                             ? "<URL>" + TextOfTyped(Url, host_.Options()) + "</URL>\r\n" + text
                             : text;
   if (!IsNormalized(content)) content = NormalizeLines(content);
+  // A repeated text is not written: the page ends as a duplicate.
+  if (host_.Options().skip_duplicates.load() && RepeatsSavedText(text)) return content;
+  page_.stage = PageStage::kWriting;
+  EnsureDirectory(std::string(texts::kResultFolder));
+  const std::string path = ResultFilePath(WorkerId);
   SaveFileAtomic(path, content);
   page_.stage = PageStage::kWritten;
   page_.text_empty = text.empty();

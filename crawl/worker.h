@@ -139,7 +139,8 @@ class TmyThread {
   // times: wait as it asks (net/retry.h), the state showing the wait, and fetch again.
   // STOP or a cancel ends a wait by throwing.
   bool FetchPatiently(const UrlTarget& target, std::string& page);
-  // Writes the result file of `text`; returns its bytes, "" when it was not written.
+  // Writes the result file of `text`; returns its bytes, also when the text repeats a saved
+  // one and is not written (then TextWritten stays false and DuplicateOf names that text).
   std::string WriteResultFile(const std::string& text);
   // Times the fetch and notes what it brought in Record and page_.
   bool RecordedFetch(const UrlTarget& target, std::string& page);

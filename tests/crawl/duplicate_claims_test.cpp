@@ -1,6 +1,9 @@
 // A crawl that saves no text twice: racing workers, near copies and a continued run.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+#include <sstream>
+
 #include "crawl/controller.h"
 #include "settings/texts.h"
 #include "support/fake_front_end.h"
@@ -59,10 +62,26 @@ TEST(DuplicateClaims, OfWorkersWithOneTextExactlyOneSavesIt) {
     CrawlRun run;
     run.options.thread_count.Set("5");
     run.options.skip_duplicates = skip;
+    run.options.write_metadata = skip;
     ASSERT_EQ(run.controller.Start(), StartResult::kFinished);
-    int saved_copies = 0;
-    for (const char* copy : {"parse/1.txt", "parse/2.txt", "parse/3.txt"}) {
-      saved_copies += run.dir.Exists(copy);
+    int saved_copies = 0, saved = -1;
+    for (int copy = 1; copy <= 3; ++copy) {
+      if (run.dir.Exists("parse/" + std::to_string(copy) + ".txt")) ++saved_copies, saved = copy;
+    }
+    if (skip) {
+      // Every page has a record; the two copies not saved name the saved one and their own text.
+      std::istringstream lines(run.dir.Read("pages.jsonl"));
+      int records = 0, repeats = 0;
+      for (std::string line; std::getline(lines, line); ++records) {
+        const auto record = nlohmann::json::parse(line);
+        if (record["duplicate_of"].is_null()) continue;
+        ++repeats;
+        EXPECT_TRUE(record["duplicate_of"] == saved && record["result_file"].is_null() &&
+                    record["words"] >= 300)
+            << line;
+      }
+      EXPECT_EQ(records, 5);
+      EXPECT_EQ(repeats, 2);
     }
     EXPECT_EQ(saved_copies, skip ? 1 : 3);
     EXPECT_TRUE(run.dir.Exists("parse/0.txt") && run.dir.Exists("parse/4.txt"));
