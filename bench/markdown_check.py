@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Does the Markdown form keep a page's structure? Checked over a folder of HTML pages.
 
-Each page is handed to `CLI text --main-text --markdown FILE --url URL` as a saved HTTP
-answer (UTF-8), the Markdown is rendered to HTML by cmark-gfm with its table extension, and
+Each page is handed to `CLI text --main-text --markdown --utf8 FILE --url URL` as a saved
+HTTP answer (UTF-8; Markdown for pipelines is UTF-8, so the text is too), the Markdown is rendered to HTML by cmark-gfm with its table extension, and
 the rendered structure is held against the page's own:
   tables    every rendered table has a table of the page with the same first row, and as
             many rows and columns as it
@@ -12,7 +12,7 @@ the rendered structure is held against the page's own:
 
     python3 bench/markdown_check.py build/cli/korvane-cli [FOLDER] [--show N] [FLAG ...]
 FOLDER defaults to Python's manual (Debian's python3.11-doc, /usr/share/doc/python3.11/html);
-FLAGs go to `text` as well (--utf8).
+FLAGs go to `text` as well.
 """
 import html.parser
 import os
@@ -86,7 +86,8 @@ def check(cli, flags, path, url, scratch):
     answer = os.path.join(scratch, "page.answer")
     with open(answer, "wb") as f:
         f.write(HEAD + page)
-    markdown = subprocess.run([cli, "text", "--main-text", "--markdown", *flags, answer, "--url", url],
+    markdown = subprocess.run([cli, "text", "--main-text", "--markdown", "--utf8", *flags, answer,
+                               "--url", url],
                               capture_output=True, check=True).stdout
     rendered = subprocess.run(["cmark-gfm", "-e", "table"], input=markdown,
                               capture_output=True, check=True).stdout.decode("utf-8", "replace")
@@ -119,7 +120,7 @@ def check(cli, flags, path, url, scratch):
         own = set(line.strip() for line in pre.split("\n") if len(line.strip()) >= 8)
         if own and all(line in lines for line in own):
             if code_text(pre) not in blocks:
-                faults.append("pre %r is no code block of its own" % own[0][:40])
+                faults.append("pre %r is no code block of its own" % min(own)[:40])
     return len(got.tables), len(got.headings), len(got.pres), faults
 
 
@@ -132,7 +133,7 @@ def main():
         at = args.index("--show")
         show = int(args[at + 1])
         del args[at:at + 2]
-    flags = [a for a in args[1:] if a.startswith("--")]
+    flags = [a for a in args[1:] if a.startswith("--") and a != "--utf8"]
     args = [a for a in args if not a.startswith("--")]
     cli = args[0]
     folder = args[1] if len(args) > 1 else "/usr/share/doc/python3.11/html"
