@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "base/text_lines.h"
+#include "bench/cpu_seconds.h"
 #include "crawl/worker.h"
 #include "report/pages_jsonl.h"
 #include "text/main_text.h"
@@ -77,12 +77,7 @@ namespace {
 
 constexpr std::string_view kHead = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
 
-// This thread's CPU time: on a machine shared with other work the wall time says little.
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+using korvane::bench::CpuSeconds;
 
 bool g_markdown = false;  // the main text's Markdown form instead of its lines
 bool g_all_options = false;

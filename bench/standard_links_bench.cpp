@@ -2,25 +2,20 @@
 // references read by libxml2, each resolved, normalised and tested against the site.
 //   korvane-links-bench FOLDER
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/cpu_seconds.h"
 #include "policy/standard_links.h"
 
 namespace {
 
 constexpr std::string_view kHead = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
 
-// This thread's CPU time: on a machine shared with other work the wall time says little.
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+using korvane::bench::CpuSeconds;
 
 }  // namespace
 
@@ -48,9 +43,10 @@ int main(int argc, char** argv) {
     links.Extract(page, "http://site.test/folder/page.html", [&kept](std::string) { ++kept; });
   }
   const double spent = CpuSeconds() - start;
-  std::printf("%zu pages, %.1f MB in %.3f s of CPU: %.1f MB/s; %zu site links kept, %zu "
-              "unparsable, %zu over the page bound\n",
-              pages.size(), static_cast<double>(total) / 1e6, spent,
-              static_cast<double>(total) / 1e6 / spent, kept, links.Unparsable(), links.Cut());
+  std::printf(
+      "%zu pages, %.1f MB in %.3f s of CPU: %.1f MB/s; %zu site links kept, %zu "
+      "unparsable, %zu over the page bound\n",
+      pages.size(), static_cast<double>(total) / 1e6, spent,
+      static_cast<double>(total) / 1e6 / spent, kept, links.Unparsable(), links.Cut());
   return 0;
 }
