@@ -18,7 +18,7 @@ constexpr std::string_view kStyle =
     "td,th{border:1px solid #ccc;padding:2px 8px;text-align:left}td.n{text-align:right}"
     ".charts{display:grid;grid-template-columns:repeat(auto-fill,minmax(420px,1fr));gap:16px}"
     ".charts div{height:260px}.wide{grid-column:1/-1}.note{background:#fff3cd;padding:6px 10px}"
-    "td.u{max-width:60em;overflow-wrap:anywhere}";
+    "td.u{max-width:60em;overflow-wrap:anywhere}th,td.r{white-space:nowrap}";
 
 // Draws the charts from the JSON in #data once Chart.js is there.
 constexpr std::string_view kChartScript = R"JS(
@@ -185,14 +185,14 @@ void SummaryTable(std::string& html, const RunStats& stats, const Series& series
 }
 
 // With `found_on`, a last column names the page that linked each address, where a broken
-// link is mended.
+// link is mended. Addresses wrap anywhere; headers and reasons (a few words) keep one line.
 void PageTable(std::string& html, const std::vector<ListedPage>& pages, bool found_on) {
   html += "<table>\n<tr><th>address</th><th>status</th><th>fetch ms</th><th>reason</th>";
   html += found_on ? "<th>found on</th></tr>\n" : "</tr>\n";
   for (const ListedPage& page : pages) {
     html += "<tr><td class=u>" + HtmlText(page.url) + "</td><td class=n>" +
             (page.status > 0 ? std::to_string(page.status) : std::string()) + "</td><td class=n>" +
-            std::to_string(page.fetch_ms) + "</td><td>" + HtmlText(page.reason) + "</td>";
+            std::to_string(page.fetch_ms) + "</td><td class=r>" + HtmlText(page.reason) + "</td>";
     if (found_on) html += "<td class=u>" + HtmlText(page.found_on) + "</td>";
     html += "</tr>\n";
   }
