@@ -19,6 +19,9 @@ namespace korvane {
 
 // Source ranks: a lower rank is trusted more. Within a rank the first fact in the page wins.
 enum Rank : int {
+  // A byline beside the headline names the article's writer, where metadata often names the
+  // organisation or the account that posted it.
+  kBylineByHeadline = 5,
   kJsonLdArticle = 10,
   kJsonLdProduct = 11,
   kJsonLdPage = 12,
@@ -27,10 +30,8 @@ enum Rank : int {
   kMicrodata = 40,
   kMicrodataName = 45,
   kRelAuthor = 48,
-  kAuthorClass = 54,
-  kByline = 56,
-  kTimeInArticle = 50,
-  kTime = 52,
+  kAuthorClass = 54,  // an element whose class says author and name ("author-name")
+  kAuthorWord = 55,   // one whose class is an author's ("author", "post-author")
   kHeadingInArticle = 58,
   kHeading = 60,
   kTitle = 70,
@@ -138,6 +139,10 @@ constexpr ItemProp kItemProps[] = {
     {"publisher.name", "site_name", kMicrodata},
     {"inlanguage", "language", kMicrodata},
 };
+
+// Classes that mark an element holding the author's name.
+constexpr std::string_view kAuthorClasses[] = {"author", "post-author", "entry-author",
+                                               "article-author"};
 
 char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -624,6 +629,47 @@ bool IsBylineLabel(std::string_view line) {
          lower == "posted by" || lower == "words by" || lower == "written by:";
 }
 
+// `value` as a person's (or a team's) name: a byline's lead ("By", "Written by") and
+// punctuation taken off; "" for what names nobody: a placeholder, an address, a sentence.
+std::string PersonName(std::string value) {
+  for (std::string_view by :
+       {"written by", "posted by", "authored by", "author:", "by ", "von ", "par ", "por "}) {
+    if (Lower(value).starts_with(by)) value = Fold(value.substr(by.size()));
+  }
+  const size_t start = value.find_first_not_of(":,;|-/ ");
+  value = start == std::string::npos ? std::string() : value.substr(start);
+  const std::string lower = Lower(value);
+  const bool placeholder = lower == "undefined" || lower == "null" || lower == "admin" ||
+                           lower == "unknown" || lower == "webmaster" ||
+                           value.find_first_not_of("0123456789 ") == std::string::npos;
+  if (value.size() > 200 || placeholder || LooksLikeAddress(value) || value.find('@') == 0 ||
+      value.find("\xC2\xA9") != std::string::npos) {
+    return {};
+  }
+  // A capital and then only words in lower case make a phrase ("View more posts"), and more
+  // than six words with no comma to list several names a sentence.
+  size_t words = 0;
+  size_t lower_words = 0;
+  for (size_t at = 0; at < value.size();) {
+    const size_t end = std::min(value.find(' ', at), value.size());
+    const std::string_view word = std::string_view(value).substr(at, end - at);
+    static constexpr std::string_view kParticles[] = {"and", "van", "von", "de", "der", "da",
+                                                      "la",  "le",  "del", "di", "du"};
+    lower_words +=
+        words > 0 && word[0] >= 'a' && word[0] <= 'z' &&
+        std::find(std::begin(kParticles), std::end(kParticles), word) == std::end(kParticles);
+    ++words;
+    at = value.find_first_not_of(' ', end);
+    if (at == std::string::npos) break;
+  }
+  const bool capital = !value.empty() && value[0] >= 'A' && value[0] <= 'Z';
+  if ((words >= 3 && capital && lower_words + 1 == words) ||
+      (words > 6 && value.find(',') == std::string::npos)) {
+    return {};
+  }
+  return value;
+}
+
 // The words of a text for comparing titles: runs of letters and digits, lower case.
 std::vector<std::string> TitleWords(std::string_view text) {
   std::vector<std::string> words;
@@ -701,6 +747,19 @@ void PageMetaReader::Keep(std::string key, std::string value, int source) {
   facts_.push_back(Fact{std::move(key), std::move(value), source});
 }
 
+void PageMetaReader::BesideHeadline::Met(std::string value, size_t line, size_t headline_line) {
+  if (headline_line == kNoLine) {
+    before_line_ = line;
+    before_ = std::move(value);
+  } else if (value_.empty() && line <= headline_line + 10) {
+    value_ = std::move(value);
+  }
+}
+
+void PageMetaReader::BesideHeadline::HeadlineAt(size_t line) {
+  if (before_line_ != kNoLine && before_line_ + 3 >= line) value_ = std::move(before_);
+}
+
 void PageMetaReader::Open(std::string key, int source) {
   captures_.push_back(Capture{std::move(key), source, depth_, {}});
 }
@@ -710,20 +769,25 @@ void PageMetaReader::EndSegment() {
   const std::string line = Fold(ParsedToUtf8(segment_, bytes_, *this), 300);
   segment_.clear();
   if (line.empty() || frame_depth_ > 0) return;
+  ++lines_;
+  std::string byline;
   if (author_next_) {
     author_next_ = false;
-    Keep("author", NameAtStart(line), kByline);
+    byline = NameAtStart(line);
   } else if (IsBylineLabel(line)) {
     author_next_ = true;
-  } else if (const std::string author = BylineAuthor(line); !author.empty()) {
-    Keep("author", author, kByline);
+  } else {
+    byline = BylineAuthor(line);
   }
+  // A byline counts where it stands by the headline: elsewhere it most often credits
+  // another article (a teaser, a related post) or a quotation.
+  if (!byline.empty()) headline_byline_.Met(std::move(byline), lines_, headline_line_);
   if (shown_dates_.size() < 200 && line.find_first_of("0123456789") != std::string::npos) {
     const std::vector<std::string> days = DatesIn(line);
-    // A short line that shows a date, the date line of an article most often.
-    if (!days.empty() && line.size() <= 100 && article_depth_ > 0 && first_article_date_.empty()) {
-      first_article_date_ = days.front();
-    }
+    // A short line that shows a date: the date line of an article, where it stands by the
+    // headline.
+    if (!days.empty() && line.size() <= 100)
+      headline_date_.Met(days.front(), lines_, headline_line_);
     shown_dates_.insert(shown_dates_.end(), days.begin(), days.end());
   }
 }
@@ -757,10 +821,16 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
   } else if (name == "title" && svg_depth_ == 0) {
     Open("title", kTitle);
   } else if (name == "h1") {
+    if (headline_line_ == kNoLine) {
+      headline_line_ = lines_;
+      headline_date_.HeadlineAt(lines_);
+      headline_time_.HeadlineAt(lines_);
+      headline_byline_.HeadlineAt(lines_);
+    }
     Open("title", article_depth_ > 0 ? kHeadingInArticle : kHeading);
   } else if (name == "time") {
     const std::string when = attribute("datetime");
-    if (!when.empty()) Keep("published", when, article_depth_ > 0 ? kTimeInArticle : kTime);
+    if (!when.empty()) headline_time_.Met(when, lines_, headline_line_);
   } else if (name == "a" && HasToken(attribute("rel"), "author")) {
     Open("author", kRelAuthor);
   }
@@ -770,8 +840,9 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
       if (classes.find("author") != std::string::npos &&
           classes.find("name") != std::string::npos) {
         Open("author", kAuthorClass);
-      } else if (classes.find("byline") != std::string::npos) {
-        Open("author", kByline);
+      } else if (std::any_of(std::begin(kAuthorClasses), std::end(kAuthorClasses),
+                             [&](std::string_view word) { return HasToken(classes, word); })) {
+        Open("author", kAuthorWord);
       }
     }
   }
@@ -930,6 +1001,9 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
     });
   }
   if (!json_site.empty()) facts.push_back(Fact{"site_name", json_site, kJsonLdPage});
+  if (!headline_byline_.Value().empty()) {
+    facts.push_back(Fact{"author", headline_byline_.Value(), kBylineByHeadline});
+  }
   facts.insert(facts.end(), facts_.begin(), facts_.end());
   std::stable_sort(facts.begin(), facts.end(),
                    [](const Fact& a, const Fact& b) { return a.source < b.source; });
@@ -944,27 +1018,12 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
     return {};
   };
   const auto as_is = [](std::string value) { return value; };
-  const auto person = [](std::string value) {
-    for (std::string_view by :
-         {"written by", "posted by", "authored by", "author:", "by ", "von ", "par ", "por "}) {
-      if (Lower(value).starts_with(by)) value = Fold(value.substr(by.size()));
-    }
-    const std::string lower = Lower(value);
-    const bool placeholder = lower == "undefined" || lower == "null" || lower == "admin" ||
-                             lower == "unknown" || lower == "webmaster" ||
-                             value.find_first_not_of("0123456789 ") == std::string::npos;
-    if (value.size() > 200 || placeholder || LooksLikeAddress(value) || value.find('@') == 0 ||
-        value.find("\xC2\xA9") != std::string::npos) {
-      return std::string();
-    }
-    return value;
-  };
 
   PageMeta meta;
   meta.site_name = best("site_name", as_is).first;
   meta.title = ChooseTitle(facts, meta.site_name);
   meta.description = best("description", as_is).first;
-  meta.author = best("author", person).first;
+  meta.author = best("author", PersonName).first;
   const auto shown = [&](const std::string& day) {
     return !day.empty() && std::find(shown_dates_.begin(), shown_dates_.end(), day.substr(0, 10)) !=
                                shown_dates_.end();
@@ -982,11 +1041,16 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
   };
   meta.published = dated("published");
   meta.modified = dated("modified");
-  // Where the page shows its date, the one shown: a page that shows when it was updated,
-  // and not when it was first published, dates itself by the update.
-  if (!shown(meta.published) && shown(meta.modified)) meta.published = meta.modified;
-  // A page without dated metadata: the date line of its article.
-  if (meta.published.empty()) meta.published = first_article_date_;
+  // The page's time element by its headline, where the metadata gives no date.
+  if (meta.published.empty()) meta.published = NormalizeDate(headline_time_.Value());
+  // The date the page shows by its headline beats a date the page does not show, unless it is
+  // the day the page was last changed: then the metadata's first publication stands.
+  const std::string& by_headline = headline_date_.Value();
+  const bool update_shown = !meta.published.empty() && !meta.modified.empty() &&
+                            meta.modified.substr(0, 10) == by_headline;
+  if (!by_headline.empty() && !shown(meta.published) && !update_shown) {
+    meta.published = by_headline;
+  }
   const std::string canonical = best("canonical", as_is).first;
   meta.canonical = canonical.empty() ? std::string() : Resolve(url, canonical);
   std::string hint = lang_;

@@ -3,10 +3,15 @@
 //
 // Each field is taken from the most trusted source that gives it: JSON-LD (schema.org
 // articles, products and web pages, @graph included), then OpenGraph, then Dublin Core and
-// the other <meta> names, then microdata (itemprop), then <time datetime>, and for the title
-// the page's first h1 and last its <title> with the site's name taken off. Dates come out in
-// ISO 8601; a date that names no real day of the years 1900-2199 is left out. The language is
-// told from the saved text (CLD2), the page's lang attribute as a hint and the fallback.
+// the other <meta> names, then microdata (itemprop), then elements classed as the author's,
+// and for the title the page's first h1 and last its <title> with the site's name taken off.
+// What the page shows beside its headline (the first h1) weighs more than metadata: a byline
+// there names the writer, where metadata often names the publisher; a date shown there
+// dates the page unless it is the day of its last change, or the page shows its metadata's
+// date elsewhere. Bylines and <time> elements elsewhere most often belong to teasers,
+// comments and lists, and are not read. Dates come out in ISO 8601; a date that names no
+// real day of the years 1900-2199 is left out. The language is told from the saved text
+// (CLD2), the page's lang attribute as a hint and the fallback.
 #pragma once
 
 #include <functional>
@@ -91,11 +96,29 @@ class PageMetaReader final : public main_text::ParseListener {
   size_t depth_ = 0;          // open elements
   size_t svg_depth_ = 0;      // open svg elements: their titles are no page title
   size_t article_depth_ = 0;  // open article and main elements
+  // A value the page shows beside its headline (the first h1): the last one met within a
+  // few lines before it, else the first one within a few lines after it.
+  class BesideHeadline {
+   public:
+    void Met(std::string value, size_t line, size_t headline_line);
+    void HeadlineAt(size_t line);
+    [[nodiscard]] const std::string& Value() const { return value_; }
+
+   private:
+    size_t before_line_ = kNoLine;
+    std::string before_;
+    std::string value_;
+  };
+  static constexpr size_t kNoLine = static_cast<size_t>(-1);
+  size_t lines_ = 0;                // lines of text outside the frame so far
+  size_t headline_line_ = kNoLine;  // lines_ when the first h1 began
+  BesideHeadline headline_date_;    // a date shown in a short line
+  BesideHeadline headline_time_;    // a <time datetime>
+  BesideHeadline headline_byline_;  // a byline's name
   size_t kept_bytes_ = 0;
   std::string lang_;                      // the html element's lang attribute
   std::string segment_;                   // the text since the last block element began or ended
   std::vector<std::string> shown_dates_;  // the days the page's text shows
-  std::string first_article_date_;        // the first short line with a date in an article
   size_t frame_depth_ = 0;                // open head, nav, footer and aside elements
   bool author_next_ = false;              // the last text was a byline's label ("Written by")
   bool listened_ = false;

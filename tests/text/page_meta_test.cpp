@@ -63,11 +63,20 @@ TEST(PageMeta, EachSourceGivesItsFieldsAndTheMoreTrustedOneWins) {
        R"(<title>Mill floods again | River News</title><meta property="og:site_name" content="River News">)",
        "",
        {"", "Mill floods again", "", "", "", "", "", "River News"}},
-      {"a page that shows its update and not its first date is dated by the update",
+      {"the date shown by the headline beats metadata's that the page does not show",
+       R"(<meta property="article:published_time" content="2019-01-01">)",
+       "<h1>Mill</h1><p>March 3, 2020</p>",
+       {"", "Mill", "", "", "2020-03-03", "", "", ""}},
+      {"unless it is the day of the last change: the first publication stands",
        R"(<meta property="article:published_time" content="2019-01-01">
          <meta property="article:modified_time" content="2020-02-02">)",
-       "<p>Updated February 2, 2020</p>",
-       {"", "", "", "", "2020-02-02", "", "", ""}},
+       "<h1>Mill</h1><p>Updated February 2, 2020</p>",
+       {"", "Mill", "", "", "2019-01-01", "", "", ""}},
+      {"a byline by the headline over metadata's publisher; bylines and times elsewhere unread",
+       ld + R"({"@type":"Article","author":{"@type":"Organization","name":"River News"}}</script>)",
+       "<h1>Mill</h1><p>By Ann Lee</p><p>a</p><p>b</p><p>c</p><p>d</p><p>e</p><p>f</p><p>g</p>"
+       "<p>h</p><p>i</p><p>j</p><p>By Bo Wu</p><time datetime=\"2011-01-01\">1</time>",
+       {"", "Mill", "", "Ann Lee", "", "", "", ""}},
       {"broken JSON-LD repaired, a URL and a placeholder never an author",
        ld + "//"
             "<![CDATA[\n{\"@type\":\"Article\",\"headline\":\"Two\nlines\",\"author\":"
