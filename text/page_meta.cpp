@@ -910,10 +910,10 @@ void PageMetaReader::ScriptText(std::string_view text) {
 namespace {
 
 // The title: the page's first h1 where a metadata title (JSON-LD, OpenGraph, <meta>,
-// microdata, <title>) says in part the same; else the metadata title the most others agree
-// with, the more trusted first; where none agrees with another, an h1 inside an article
-// before them. A title that is only the site's name counts for nothing, and the site's name is
-// taken off each.
+// microdata, <title>) says in part the same or holds all its words; else the metadata title the
+// most others agree with, the more trusted first; where none agrees with another, an h1 inside an
+// article before them. A title that is only the site's name counts for nothing, and the site's name
+// is taken off each.
 std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const std::string& site) {
   std::vector<std::string> heads;  // the first h1 (in page order of the ranks)
   int head_source = 0;
@@ -936,10 +936,18 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
       others.emplace_back(fact.source, std::move(value));
     }
   }
+  // The h1 where a metadata title says in part the same, or says all of it and more (the
+  // headline padded for search engines: "Headlamps" and "Headlamps for Camping & Hiking").
+  const auto shown_in = [&](const std::string& other) {
+    const std::vector<std::string> head_words = TitleWords(heads.front());
+    const std::vector<std::string> other_words = TitleWords(other);
+    return WordAgreement(heads.front(), other) >= 0.5 ||
+           (!head_words.empty() && std::includes(other_words.begin(), other_words.end(),
+                                                 head_words.begin(), head_words.end()));
+  };
   if (!heads.empty() &&
-      (others.empty() || std::any_of(others.begin(), others.end(), [&](const auto& other) {
-         return WordAgreement(heads.front(), other.second) >= 0.4;
-       }))) {
+      (others.empty() || std::any_of(others.begin(), others.end(),
+                                     [&](const auto& other) { return shown_in(other.second); }))) {
     return heads.front();
   }
   size_t best = 0;
