@@ -836,9 +836,10 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
   }
   if (const char* value = Attribute(attributes, "class"); value != nullptr) {
     const std::string classes = Lower(value);
-    if (classes.find("comment") == std::string::npos) {
-      if (classes.find("author") != std::string::npos &&
-          classes.find("name") != std::string::npos) {
+    // Most elements have a class and few an author's: one search rules out the others.
+    if (classes.find("author") != std::string::npos &&
+        classes.find("comment") == std::string::npos) {
+      if (classes.find("name") != std::string::npos) {
         Open("author", kAuthorClass);
       } else if (std::any_of(std::begin(kAuthorClasses), std::end(kAuthorClasses),
                              [&](std::string_view word) { return HasToken(classes, word); })) {
