@@ -610,7 +610,8 @@ std::string NameAtStart(std::string_view text) {
 std::string BylineAuthor(std::string_view line) {
   if (line.size() > 120) return {};
   const std::string lower = Lower(line);
-  for (std::string_view lead : {"by ", "written by ", "posted by ", "words by ", "author: "}) {
+  for (std::string_view lead :
+       {"by ", "by: ", "written by ", "posted by ", "words by ", "author: "}) {
     if (lower.starts_with(lead)) return NameAtStart(line.substr(lead.size()));
   }
   // After a date: "Published May 3, 2019 by Jane Roe".
@@ -811,6 +812,13 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
       const std::string field = Lower(attribute(key));
       for (const MetaName& row : kMetaNames) {
         if (row.name == field) Keep(std::string(row.key), content, row.source);
+      }
+      // A link preview's labelled field: "twitter:label1" "Written by", "twitter:data1" the
+      // name.
+      if (field.starts_with("twitter:label") && IsBylineLabel(Fold(content))) {
+        author_field_ = "twitter:data" + field.substr(13);
+      } else if (!author_field_.empty() && field == author_field_) {
+        Keep("author", content, kMetaName);
       }
     }
   } else if (name == "link") {

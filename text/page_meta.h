@@ -121,6 +121,7 @@ class PageMetaReader final : public main_text::ParseListener {
   std::vector<std::string> shown_dates_;  // the days the page's text shows
   size_t frame_depth_ = 0;                // open head, nav, footer and aside elements
   bool author_next_ = false;              // the last text was a byline's label ("Written by")
+  std::string author_field_;              // the meta name whose content is the author
   bool listened_ = false;
 };
 

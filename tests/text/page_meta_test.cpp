@@ -69,6 +69,10 @@ TEST(PageMeta, EachSourceGivesItsFieldsAndTheMoreTrustedOneWins) {
       {"an h1 that says something else (a slogan) loses to the <title>",
        "<title>Business Text Messaging | Shop</title>", "<h1>Messaging that scales</h1>",
        {"", "Business Text Messaging", "", "", "", "", "", ""}},
+      {"a link preview's labelled field names the author",
+       R"(<meta name="twitter:label1" content="Reading time"><meta name="twitter:data1" content="4 min">
+         <meta name="twitter:label2" content="Written by"><meta name="twitter:data2" content="Ann Lee">)",
+       "", {"", "", "", "Ann Lee", "", "", "", ""}},
       {"the date shown by the headline beats metadata's that the page does not show",
        R"(<meta property="article:published_time" content="2019-01-01">)",
        "<h1>Mill</h1><p>March 3, 2020</p>",
