@@ -671,21 +671,45 @@ std::string PersonName(std::string value) {
   return value;
 }
 
-// The words of a text for comparing titles: runs of letters and digits, lower case.
+// The words of a text for comparing titles: runs of letters and digits, lower case. Signs
+// beyond ASCII (U+00A0-U+00BF such as "¶" and "§", "×", "÷", U+2000-U+206F such as "–" and
+// "“") part words as ASCII punctuation does.
 std::vector<std::string> TitleWords(std::string_view text) {
   std::vector<std::string> words;
   std::string word;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    const auto u = i < text.size() ? static_cast<unsigned char>(text[i]) : ' ';
-    if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80) {
-      word += LowerAscii(static_cast<char>(u));
+  ForEachCodePoint(text, [&](char32_t cp) {
+    const bool sign =
+        (cp >= 0xA0 && cp <= 0xBF) || cp == 0xD7 || cp == 0xF7 || (cp >= 0x2000 && cp <= 0x206F);
+    if ((cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') ||
+        (cp >= 0x80 && !sign)) {
+      if (cp < 0x80) {
+        word += LowerAscii(static_cast<char>(cp));
+      } else {
+        AppendUtf8(word, cp);
+      }
     } else if (!word.empty()) {
       words.push_back(std::move(word));
       word.clear();
     }
-  }
+  });
+  if (!word.empty()) words.push_back(std::move(word));
   std::sort(words.begin(), words.end());
   return words;
+}
+
+// A heading's permalink sign at its end ("Install¶", "Install #") is no part of its text.
+std::string WithoutPermalinkSign(std::string text) {
+  for (bool cut = true; cut;) {
+    cut = false;
+    for (std::string_view sign : {"\xC2\xB6", "\xC2\xA7", " #"}) {
+      if (text.ends_with(sign)) {
+        text.resize(text.size() - sign.size());
+        cut = true;
+      }
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+  }
+  return text;
 }
 
 // The word F1 of two titles: how far they say the same.
@@ -931,7 +955,7 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
     if (fact.key != "title") continue;
     const bool head = fact.source == kHeading || fact.source == kHeadingInArticle;
     if (head ? !heads.empty() : (!others.empty() && others.back().first == fact.source)) continue;
-    std::string value = Fold(DecodeReferences(fact.value));
+    std::string value = WithoutPermalinkSign(Fold(DecodeReferences(fact.value)));
     // "Headline | Section | Site": the site's part may come in several pieces.
     for (std::string last; last != value && !value.empty();) {
       last = value;
