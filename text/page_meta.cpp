@@ -948,13 +948,13 @@ namespace {
 // article before them. A title that is only the site's name counts for nothing, and the site's name
 // is taken off each.
 std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const std::string& site) {
-  std::vector<std::string> heads;  // the first h1 (in page order of the ranks)
+  std::string head;  // the first h1, one inside an article first
   int head_source = 0;
   std::vector<std::pair<int, std::string>> others;  // the first title of each other source
   for (const auto& fact : facts) {
     if (fact.key != "title") continue;
-    const bool head = fact.source == kHeading || fact.source == kHeadingInArticle;
-    if (head ? !heads.empty() : (!others.empty() && others.back().first == fact.source)) continue;
+    const bool is_head = fact.source == kHeading || fact.source == kHeadingInArticle;
+    if (is_head ? !head.empty() : (!others.empty() && others.back().first == fact.source)) continue;
     std::string value = WithoutPermalinkSign(Fold(DecodeReferences(fact.value)));
     // "Headline | Section | Site": the site's part may come in several pieces.
     for (std::string last; last != value && !value.empty();) {
@@ -962,8 +962,8 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
       value = Fold(WithoutSiteName(value, site));
     }
     if (value.empty() || (!site.empty() && Lower(value) == Lower(site))) continue;
-    if (head) {
-      heads.push_back(std::move(value));
+    if (is_head) {
+      head = std::move(value);
       head_source = fact.source;
     } else {
       others.emplace_back(fact.source, std::move(value));
@@ -972,16 +972,16 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
   // The h1 where a metadata title says in part the same, or says all of it and more (the
   // headline padded for search engines: "Headlamps" and "Headlamps for Camping & Hiking").
   const auto shown_in = [&](const std::string& other) {
-    const std::vector<std::string> head_words = TitleWords(heads.front());
+    const std::vector<std::string> head_words = TitleWords(head);
     const std::vector<std::string> other_words = TitleWords(other);
-    return WordAgreement(heads.front(), other) >= 0.5 ||
+    return WordAgreement(head, other) >= 0.5 ||
            (!head_words.empty() && std::includes(other_words.begin(), other_words.end(),
                                                  head_words.begin(), head_words.end()));
   };
-  if (!heads.empty() &&
+  if (!head.empty() &&
       (others.empty() || std::any_of(others.begin(), others.end(),
                                      [&](const auto& other) { return shown_in(other.second); }))) {
-    return heads.front();
+    return head;
   }
   size_t best = 0;
   int best_votes = -1;
@@ -995,7 +995,7 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
       best_votes = votes;
     }
   }
-  if (best_votes < 1 && head_source == kHeadingInArticle) return heads.front();
+  if (best_votes < 1 && head_source == kHeadingInArticle) return head;
   return others.empty() ? std::string() : others[best].second;
 }
 
