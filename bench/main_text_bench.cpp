@@ -12,15 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/text_lines.h"
-#include "bench/cpu_seconds.h"
+#include "bench/bench_support.h"
 #include "crawl/worker.h"
 #include "report/pages_jsonl.h"
 #include "text/main_text.h"
@@ -151,16 +148,8 @@ int main(int argc, char** argv) {
     if (std::string(argv[k]) == "--markdown") g_markdown = true;
     if (std::string(argv[k]) == "--all-options") g_all_options = true;
   }
-  std::vector<std::string> pages;
   size_t total = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream body;
-    body << in.rdbuf();
-    pages.push_back(std::string(kHead) + body.str());
-    total += pages.back().size();
-  }
+  const std::vector<std::string> pages = korvane::bench::ReadAnswers(argv[1], kHead, total);
   size_t out_size = 0;
   double spent = 0;
   double worst_ratio = 0;

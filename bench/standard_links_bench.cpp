@@ -2,13 +2,10 @@
 // references read by libxml2, each resolved, normalised and tested against the site.
 //   korvane-links-bench FOLDER
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "bench/cpu_seconds.h"
+#include "bench/bench_support.h"
 #include "policy/standard_links.h"
 
 namespace {
@@ -24,16 +21,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
     return 2;
   }
-  std::vector<std::string> pages;
   size_t total = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream body;
-    body << in.rdbuf();
-    pages.push_back(std::string(kHead) + body.str());
-    total += pages.back().size();
-  }
+  const std::vector<std::string> pages = korvane::bench::ReadAnswers(argv[1], kHead, total);
   // Pages of any site, read as pages of one: every absolute link of another site is resolved
   // and then dropped, as a crawl does.
   korvane::StandardLinks links({"http://site.test/", false, false, false, nullptr});
