@@ -22,13 +22,9 @@ bool IsAsciiSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(x) == LowerAscii(y);
+           return AsciiLower(x) == AsciiLower(y);
          });
 }
 
@@ -164,7 +160,7 @@ void AppendHost(std::string& out, std::string_view host) {
       out += static_cast<char>(HexValue(host[i + 1]) * 16 + HexValue(host[i + 2]));
       i += 2;
     } else {
-      out += LowerAscii(host[i]);
+      out += AsciiLower(host[i]);
     }
   }
 }

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/cp1251.h"
+#include "base/strings.h"
 
 namespace korvane {
 
@@ -143,16 +144,6 @@ constexpr ItemProp kItemProps[] = {
 // Classes that mark an element holding the author's name.
 constexpr std::string_view kAuthorClasses[] = {"author", "post-author", "entry-author",
                                                "article-author"};
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
-  return out;
-}
 
 bool IsBlank(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -309,7 +300,7 @@ bool HasToken(std::string_view list, std::string_view token) {
   while (at < list.size()) {
     size_t end = list.find_first_of(" \t\n\r\f", at);
     if (end == std::string_view::npos) end = list.size();
-    if (Lower(list.substr(at, end - at)) == token) return true;
+    if (AsciiLowered(list.substr(at, end - at)) == token) return true;
     at = end + 1;
   }
   return false;
@@ -393,7 +384,7 @@ Json ParseJsonLd(const std::string& text) {
 
 std::string TypeName(std::string_view type) {
   const size_t slash = type.find_last_of("/:");
-  return Lower(slash == std::string_view::npos ? type : type.substr(slash + 1));
+  return AsciiLowered(slash == std::string_view::npos ? type : type.substr(slash + 1));
 }
 
 // The rank of a JSON-LD node by its @type: articles, then products, then web pages; 0 for
@@ -539,8 +530,8 @@ constexpr std::string_view kSeparators[] = {
 // `title` without the site's name at either end: `site` where known, else the shorter end of
 // the title's last (or first) separator, when what stays has three words or more.
 std::string WithoutSiteName(const std::string& title, const std::string& site) {
-  const std::string lower_title = Lower(title);
-  const std::string lower_site = Lower(site);
+  const std::string lower_title = AsciiLowered(title);
+  const std::string lower_site = AsciiLowered(site);
   for (std::string_view separator : kSeparators) {
     if (!site.empty()) {
       if (lower_title.ends_with(std::string(separator) + lower_site)) {
@@ -609,7 +600,7 @@ std::string NameAtStart(std::string_view text) {
 // "Written by Jane Roe"; "" when it names none.
 std::string BylineAuthor(std::string_view line) {
   if (line.size() > 120) return {};
-  const std::string lower = Lower(line);
+  const std::string lower = AsciiLowered(line);
   for (std::string_view lead :
        {"by ", "by: ", "written by ", "posted by ", "words by ", "author: "}) {
     if (lower.starts_with(lead)) return NameAtStart(line.substr(lead.size()));
@@ -624,7 +615,7 @@ std::string BylineAuthor(std::string_view line) {
 }
 
 bool IsBylineLabel(std::string_view line) {
-  std::string lower = Lower(line);
+  std::string lower = AsciiLowered(line);
   while (!lower.empty() && (lower.back() == ':' || lower.back() == ' ')) lower.pop_back();
   return lower == "by" || lower == "written by" || lower == "author" || lower == "authored by" ||
          lower == "posted by" || lower == "words by" || lower == "written by:";
@@ -635,11 +626,11 @@ bool IsBylineLabel(std::string_view line) {
 std::string PersonName(std::string value) {
   for (std::string_view by :
        {"written by", "posted by", "authored by", "author:", "by ", "von ", "par ", "por "}) {
-    if (Lower(value).starts_with(by)) value = Fold(value.substr(by.size()));
+    if (AsciiLowered(value).starts_with(by)) value = Fold(value.substr(by.size()));
   }
   const size_t start = value.find_first_not_of(":,;|-/ ");
   value = start == std::string::npos ? std::string() : value.substr(start);
-  const std::string lower = Lower(value);
+  const std::string lower = AsciiLowered(value);
   const bool placeholder = lower == "undefined" || lower == "null" || lower == "admin" ||
                            lower == "unknown" || lower == "webmaster" ||
                            value.find_first_not_of("0123456789 ") == std::string::npos;
@@ -683,7 +674,7 @@ std::vector<std::string> TitleWords(std::string_view text) {
     if ((cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') ||
         (cp >= 0x80 && !sign)) {
       if (cp < 0x80) {
-        word += LowerAscii(static_cast<char>(cp));
+        word += AsciiLower(static_cast<char>(cp));
       } else {
         AppendUtf8(word, cp);
       }
@@ -833,7 +824,7 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
   } else if (name == "meta") {
     const std::string content = attribute("content");
     for (const char* key : {"property", "name", "http-equiv"}) {
-      const std::string field = Lower(attribute(key));
+      const std::string field = AsciiLowered(attribute(key));
       for (const MetaName& row : kMetaNames) {
         if (row.name == field) Keep(std::string(row.key), content, row.source);
       }
@@ -848,7 +839,7 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
   } else if (name == "link") {
     if (HasToken(attribute("rel"), "canonical")) Keep("canonical", attribute("href"), kMetaName);
   } else if (name == "script") {
-    in_json_ld_ = Lower(attribute("type")).find("ld+json") != std::string::npos;
+    in_json_ld_ = AsciiLowered(attribute("type")).find("ld+json") != std::string::npos;
     script_.clear();
   } else if (name == "title" && svg_depth_ == 0) {
     Open("title", kTitle);
@@ -867,7 +858,7 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
     Open("author", kRelAuthor);
   }
   if (const char* value = Attribute(attributes, "class"); value != nullptr) {
-    const std::string classes = Lower(value);
+    const std::string classes = AsciiLowered(value);
     // Most elements have a class and few an author's: one search rules out the others.
     if (classes.find("author") != std::string::npos &&
         classes.find("comment") == std::string::npos) {
@@ -884,7 +875,8 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
     // Inside an item that is itself a property ("author"), its properties read as
     // "author.name".
     const std::string scoped =
-        (scopes_.empty() || scopes_.back().empty() ? "" : scopes_.back() + ".") + Lower(prop);
+        (scopes_.empty() || scopes_.back().empty() ? "" : scopes_.back() + ".") +
+        AsciiLowered(prop);
     for (const ItemProp& row : kItemProps) {
       if (row.prop != scoped) continue;
       std::string value = attribute("content");
@@ -898,7 +890,7 @@ void PageMetaReader::StartElement(std::string_view name, const char* const* attr
     }
   }
   if (Attribute(attributes, "itemscope") != nullptr) {
-    scopes_.push_back(prop == nullptr ? std::string() : Lower(prop));
+    scopes_.push_back(prop == nullptr ? std::string() : AsciiLowered(prop));
     scope_depths_.push_back(depth_);
   }
 }
@@ -961,7 +953,7 @@ std::string ChooseTitle(const std::vector<PageMetaReader::Fact>& facts, const st
       last = value;
       value = Fold(WithoutSiteName(value, site));
     }
-    if (value.empty() || (!site.empty() && Lower(value) == Lower(site))) continue;
+    if (value.empty() || (!site.empty() && AsciiLowered(value) == AsciiLowered(site))) continue;
     if (is_head) {
       head = std::move(value);
       head_source = fact.source;
@@ -1100,7 +1092,8 @@ PageMeta PageMetaReader::Result(std::string_view url, std::string_view text) con
 }
 
 std::string TextLanguage(std::string_view text, std::string_view hint) {
-  std::string tag = Lower(hint.substr(0, std::min(hint.find_first_of("-_ ,;"), hint.size())));
+  std::string tag =
+      AsciiLowered(hint.substr(0, std::min(hint.find_first_of("-_ ,;"), hint.size())));
   if (tag.size() != 2 ||
       !std::all_of(tag.begin(), tag.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
     tag.clear();
