@@ -385,6 +385,8 @@ void TForm1::BuildExtensionPage(QWidget* page, ExtensionTab tab) {
 
 void TForm1::BuildDuplicateRow() {
   auto* row = new QHBoxLayout;
+  // The tab's form layout leaves no room between a row's own widgets.
+  row->setSpacing(8);
   TextLabel1 = MakeLabel(TabSheet8, "TextLabel1", tr("дублей: 0"));
   TextLabel1->setMinimumWidth(120);
   TextButton1 = MakeButton(TabSheet8, "TextButton1", tr("убрать дубли"));
